@@ -1,0 +1,16 @@
+# orvane_add_test(NAME SOURCES ... LIBS ... [LABELS ...])
+# One GoogleTest executable per call, run headless with its own per-user store.
+function(orvane_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    ORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    ORVANE_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    ORVANE_TESTDATA_DIR="${CMAKE_SOURCE_DIR}/../shared/testdata")
+  add_test(NAME ${name} COMMAND ${name})
+  set(store ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
+  set_tests_properties(${name} PROPERTIES
+    LABELS "${T_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${store}/config;XDG_CONFIG_DIRS=${store}/xdg;XDG_DATA_HOME=${store}/data;LC_ALL=C.UTF-8;LANG=C.UTF-8")
+endfunction()
