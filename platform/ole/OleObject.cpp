@@ -1,0 +1,3 @@
+#include "OleObject.h"
+
+OleObject::~OleObject() = default;
