@@ -1,0 +1,5 @@
+file(WRITE ${OUTPUT} "")
+foreach(part IN LISTS INPUTS)
+  file(READ ${part} text)
+  file(APPEND ${OUTPUT} "${text}")
+endforeach()
