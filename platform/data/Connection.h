@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class DatabaseProvider;
+
+// A database connection opened from a connection text. The file named by "Data Source" is opened
+// by the provider that recognises its first bytes.
+class Connection : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Connection(QObject *parent = nullptr);
+    ~Connection() override;
+
+    void setConnectionText(const QString &text);
+    QString connectionText() const;
+
+    void open();    // throws DataError naming the file; on failure nothing is created or changed
+    void close();
+    bool isConnected() const;
+
+    QStringList tableNames() const;   // tables and views, no system tables, database order
+    bool isReadOnly() const;
+    QString fileName() const;         // the Data Source of the open connection
+
+    DatabaseProvider &provider() const;   // throws DataError when closed
+
+signals:
+    void connectedChanged(bool connected);
+
+private:
+    friend class BatchScope;
+    friend class RecordSet;
+
+    // Posts are committed one by one, or inside a batch scope together at least every 200 ms.
+    void beginBatch();
+    void endBatch() noexcept;
+    void commitBatch();
+    void postWritten();
+
+    QString m_text;
+    QString m_fileName;
+    std::unique_ptr<DatabaseProvider> m_provider;
+    int m_batchDepth = 0;
+    QElapsedTimer m_sinceCommit;
+    QTimer m_commitTimer;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "ColumnDef.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <string_view>
+
+// One column of a prepared query as the provider describes it.
+struct QueryColumn
+{
+    QString name;
+    ColumnKind kind = ColumnKind::Other;
+    QString declaredType;   // empty for expressions
+    QString baseTable;      // table the column comes from, empty for expressions
+    QString baseColumn;
+    bool hidden = false;    // added by the provider to locate rows (rowid), not a query column
+};
+
+// How rows of one base table of a query are found again: the cursor columns holding its key.
+struct TableKey
+{
+    QString table;
+    QStringList keyColumns;     // key column names in the table ("rowid" for rowid tables)
+    QList<int> cursorColumns;   // where the key values are in the cursor, same order
+};
+
+// Forward-only reader over the rows of a query. Values are valid until the next call of next().
+class QueryCursor
+{
+public:
+    virtual ~QueryCursor() = default;
+    virtual const QList<QueryColumn> &columns() const = 0;
+    virtual const QList<TableKey> &keys() const = 0;
+    virtual bool next() = 0;   // throws DataError
+    virtual bool isNull(int column) const = 0;
+    virtual double floatAt(int column) const = 0;
+    virtual qint64 integerAt(int column) const = 0;
+    virtual std::string_view utf8At(int column) const = 0;
+};
+
+using ColumnValues = QList<QPair<QString, QVariant>>;   // column name -> value (null QVariant = NULL)
+
+// A database format behind a connection. Writes go through prepared statements with bound
+// parameters; 'where' pairs compare null-safely.
+class DatabaseProvider
+{
+public:
+    virtual ~DatabaseProvider() = default;
+    virtual QStringList tableNames() const = 0;
+    virtual bool isReadOnly() const = 0;
+    virtual std::unique_ptr<QueryCursor> query(const QString &sql) = 0;
+    virtual int update(const QString &table, const ColumnValues &set, const ColumnValues &where) = 0;
+    virtual ColumnValues insert(const QString &table, const ColumnValues &values,
+                                const QStringList &keyColumns) = 0;   // returns the new row's key
+    virtual int remove(const QString &table, const ColumnValues &where) = 0;
+    virtual std::unique_ptr<QueryCursor> select(const QString &table, const QStringList &columns,
+                                                const ColumnValues &where) = 0;
+    virtual void beginTransaction() = 0;
+    virtual void commitTransaction() = 0;
+    virtual bool inTransaction() const = 0;
+};
