@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GuiTestApplication.h"
+
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
