@@ -27,6 +27,8 @@ private:
     qsizetype findKey(qsizetype header, const QByteArray &key) const;  // index of the key line or -1
     qsizetype sectionEnd(qsizetype header) const;                  // first line after the section
     QByteArray newLineEnding() const;
+    QByteArray lineText(qsizetype i) const;   // without a leading byte-order mark
 
     QList<Line> FLines;
+    bool FBom = false;
 };
