@@ -76,7 +76,7 @@ bool ProfileDocument::isText(const QByteArray &content)
         start = nl + 1;
     }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(content);
+    const QString decoded = decoder.decode(content);
     return !decoder.hasError();
 }
 
