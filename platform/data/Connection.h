@@ -42,7 +42,8 @@ private:
     void beginBatch();
     void endBatch() noexcept;
     void commitBatch();
-    void postWritten();
+    void beforeWrite();   // opens the batch transaction when one is due
+    void afterWrite();
 
     QString m_text;
     QString m_fileName;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 class RecordSet;
+class RowStore;
 
 enum class FieldKind { WideText, Boolean, Float };
 
@@ -28,9 +30,15 @@ public:
     void setAsBoolean(bool value);
     void clear();                             // sets the value to null
     QString displayText() const;   // display format applied ("#.00000"; Boolean "Yes" / "")
+    QString displayTextAt(int recNo) const;   // of any record, for views
+    QVariant valueAt(int recNo) const;        // typed value of any record, null QVariant for null
 
 private:
     friend class RecordSet;
+    QString valueStringOf(const RowStore *s, int row) const;
+    double valueFloatOf(const RowStore *s, int row) const;
+    bool valueBooleanOf(const RowStore *s, int row) const;
+
     Field(RecordSet *owner, FieldKind kind, const QString &column, int size, const QString &label,
           int displayWidth, const QString &displayFormat);
 

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <QString>
 #include <QVariant>
 #include <memory>
@@ -87,18 +88,36 @@ signals:
 private:
     friend class Field;
 
+    struct StoredColumn
+    {
+        QString name;
+        QString baseTable;
+        QString baseColumn;
+    };
+    struct Key
+    {
+        QString table;
+        QStringList keyColumns;
+        std::vector<int> storeColumns;
+    };
+
     int currentRow() const;   // storage row of the current record, -1 when none
+    const RowStore *readSource(int pos, int &row) const;   // the edit buffer for the record being edited
+    RowStore &beginFieldWrite(int column);        // throws unless editing
+    void endFieldWrite(int column);
+    template<typename Write> void write(Write &&w);
+    const Key *keyOf(const QString &table) const;
+    QString tableOfChanges() const;
+    void notify(void (RecordSet::*signal)(int), int pos);
     void requireActive() const;
     void requireEditing() const;
     void checkBrowseMode();
     void moveTo(int pos);
-    void bindFields(const std::vector<int> &queryColumns);
     void postUpdate(int row);
     void postInsert(int row);
-    void resync(int row, const TableKey &key);
+    void resync(int row, const Key &key);
     void setState(State s);
-    void notifyCurrent();
-    void notifyRecord(int pos);
+    void tellViews();
 
     Connection *m_connection = nullptr;
     QString m_commandText;
@@ -106,6 +125,10 @@ private:
     std::vector<std::unique_ptr<Field>> m_dynamicFields;
     QList<ColumnDef> m_columnDefs;
     std::unique_ptr<RowStore> m_store;
+    std::unique_ptr<RowStore> m_buffer;   // the record being edited or inserted
+    std::vector<bool> m_changed;
+    std::vector<StoredColumn> m_stored;
+    std::vector<Key> m_keys;
     std::vector<quint32> m_order;   // storage rows in display order
     int m_pos = -1;
     bool m_eof = true;
@@ -114,5 +137,4 @@ private:
     QString m_sortText;
     QHash<QString, QVariant> m_options;
     int m_disableCount = 0;
-    bool m_changedWhileDisabled = false;
 };

@@ -1,0 +1,140 @@
+#include "Connection.h"
+
+#include "ConnectionText.h"
+#include "DataError.h"
+#include "DatabaseProvider.h"
+#include "ProviderRegistry.h"
+
+#include <QtGlobal>
+
+namespace {
+constexpr int CommitIntervalMs = 200;
+}
+
+Connection::Connection(QObject *parent) : QObject(parent)
+{
+    // Commits a batch's pending posts when the event loop runs between them.
+    m_commitTimer.setSingleShot(true);
+    m_commitTimer.setInterval(CommitIntervalMs);
+    connect(&m_commitTimer, &QTimer::timeout, this, [this] {
+        try {
+            commitBatch();
+        } catch (const DataError &e) {
+            qWarning("%s", e.what());
+        }
+    });
+}
+
+Connection::~Connection()
+{
+    close();
+}
+
+void Connection::setConnectionText(const QString &text)
+{
+    m_text = text;
+}
+
+QString Connection::connectionText() const
+{
+    return m_text;
+}
+
+void Connection::open()
+{
+    if (m_provider)
+        return;
+    const ConnectionText text = ConnectionText::parse(m_text);
+    const QString provider = text.value(QStringLiteral("Provider"));
+    if (provider.compare(QLatin1String("Microsoft.Jet.OLEDB.4.0"), Qt::CaseInsensitive) != 0)
+        throw DataError(provider.isEmpty()
+                            ? QStringLiteral("The connection text names no provider.")
+                            : QStringLiteral("Provider \"%1\" cannot be found.").arg(provider));
+    const QString file = text.value(QStringLiteral("Data Source"));
+    m_provider = ProviderRegistry::openFile(file);
+    m_fileName = file;
+    emit connectedChanged(true);
+}
+
+void Connection::close()
+{
+    if (!m_provider)
+        return;
+    if (m_provider->inTransaction()) {
+        try {
+            m_provider->commitTransaction();
+        } catch (const DataError &e) {
+            qWarning("%s", e.what());
+        }
+    }
+    m_commitTimer.stop();
+    m_provider.reset();
+    m_fileName.clear();
+    emit connectedChanged(false);
+}
+
+bool Connection::isConnected() const
+{
+    return m_provider != nullptr;
+}
+
+QStringList Connection::tableNames() const
+{
+    return provider().tableNames();
+}
+
+bool Connection::isReadOnly() const
+{
+    return provider().isReadOnly();
+}
+
+QString Connection::fileName() const
+{
+    return m_fileName;
+}
+
+DatabaseProvider &Connection::provider() const
+{
+    if (!m_provider)
+        throw DataError(QStringLiteral("Operation is not allowed when the connection is closed."));
+    return *m_provider;
+}
+
+void Connection::beginBatch()
+{
+    ++m_batchDepth;
+}
+
+void Connection::endBatch() noexcept
+{
+    if (--m_batchDepth > 0)
+        return;
+    m_batchDepth = 0;
+    try {
+        commitBatch();
+    } catch (const DataError &e) {
+        qWarning("%s", e.what());
+    }
+}
+
+void Connection::commitBatch()
+{
+    m_commitTimer.stop();
+    if (m_provider && m_provider->inTransaction())
+        m_provider->commitTransaction();
+}
+
+void Connection::beforeWrite()
+{
+    if (m_batchDepth > 0 && !provider().inTransaction()) {
+        provider().beginTransaction();
+        m_sinceCommit.start();
+        m_commitTimer.start();
+    }
+}
+
+void Connection::afterWrite()
+{
+    if (m_batchDepth > 0 && m_sinceCommit.isValid() && m_sinceCommit.elapsed() >= CommitIntervalMs)
+        commitBatch();
+}

@@ -1,0 +1,109 @@
+#include "DBGrid.h"
+
+#include "DataSource.h"
+#include "RecordSet.h"
+#include "RecordSetModel.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+
+DBGrid::DBGrid(QWidget *parent) : QTableView(parent)
+{
+    // A fixed row height keeps large record sets instant; sizing rows to contents takes minutes.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('W')) * 2);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                    | QAbstractItemView::AnyKeyPressed);
+    QPalette p = palette();
+    p.setColor(QPalette::Base, p.color(QPalette::ToolTipBase));
+    p.setColor(QPalette::Text, p.color(QPalette::ToolTipText));
+    setPalette(p);
+    connect(this, &QTableView::clicked, this, [this](const QModelIndex &i) { emit cellClicked(i.column()); });
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DBGrid::titleClicked);
+}
+
+void DBGrid::setDataSource(DataSource *ds)
+{
+    m_source = ds;
+    auto *old = m_model;
+    m_model = ds ? new RecordSetModel(ds, this) : nullptr;
+    setModel(m_model);
+    delete old;
+    if (m_model) {
+        connect(m_model, &RecordSetModel::editFailed, this, [this](const QString &message) {
+            QMessageBox::critical(this, QString(), message);
+        });
+        connect(m_model, &QAbstractItemModel::modelReset, this, &DBGrid::followRecordSet);
+        connect(m_model, &QAbstractItemModel::headerDataChanged, this, [this](Qt::Orientation o) {
+            if (o == Qt::Vertical)
+                followRecordSet();
+        });
+    }
+    rebuildColumns();
+}
+
+void DBGrid::rebuildColumns()
+{
+    if (!m_model)
+        return;
+    m_model->rebuildColumns();
+    const int charWidth = fontMetrics().averageCharWidth();
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const int chars = m_model->headerData(c, Qt::Horizontal, RecordSetModel::DisplayWidthRole).toInt();
+        setColumnWidth(c, chars * charWidth + 8);
+    }
+}
+
+void DBGrid::followRecordSet()
+{
+    RecordSet *rs = m_model ? m_model->recordSet() : nullptr;
+    if (!rs || !rs->isActive() || rs->recNo() < 0 || rs->controlsDisabled())
+        return;
+    const int column = std::max(currentIndex().column(), 0);
+    const QModelIndex target = m_model->index(rs->recNo(), column);
+    if (target.isValid() && target.row() != currentIndex().row()) {
+        selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+        scrollTo(target);
+    }
+}
+
+void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    RecordSet *rs = m_model ? m_model->recordSet() : nullptr;
+    if (!rs || !rs->isActive() || !current.isValid() || current.row() == rs->recNo())
+        return;
+    // Leaving a record drops an unposted edit rather than writing it behind the user's back.
+    if (rs->state() != RecordSet::State::Browse)
+        rs->cancel();
+    if (current.row() < rs->recordCount())
+        rs->setRecNo(current.row());
+}
+
+void DBGrid::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+        confirmDelete();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && m_model && m_model->recordSet()
+        && m_model->recordSet()->isActive() && m_model->recordSet()->state() != RecordSet::State::Browse) {
+        m_model->recordSet()->cancel();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void DBGrid::confirmDelete()
+{
+    RecordSet *rs = m_model ? m_model->recordSet() : nullptr;
+    if (!rs || !rs->isActive() || rs->recNo() < 0)
+        return;
+    if (QMessageBox::question(this, QString(), tr("Delete record?"), QMessageBox::Ok | QMessageBox::Cancel)
+        == QMessageBox::Ok)
+        rs->remove();
+}

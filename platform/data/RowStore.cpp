@@ -1,0 +1,165 @@
+#include "RowStore.h"
+
+#include "DataError.h"
+
+#include <cstring>
+
+int RowStore::addColumn(Type type)
+{
+    Column c;
+    c.type = type;
+    c.texts.resize(type == Type::Text ? m_rows : 0, TextRef{0, NullLength});
+    c.floats.resize(type == Type::Float ? m_rows : 0);
+    c.integers.resize(type == Type::Integer ? m_rows : 0);
+    c.flags.resize(type == Type::Text ? 0 : m_rows, NullFlag);
+    m_columns.push_back(std::move(c));
+    return int(m_columns.size()) - 1;
+}
+
+int RowStore::appendRow()
+{
+    for (Column &c : m_columns) {
+        switch (c.type) {
+        case Type::Text: c.texts.push_back({0, NullLength}); continue;
+        case Type::Float: c.floats.push_back(0.0); break;
+        case Type::Integer: c.integers.push_back(0); break;
+        case Type::Boolean: break;
+        }
+        c.flags.push_back(NullFlag);
+    }
+    return m_rows++;
+}
+
+void RowStore::removeLastRow()
+{
+    for (Column &c : m_columns) {
+        if (c.type == Type::Text) {
+            c.texts.pop_back();
+            continue;
+        }
+        if (c.type == Type::Float)
+            c.floats.pop_back();
+        if (c.type == Type::Integer)
+            c.integers.pop_back();
+        c.flags.pop_back();
+    }
+    --m_rows;
+}
+
+void RowStore::clearRows()
+{
+    for (Column &c : m_columns) {
+        c.texts.clear();
+        c.floats.clear();
+        c.integers.clear();
+        c.flags.clear();
+    }
+    m_arena.clear();
+    m_rows = 0;
+}
+
+void RowStore::squeeze()
+{
+    for (Column &c : m_columns) {
+        c.texts.shrink_to_fit();
+        c.floats.shrink_to_fit();
+        c.integers.shrink_to_fit();
+        c.flags.shrink_to_fit();
+    }
+    m_arena.shrink_to_fit();
+}
+
+bool RowStore::isNull(int column, int row) const
+{
+    const Column &c = m_columns[column];
+    return c.type == Type::Text ? c.texts[row].length == NullLength : (c.flags[row] & NullFlag) != 0;
+}
+
+std::string_view RowStore::utf8(int column, int row) const
+{
+    const TextRef r = m_columns[column].texts[row];
+    return r.length == NullLength ? std::string_view() : std::string_view(m_arena.data() + r.offset, r.length);
+}
+
+QString RowStore::text(int column, int row) const
+{
+    const std::string_view s = utf8(column, row);
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+QVariant RowStore::value(int column, int row) const
+{
+    if (isNull(column, row))
+        return {};
+    switch (m_columns[column].type) {
+    case Type::Text: return text(column, row);
+    case Type::Float: return floatAt(column, row);
+    case Type::Boolean: return booleanAt(column, row);
+    case Type::Integer: return integerAt(column, row);
+    }
+    return {};
+}
+
+void RowStore::setNull(int column, int row)
+{
+    Column &c = m_columns[column];
+    if (c.type == Type::Text)
+        c.texts[row] = {0, NullLength};
+    else
+        c.flags[row] = NullFlag;
+}
+
+void RowStore::setUtf8(int column, int row, std::string_view s)
+{
+    const size_t offset = m_arena.size();
+    if (offset + s.size() >= NullLength)
+        throw DataError(QStringLiteral("The query result is too large to hold in memory (more than 4 GB of text)."));
+    m_arena.insert(m_arena.end(), s.begin(), s.end());
+    m_columns[column].texts[row] = {quint32(offset), quint32(s.size())};
+}
+
+void RowStore::setText(int column, int row, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    setUtf8(column, row, std::string_view(utf8.constData(), size_t(utf8.size())));
+}
+
+void RowStore::setFloat(int column, int row, double v)
+{
+    m_columns[column].floats[row] = v;
+    m_columns[column].flags[row] = 0;
+}
+
+void RowStore::setBoolean(int column, int row, bool v)
+{
+    m_columns[column].flags[row] = v ? 1 : 0;
+}
+
+void RowStore::setInteger(int column, int row, qint64 v)
+{
+    m_columns[column].integers[row] = v;
+    m_columns[column].flags[row] = 0;
+}
+
+void RowStore::copyValue(int column, int row, const RowStore &from, int fromRow)
+{
+    if (from.isNull(column, fromRow)) {
+        setNull(column, row);
+        return;
+    }
+    switch (type(column)) {
+    case Type::Text: setUtf8(column, row, from.utf8(column, fromRow)); break;
+    case Type::Float: setFloat(column, row, from.floatAt(column, fromRow)); break;
+    case Type::Boolean: setBoolean(column, row, from.booleanAt(column, fromRow)); break;
+    case Type::Integer: setInteger(column, row, from.integerAt(column, fromRow)); break;
+    }
+}
+
+qint64 RowStore::bytes() const
+{
+    qint64 n = qint64(m_arena.capacity());
+    for (const Column &c : m_columns)
+        n += qint64(c.texts.capacity() * sizeof(TextRef) + c.floats.capacity() * sizeof(double)
+                    + c.integers.capacity() * sizeof(qint64) + c.flags.capacity());
+    return n;
+}

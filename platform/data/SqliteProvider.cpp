@@ -1,0 +1,466 @@
+#include "SqliteProvider.h"
+
+#include "DataError.h"
+
+#include <QFileInfo>
+#include <functional>
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+namespace {
+
+QString quoted(const QString &identifier)
+{
+    if (identifier.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0)
+        return identifier;
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+// Column kinds from the declared type: the Access text types are text, Memo and fixed-length
+// narrow CHAR are not.
+ColumnKind kindOf(const QString &declared)
+{
+    const QString t = declared.trimmed().toUpper();
+    if (t.isEmpty())
+        return ColumnKind::Other;
+    const QString base = t.section(QLatin1Char('('), 0, 0).trimmed();
+    static const QStringList text{"TEXT", "VARCHAR", "NVARCHAR", "NCHAR", "NATIONAL CHARACTER",
+                                  "CHARACTER VARYING", "NATIONAL VARCHAR", "NATIVE CHARACTER",
+                                  "VARYING CHARACTER", "NATIONAL CHARACTER VARYING", "WCHAR",
+                                  "WVARCHAR", "STRING"};
+    static const QStringList yesNo{"BOOLEAN", "BOOL", "BIT", "YESNO", "LOGICAL"};
+    static const QStringList floats{"REAL", "FLOAT", "DOUBLE", "DOUBLE PRECISION", "SINGLE",
+                                    "FLOAT4", "FLOAT8"};
+    if (text.contains(base))
+        return ColumnKind::Text;
+    if (yesNo.contains(base))
+        return ColumnKind::YesNo;
+    if (floats.contains(base))
+        return ColumnKind::Float;
+    return ColumnKind::Other;
+}
+
+QString text16(const char *utf8)
+{
+    return utf8 ? QString::fromUtf8(utf8) : QString();
+}
+
+class SqliteCursor : public QueryCursor
+{
+public:
+    // 'hiddenFirst' marks a provider-added rowid in result column 0.
+    SqliteCursor(sqlite3_stmt *stmt, bool hiddenFirst, QList<TableKey> keys, bool owned,
+                 std::function<void(const char *)> onError)
+        : m_stmt(stmt), m_owned(owned), m_onError(std::move(onError))
+    {
+        const int n = sqlite3_column_count(stmt);
+        for (int c = hiddenFirst ? 1 : 0; c < n; ++c)
+            m_map.push_back(c);
+        if (hiddenFirst)
+            m_map.push_back(0);
+        for (int c : m_map) {
+            QueryColumn col;
+            col.name = text16(sqlite3_column_name(stmt, c));
+            col.declaredType = text16(sqlite3_column_decltype(stmt, c));
+            col.kind = kindOf(col.declaredType);
+            col.baseTable = text16(sqlite3_column_table_name(stmt, c));
+            col.baseColumn = text16(sqlite3_column_origin_name(stmt, c));
+            col.hidden = hiddenFirst && c == 0;
+            m_columns.append(col);
+        }
+        m_keys = std::move(keys);
+    }
+    ~SqliteCursor() override
+    {
+        if (m_owned)
+            sqlite3_finalize(m_stmt);
+        else
+            sqlite3_reset(m_stmt);
+    }
+    const QList<QueryColumn> &columns() const override { return m_columns; }
+    const QList<TableKey> &keys() const override { return m_keys; }
+    bool next() override
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            m_onError("reading the query result");
+        return false;
+    }
+    bool isNull(int c) const override { return sqlite3_column_type(m_stmt, m_map[c]) == SQLITE_NULL; }
+    double floatAt(int c) const override { return sqlite3_column_double(m_stmt, m_map[c]); }
+    qint64 integerAt(int c) const override
+    {
+        const int sc = m_map[c];
+        if (sqlite3_column_type(m_stmt, sc) == SQLITE_TEXT) {
+            const QByteArray t = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, sc))).trimmed().toLower();
+            return t == "true" || t == "yes" || t == "-1" || t == "1";
+        }
+        return sqlite3_column_int64(m_stmt, sc);
+    }
+    std::string_view utf8At(int c) const override
+    {
+        const int sc = m_map[c];
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, sc));
+        return p ? std::string_view(p, size_t(sqlite3_column_bytes(m_stmt, sc))) : std::string_view();
+    }
+
+private:
+    sqlite3_stmt *m_stmt;
+    bool m_owned;
+    std::function<void(const char *)> m_onError;
+    std::vector<int> m_map;   // cursor column -> statement column
+    QList<QueryColumn> m_columns;
+    QList<TableKey> m_keys;
+};
+
+} // namespace
+
+bool SqliteProvider::recognizes(const QByteArray &firstBytes)
+{
+    return firstBytes.startsWith(QByteArrayLiteral("SQLite format 3\0"));
+}
+
+std::unique_ptr<DatabaseProvider> SqliteProvider::open(const QString &fileName, const QByteArray &head)
+{
+    const qint64 size = QFileInfo(fileName).size();
+    if (head.size() < 100)
+        throw DataError(QStringLiteral("The database file '%1' is truncated (%2 bytes).").arg(fileName).arg(size));
+    const auto byte = [&](int i) { return quint32(quint8(head[i])); };
+    const auto be32 = [&](int i) { return byte(i) << 24 | byte(i + 1) << 16 | byte(i + 2) << 8 | byte(i + 3); };
+    quint32 pageSize = byte(16) << 8 | byte(17);
+    if (pageSize == 1)
+        pageSize = 65536;
+    const quint32 pages = be32(28);
+    const bool pagesValid = pages != 0 && be32(92) == be32(24);
+    const bool walPresent = QFileInfo::exists(fileName + QStringLiteral("-wal"));
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0 || size % pageSize != 0
+        || (pagesValid && !walPresent && size < qint64(pages) * pageSize))
+        throw DataError(QStringLiteral("The database file '%1' is truncated or damaged (%2 bytes).")
+                            .arg(fileName).arg(size));
+
+    sqlite3 *db = nullptr;
+    // Read/write but never create: a missing file must stay missing.
+    const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg = text16(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close(db);
+        throw DataError(QStringLiteral("The database file '%1' cannot be opened: %2.").arg(fileName, msg));
+    }
+    std::unique_ptr<SqliteProvider> p(new SqliteProvider(db, fileName));
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+
+    // Reading the schema checks the file and waits for a lock held by another program.
+    sqlite3_stmt *probe = nullptr;
+    int step = sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &probe, nullptr);
+    if (step == SQLITE_OK)
+        step = sqlite3_step(probe);
+    if (step == SQLITE_ROW)
+        p->m_journalMode = text16(reinterpret_cast<const char *>(sqlite3_column_text(probe, 0))).toLower();
+    sqlite3_finalize(probe);
+    if (step == SQLITE_ROW) {
+        step = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &probe, nullptr);
+        if (step == SQLITE_OK)
+            step = sqlite3_step(probe);
+        sqlite3_finalize(probe);
+    }
+    if (step != SQLITE_ROW) {
+        const int primary = step & 0xff;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+            throw DataError(QStringLiteral("The database file '%1' is locked by another program; try again when it is released.").arg(fileName));
+        throw DataError(QStringLiteral("The database file '%1' cannot be read: %2.")
+                            .arg(fileName, text16(sqlite3_errmsg(db))));
+    }
+    // WAL with NORMAL never corrupts and keeps commits cheap; with a rollback journal only FULL
+    // is safe against power loss. The journal mode itself is the file owner's choice.
+    p->exec(p->m_journalMode == QLatin1String("wal") ? "PRAGMA synchronous=NORMAL" : "PRAGMA synchronous=FULL");
+    return p;
+}
+
+SqliteProvider::SqliteProvider(sqlite3 *db, const QString &fileName) : m_db(db), m_fileName(fileName) {}
+
+SqliteProvider::~SqliteProvider()
+{
+    for (sqlite3_stmt *s : std::as_const(m_statements))
+        sqlite3_finalize(s);
+    if (sqlite3_get_autocommit(m_db) == 0)
+        sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(m_db);
+}
+
+void SqliteProvider::fail(const QString &what) const
+{
+    throw DataError(QStringLiteral("%1 failed in '%2': %3").arg(what, m_fileName, text16(sqlite3_errmsg(m_db))));
+}
+
+void SqliteProvider::exec(const char *sql)
+{
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QString::fromUtf8(sql));
+}
+
+QStringList SqliteProvider::tableNames() const
+{
+    sqlite3_stmt *s = nullptr;
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                           -1, &s, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("Listing the tables"));
+    QStringList names;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+        names << text16(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("Listing the tables"));
+    return names;
+}
+
+bool SqliteProvider::isReadOnly() const
+{
+    return sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+QString SqliteProvider::rewriteTop(const QString &sql)
+{
+    static const QRegularExpression top(
+        QStringLiteral("^\\s*select\\s+(distinct\\s+)?top\\s+(\\d+)\\s+(.*?)[\\s;]*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto m = top.match(sql);
+    if (!m.hasMatch())
+        return sql;
+    return QStringLiteral("select %1%2\nLIMIT %3").arg(m.captured(1), m.captured(3), m.captured(2));
+}
+
+QStringList SqliteProvider::primaryKey(const QString &table) const
+{
+    sqlite3_stmt *s = nullptr;
+    QStringList key;
+    if (sqlite3_prepare_v2(m_db, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk",
+                           -1, &s, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("Reading the key of table '%1'").arg(table));
+    const QByteArray name = table.toUtf8();
+    sqlite3_bind_text(s, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(s) == SQLITE_ROW)
+        key << text16(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    return key;
+}
+
+std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
+{
+    const QString sql = rewriteTop(sqlText);
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    const char *tail = nullptr;
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK)
+        fail(QStringLiteral("The query \"%1\"").arg(sqlText.simplified()));
+    if (!stmt)
+        throw DataError(QStringLiteral("The query text is empty."));
+    if (QByteArray(tail).trimmed().size() > 0 && QByteArray(tail).trimmed() != ";") {
+        sqlite3_finalize(stmt);
+        throw DataError(QStringLiteral("The query \"%1\" holds more than one statement.").arg(sqlText.simplified()));
+    }
+
+    // Key of each base table: its primary key when the result holds all of it, else its rowid.
+    QList<TableKey> keys;
+    QStringList needRowid;
+    QStringList tables;
+    const int n = sqlite3_column_count(stmt);
+    for (int c = 0; c < n; ++c) {
+        const QString t = text16(sqlite3_column_table_name(stmt, c));
+        if (!t.isEmpty() && !tables.contains(t))
+            tables << t;
+    }
+    for (const QString &t : std::as_const(tables)) {
+        TableKey key{t, primaryKey(t), {}};
+        for (const QString &k : std::as_const(key.keyColumns))
+            for (int c = 0; c < n; ++c)
+                if (text16(sqlite3_column_table_name(stmt, c)) == t
+                    && text16(sqlite3_column_origin_name(stmt, c)).compare(k, Qt::CaseInsensitive) == 0) {
+                    key.cursorColumns << c;
+                    break;
+                }
+        if (!key.keyColumns.isEmpty() && key.cursorColumns.size() == key.keyColumns.size())
+            keys << key;
+        else
+            needRowid << t;
+    }
+
+    bool hidden = false;
+    static const QRegularExpression plainSelect(QStringLiteral("^\\s*select\\s+(?!distinct\\b|all\\b)"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    const auto m = plainSelect.match(sql);
+    if (needRowid.size() == 1 && m.hasMatch()) {
+        const QByteArray withRowid = (sql.left(m.capturedEnd()) + QStringLiteral("rowid, ")
+                                      + sql.mid(m.capturedEnd())).toUtf8();
+        sqlite3_stmt *s2 = nullptr;
+        if (sqlite3_prepare_v2(m_db, withRowid.constData(), int(withRowid.size()), &s2, nullptr) == SQLITE_OK
+            && sqlite3_column_count(s2) == n + 1
+            && text16(sqlite3_column_table_name(s2, 0)) == needRowid.first()) {
+            sqlite3_finalize(stmt);
+            stmt = s2;
+            hidden = true;
+            keys << TableKey{needRowid.first(), {QStringLiteral("rowid")}, {n}};
+        } else {
+            sqlite3_finalize(s2);
+        }
+    }
+    return std::make_unique<SqliteCursor>(stmt, hidden, keys, true, [this](const char *what) {
+        fail(QString::fromUtf8(what));
+    });
+}
+
+sqlite3_stmt *SqliteProvider::cached(const QString &sql)
+{
+    if (sqlite3_stmt *s = m_statements.value(sql))
+        return s;
+    sqlite3_stmt *s = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &s, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("Preparing \"%1\"").arg(sql));
+    m_statements.insert(sql, s);
+    return s;
+}
+
+void SqliteProvider::bind(sqlite3_stmt *stmt, int index, const QVariant &v)
+{
+    int rc;
+    if (v.isNull()) {
+        rc = sqlite3_bind_null(stmt, index);
+    } else if (v.typeId() == QMetaType::Double) {
+        rc = sqlite3_bind_double(stmt, index, v.toDouble());
+    } else if (v.typeId() == QMetaType::Bool) {
+        rc = sqlite3_bind_int(stmt, index, v.toBool() ? 1 : 0);
+    } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
+        rc = sqlite3_bind_int64(stmt, index, v.toLongLong());
+    } else {
+        const QByteArray t = v.toString().toUtf8();
+        rc = sqlite3_bind_text(stmt, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        fail(QStringLiteral("Binding a value"));
+}
+
+int SqliteProvider::execute(sqlite3_stmt *stmt)
+{
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE) {
+        const QString msg = text16(sqlite3_errmsg(m_db));
+        throw DataError(QStringLiteral("Writing to '%1' failed: %2.").arg(m_fileName, msg));
+    }
+    return sqlite3_changes(m_db);
+}
+
+namespace {
+QString whereClause(const ColumnValues &where, int firstIndex)
+{
+    QStringList parts;
+    for (const auto &[col, value] : where)
+        parts << (value.isNull() ? quoted(col) + QStringLiteral(" IS NULL")
+                                 : quoted(col) + QStringLiteral(" = ?") + QString::number(firstIndex++));
+    return parts.join(QStringLiteral(" AND "));
+}
+
+int bindWhere(const ColumnValues &where, int index, const std::function<void(int, const QVariant &)> &b)
+{
+    for (const auto &pair : where)
+        if (!pair.second.isNull())
+            b(index++, pair.second);
+    return index;
+}
+} // namespace
+
+int SqliteProvider::update(const QString &table, const ColumnValues &set, const ColumnValues &where)
+{
+    QStringList assignments;
+    for (int i = 0; i < set.size(); ++i)
+        assignments << quoted(set[i].first) + QStringLiteral(" = ?") + QString::number(i + 1);
+    sqlite3_stmt *s = cached(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                 .arg(quoted(table), assignments.join(QStringLiteral(", ")),
+                                      whereClause(where, int(set.size()) + 1)));
+    for (int i = 0; i < set.size(); ++i)
+        bind(s, i + 1, set[i].second);
+    bindWhere(where, int(set.size()) + 1, [&](int i, const QVariant &v) { bind(s, i, v); });
+    return execute(s);
+}
+
+ColumnValues SqliteProvider::insert(const QString &table, const ColumnValues &values,
+                                    const QStringList &keyColumns)
+{
+    QStringList cols, params;
+    for (int i = 0; i < values.size(); ++i) {
+        cols << quoted(values[i].first);
+        params << QStringLiteral("?") + QString::number(i + 1);
+    }
+    sqlite3_stmt *s = cached(values.isEmpty()
+                                 ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(table))
+                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(quoted(table), cols.join(QStringLiteral(", ")),
+                                            params.join(QStringLiteral(", "))));
+    for (int i = 0; i < values.size(); ++i)
+        bind(s, i + 1, values[i].second);
+    execute(s);
+
+    // The new row's key as the table holds it (defaults and generated keys included).
+    const ColumnValues byRowid{{QStringLiteral("rowid"), QVariant(qint64(sqlite3_last_insert_rowid(m_db)))}};
+    ColumnValues key;
+    for (const QString &k : keyColumns) {
+        const auto given = std::find_if(values.begin(), values.end(), [&](const auto &p) {
+            return p.first.compare(k, Qt::CaseInsensitive) == 0;
+        });
+        key.append({k, given != values.end() ? given->second : QVariant()});
+    }
+    if (keyColumns == QStringList{QStringLiteral("rowid")})
+        return byRowid;
+    auto cursor = select(table, keyColumns, byRowid);
+    if (cursor->next())
+        for (int i = 0; i < keyColumns.size(); ++i)
+            key[i].second = cursor->isNull(i) ? QVariant()
+                                              : QVariant(QString::fromUtf8(cursor->utf8At(i).data(),
+                                                                           qsizetype(cursor->utf8At(i).size())));
+    return key;
+}
+
+int SqliteProvider::remove(const QString &table, const ColumnValues &where)
+{
+    sqlite3_stmt *s = cached(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(table), whereClause(where, 1)));
+    bindWhere(where, 1, [&](int i, const QVariant &v) { bind(s, i, v); });
+    return execute(s);
+}
+
+std::unique_ptr<QueryCursor> SqliteProvider::select(const QString &table, const QStringList &columns,
+                                                    const ColumnValues &where)
+{
+    QStringList cols;
+    for (const QString &c : columns)
+        cols << quoted(c);
+    sqlite3_stmt *s = cached(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                 .arg(cols.join(QStringLiteral(", ")), quoted(table), whereClause(where, 1)));
+    bindWhere(where, 1, [&](int i, const QVariant &v) { bind(s, i, v); });
+    return std::make_unique<SqliteCursor>(s, false, QList<TableKey>{}, false, [this](const char *what) {
+        fail(QString::fromUtf8(what));
+    });
+}
+
+void SqliteProvider::beginTransaction()
+{
+    exec("BEGIN IMMEDIATE");
+}
+
+void SqliteProvider::commitTransaction()
+{
+    exec("COMMIT");
+}
+
+bool SqliteProvider::inTransaction() const
+{
+    return sqlite3_get_autocommit(m_db) == 0;
+}
