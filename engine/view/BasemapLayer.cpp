@@ -1,0 +1,84 @@
+#include "BasemapLayer.h"
+
+#include "Basemap.h"
+#include "MapStyle.h"
+#include "MapViewport.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+// Fine shapes once the world is wider than this on screen.
+constexpr double FineFromWorldWidthPx = 2400.0;
+
+// Transforms a world polygon to screen pixels, dropping points that fall within half a pixel of
+// the last one kept: at low zoom most points of a coastline collapse.
+void toScreen(const QPolygonF &world, const QTransform &t, QPolygonF &out)
+{
+    out.clear();
+    const double sx = t.m11(), dx = t.dx(), dy = t.dy();
+    QPointF last(-1e9, -1e9);
+    for (const QPointF &p : world) {
+        const QPointF s(p.x() * sx + dx, p.y() * sx + dy);
+        if (std::abs(s.x() - last.x()) + std::abs(s.y() - last.y()) >= 0.5) {
+            out << s;
+            last = s;
+        }
+    }
+    if (!world.isEmpty() && out.size() > 0 && out.last() != QPointF(world.last().x() * sx + dx, world.last().y() * sx + dy))
+        out << QPointF(world.last().x() * sx + dx, world.last().y() * sx + dy);
+}
+} // namespace
+
+BasemapLayer::BasemapLayer(std::shared_ptr<const Basemap> coarse, std::shared_ptr<const Basemap> fine)
+    : m_coarse(std::move(coarse)), m_fine(std::move(fine))
+{
+}
+
+const Basemap &BasemapLayer::basemapFor(const MapViewport &viewport) const
+{
+    return viewport.pixelsPerWorldUnit() >= FineFromWorldWidthPx ? *m_fine : *m_coarse;
+}
+
+void BasemapLayer::render(QPainter &painter, const MapViewport &viewport)
+{
+    const QRectF screen(QPointF(0, 0), QSizeF(viewport.size()));
+    painter.fillRect(screen, MapStyle::Sea);
+    const Basemap &map = basemapFor(viewport);
+    const QRectF visible = viewport.visibleWorldRect();
+    const double scale = viewport.pixelsPerWorldUnit();
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (int copy = viewport.firstCopy(); copy <= viewport.lastCopy(); ++copy) {
+        const QTransform t = viewport.worldTransform(copy);
+        const QRectF inCopy = visible.translated(-copy, 0);
+        painter.setPen(Qt::NoPen);
+        for (const Basemap::Country &country : map.countries()) {
+            if (!country.bounds.intersects(inCopy))
+                continue;
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            for (const Basemap::Ring &ring : country.rings) {
+                if (!ring.bounds.intersects(inCopy) || ring.bounds.width() * scale < 0.7)
+                    continue;
+                toScreen(ring.world, t, m_buffer);
+                path.addPolygon(m_buffer);
+            }
+            painter.setBrush(MapStyle::Land[country.colourIndex]);
+            painter.drawPath(path);
+        }
+        painter.setBrush(Qt::NoBrush);
+        const QPen coast(MapStyle::Coast, 1.0);
+        QPen border(MapStyle::Border, scale > 20000 ? 1.6 : 1.0, Qt::DashLine);
+        border.setDashPattern({5, 2.5});
+        for (const Basemap::Line &line : map.lines()) {
+            if (!line.bounds.intersects(inCopy) || (line.bounds.width() + line.bounds.height()) * scale < 1.0)
+                continue;
+            toScreen(line.world, t, m_buffer);
+            painter.setPen(line.border ? border : coast);
+            painter.drawPolyline(m_buffer);
+        }
+    }
+    painter.restore();
+}

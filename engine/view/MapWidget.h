@@ -1,0 +1,28 @@
+#pragma once
+#include <QWidget>
+
+#include <memory>
+
+class MapRenderer;
+class MapScene;
+
+// Shows the scene through the renderer; repaints when the view or the pins change and reports
+// every finished paint.
+class MapWidget : public QWidget {
+    Q_OBJECT
+public:
+    MapWidget(std::shared_ptr<MapScene> scene, std::shared_ptr<MapRenderer> renderer, QWidget *parent = nullptr);
+
+    MapScene &scene() const { return *m_scene; }
+    QSize sizeHint() const override { return {900, 650}; }
+
+signals:
+    void painted();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    std::shared_ptr<MapScene> m_scene;
+    std::shared_ptr<MapRenderer> m_renderer;
+};
