@@ -5,7 +5,7 @@
 #include "DatabaseProvider.h"
 #include "ProviderRegistry.h"
 
-#include <QtGlobal>
+#include <QCoreApplication>
 
 namespace {
 constexpr int CommitIntervalMs = 200;
@@ -129,7 +129,8 @@ void Connection::beforeWrite()
     if (m_batchDepth > 0 && !provider().inTransaction()) {
         provider().beginTransaction();
         m_sinceCommit.start();
-        m_commitTimer.start();
+        if (QCoreApplication::instance())
+            m_commitTimer.start();
     }
 }
 

@@ -393,6 +393,7 @@ void RecordSet::insert()
     checkBrowseMode();
     const int row = m_store->appendRow();
     const int pos = std::max(m_pos, 0);
+    notify(&RecordSet::recordAboutToBeInserted, pos);
     m_order.insert(m_order.begin() + pos, quint32(row));
     m_buffer->clearRows();
     m_buffer->appendRow();
@@ -414,6 +415,7 @@ void RecordSet::cancel()
     } else if (m_state == State::Insert) {
         const int pos = m_pos;
         const quint32 row = m_order[size_t(pos)];
+        notify(&RecordSet::recordAboutToBeRemoved, pos);
         m_order.erase(m_order.begin() + pos);
         if (int(row) == m_store->rowCount() - 1)
             m_store->removeLastRow();
@@ -599,6 +601,7 @@ void RecordSet::remove()
             throw DataError(QStringLiteral("The row cannot be located for deleting: it was deleted or changed since it was read."));
     });
     const int pos = m_pos;
+    notify(&RecordSet::recordAboutToBeRemoved, pos);
     m_order.erase(m_order.begin() + pos);
     m_pos = std::min(pos, int(m_order.size()) - 1);
     m_eof = m_order.empty();

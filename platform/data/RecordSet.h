@@ -80,7 +80,9 @@ public:
 signals:
     void dataSetChanged();            // rows, order or fields changed wholesale (open, close, sort, resume)
     void recordChanged(int recNo);    // values of one record changed
+    void recordAboutToBeInserted(int recNo);
     void recordInserted(int recNo);
+    void recordAboutToBeRemoved(int recNo);
     void recordRemoved(int recNo);
     void currentChanged(int recNo);
     void stateChanged();

@@ -29,13 +29,13 @@ void RecordSetModel::attach()
                 emit dataChanged(index(pos, 0), index(pos, m_columns - 1));
             emit headerDataChanged(Qt::Vertical, pos, pos);
         });
-        connect(rs, &RecordSet::recordInserted, this, [this](int pos) {
-            beginInsertRows({}, pos, pos);
+        connect(rs, &RecordSet::recordAboutToBeInserted, this, [this](int pos) { beginInsertRows({}, pos, pos); });
+        connect(rs, &RecordSet::recordInserted, this, [this] {
             ++m_rows;
             endInsertRows();
         });
-        connect(rs, &RecordSet::recordRemoved, this, [this](int pos) {
-            beginRemoveRows({}, pos, pos);
+        connect(rs, &RecordSet::recordAboutToBeRemoved, this, [this](int pos) { beginRemoveRows({}, pos, pos); });
+        connect(rs, &RecordSet::recordRemoved, this, [this] {
             --m_rows;
             endRemoveRows();
         });
