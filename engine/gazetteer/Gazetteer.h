@@ -4,6 +4,7 @@
 
 #include "GazetteerError.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -44,6 +45,7 @@ struct PostcodeRecord {
 struct StreetRecord {
     QString country, name, postcode, city;
     double latitude = 0, longitude = 0;   // a point on the street
+    GeoBox bounds{};
     std::vector<std::vector<std::pair<double, double>>> pieces;
 };
 
@@ -74,22 +76,36 @@ public:
     const std::vector<StreetRecord> &streets() const { return m_streets; }
     const std::vector<AddressRecord> &addresses() const { return m_addresses; }
 
+    // A place found by one of its names: name 0 is the main name, n the (n-1)th alternate.
+    struct PlaceHit { uint32_t place; uint16_t name; };
+    const QString &placeName(const PlaceHit &hit) const;
+    // The place's name written as text (ignoring case), or nullptr.
+    const QString *placeNameWritten(uint32_t place, const QString &text) const;
+
     // Record indexes by folded key (see TextKey); empty when nothing carries the key.
-    std::span<const uint32_t> placesNamed(const std::string &nameKey) const;
+    std::span<const PlaceHit> placesNamed(const std::string &nameKey) const;
     std::span<const uint32_t> postcodesCoded(const std::string &countryAndCodeKey) const;
     std::span<const uint32_t> streetsNamed(const std::string &countryAndNameKey) const;
     std::span<const uint32_t> addressesAt(const std::string &countryStreetNumberKey) const;
-    // Place indexes whose name keys are within maxEdits typing errors of nameKey, nearest first.
-    std::vector<std::pair<uint32_t, int>> placesNamedLike(const std::string &nameKey, int maxEdits) const;
+    // Places with a name key within maxEdits typing errors of nameKey (but not equal), with the
+    // number of edits.
+    std::vector<std::pair<PlaceHit, int>> placesNamedLike(const std::string &nameKey, int maxEdits) const;
 
 private:
-    struct KeyIndex {
+    template<typename Id> struct KeyIndex {
         std::unordered_map<std::string, std::pair<uint32_t, uint32_t>> ranges;
-        std::vector<uint32_t> ids;
-        void build(std::vector<std::pair<std::string, uint32_t>> &&pairs);
-        std::span<const uint32_t> find(const std::string &key) const;
+        std::vector<Id> ids;
+        void build(std::vector<std::pair<std::string, Id>> &&pairs);
+        std::span<const Id> find(const std::string &key) const;
     };
-    void load(const QString &file);
+    struct StreetPiece {
+        QString country, name, postcode, city;
+        std::vector<std::pair<double, double>> latLon;
+    };
+    // The slots map source record ids to the records already loaded from earlier files.
+    void load(const QString &file, std::vector<StreetPiece> &pieces, QHash<QString, uint32_t> &placeSlots,
+              QHash<QString, uint32_t> &postcodeSlots);
+    void buildStreets(std::vector<StreetPiece> &&pieces);
     void buildIndexes();
 
     std::vector<PlaceRecord> m_places;
@@ -98,9 +114,11 @@ private:
     std::vector<StreetRecord> m_streets;
     std::vector<AddressRecord> m_addresses;
     std::vector<uint32_t> m_placesByPopulation;
-    KeyIndex m_placeIndex, m_postcodeIndex, m_streetIndex, m_addressIndex;
-    // Fuzzy candidates: name keys bucketed by their first two and by their last three bytes.
-    std::unordered_map<std::string, std::vector<std::string>> m_keysByHead, m_keysByTail;
+    KeyIndex<PlaceHit> m_placeIndex;
+    KeyIndex<uint32_t> m_postcodeIndex, m_streetIndex, m_addressIndex;
+    // Fuzzy candidates: the place index's keys, bucketed by their first two and last three bytes.
+    std::vector<const std::string *> m_placeKeys;
+    std::unordered_map<std::string, std::vector<uint32_t>> m_keysByHead, m_keysByTail;
 };
 
 } // namespace Engine

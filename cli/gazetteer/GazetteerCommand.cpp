@@ -1,0 +1,104 @@
+#include "GazetteerCommand.h"
+
+#include "Gazetteer.h"
+#include "GazetteerImporter.h"
+#include "Geocoder.h"
+
+#include <cmath>
+
+namespace {
+
+// The country of the shipped place nearest to a point, for OSM data that does not name its country.
+QString countryOfNearestPlace(double lat, double lon)
+{
+    const auto gazetteer = Engine::Gazetteer::openDefault();
+    QString country;
+    double best = 1e9;
+    for (const Engine::PlaceLabel &p : gazetteer->placesIn({lat - 0.5, lon - 0.5, lat + 0.5, lon + 0.5}, 0, 100000)) {
+        const double d = std::hypot(p.latitude - lat, (p.longitude - lon) * std::cos(lat * M_PI / 180));
+        if (d < best) {
+            best = d;
+            for (const Engine::PlaceRecord &r : gazetteer->places())
+                if (r.latitude == p.latitude && r.longitude == p.longitude && r.name == p.name)
+                    country = r.country;
+        }
+    }
+    return country;
+}
+
+} // namespace
+
+QString GazetteerCommand::takeOption(QStringList &arguments, const QString &name)
+{
+    const qsizetype i = arguments.indexOf(name);
+    if (i < 0)
+        return {};
+    if (i + 1 >= arguments.size())
+        throw Engine::GazetteerError(QStringLiteral("%1 needs a value.").arg(name));
+    const QString value = arguments.at(i + 1);
+    arguments.remove(i, 2);
+    return value;
+}
+
+int GazetteerCommand::run(const QStringList &arguments)
+{
+    try {
+        if (arguments.size() >= 1 && arguments.front() == u"import")
+            return import(arguments.mid(1));
+        if (arguments.size() >= 1 && arguments.front() == u"lookup")
+            return lookup(arguments.mid(1));
+        return usage();
+    } catch (const std::exception &e) {
+        m_err << "orvane-gazetteer: " << QString::fromUtf8(e.what()) << Qt::endl;
+        return 1;
+    }
+}
+
+int GazetteerCommand::usage()
+{
+    m_err << "usage: orvane-gazetteer import FILE... [--gazetteer FILE] [--country XX]\n"
+             "       orvane-gazetteer lookup [--edition EU|NA] [--country NUMBER] STREET CITY POSTCODE\n"
+             "Import reads GeoNames places and postal-code dumps (.txt, .txt.gz) and OpenStreetMap\n"
+             "extracts (.osm, .osm.bz2, .osm.pbf) into the user's gazetteer ("
+          << Engine::Gazetteer::userFile() << ").\n";
+    m_err.flush();
+    return 2;
+}
+
+int GazetteerCommand::import(QStringList arguments)
+{
+    QString file = takeOption(arguments, QStringLiteral("--gazetteer"));
+    const QString country = takeOption(arguments, QStringLiteral("--country"));
+    if (arguments.isEmpty())
+        return usage();
+    if (file.isEmpty())
+        file = Engine::Gazetteer::userFile();
+    Engine::GazetteerImporter importer(file);
+    importer.setCountry(country);
+    importer.setCountryAt(countryOfNearestPlace);
+    const qint64 read = importer.import(arguments);
+    m_out << "Imported " << read << " records into " << file << Qt::endl;
+    return 0;
+}
+
+int GazetteerCommand::lookup(QStringList arguments)
+{
+    const QString edition = takeOption(arguments, QStringLiteral("--edition"));
+    const int country = takeOption(arguments, QStringLiteral("--country")).toInt();
+    if (arguments.size() != 3)
+        return usage();
+    Engine::Geocoder geocoder(Engine::Gazetteer::openDefault(),
+                              edition.compare(u"NA", Qt::CaseInsensitive) == 0 ? Engine::Edition::NorthAmerica
+                                                                               : Engine::Edition::Europe);
+    const Engine::Answer answer = geocoder.lookup(arguments[0], arguments[1], arguments[2], country);
+    m_out << "quality " << answer.quality << ", " << answer.matches.size() << " results\n";
+    for (const Engine::Match &m : answer.matches) {
+        m_out << "  kind " << m.kind << "  " << m.displayName << "  "
+              << QString::number(m.latitude, 'f', 5) << ' ' << QString::number(m.longitude, 'f', 5);
+        if (m.postal)
+            m_out << "  [" << m.postal->postcode << " | " << m.postal->city << " | " << m.postal->street << ']';
+        m_out << '\n';
+    }
+    m_out.flush();
+    return 0;
+}

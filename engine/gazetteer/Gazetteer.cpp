@@ -1,0 +1,496 @@
+#include "Gazetteer.h"
+
+#include "GazetteerStore.h"
+#include "TextKey.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
+#include <QStandardPaths>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <numeric>
+#include <unordered_set>
+
+namespace Engine {
+
+namespace {
+
+// Pieces of one street closer than this (degrees, about 300 m) are one street split in pieces.
+constexpr double PieceGap = 0.003;
+
+QString programDir()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+}
+
+QString envPath(const char *name)
+{
+    return qEnvironmentVariable(name);
+}
+
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const QString &file) : m_file(file)
+    {
+        if (!QFileInfo(file).isFile())
+            throw GazetteerError(QStringLiteral("The gazetteer %1 does not exist.").arg(file));
+        if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+            fail();
+        sqlite3_busy_timeout(m_db, 5000);
+        // One read transaction, so that an import running meanwhile is seen whole or not at all.
+        sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
+        Query format(*this, "SELECT value FROM meta WHERE key = 'format'");
+        if (!format.next() || format.text(0) != QLatin1String(GazetteerStore::Format))
+            throw GazetteerError(QStringLiteral("%1 is not a gazetteer of this program.").arg(file));
+    }
+    ~ReadOnlyFile() { sqlite3_close(m_db); }
+    [[noreturn]] void fail() const
+    {
+        throw GazetteerError(QStringLiteral("Cannot read the gazetteer %1: %2")
+                                 .arg(m_file, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString()));
+    }
+
+    class Query {
+    public:
+        Query(ReadOnlyFile &f, const char *sql) : m_f(f)
+        {
+            if (sqlite3_prepare_v2(f.m_db, sql, -1, &m_s, nullptr) != SQLITE_OK) {
+                // A file without our tables is not a gazetteer; name it.
+                throw GazetteerError(QStringLiteral("%1 is not a gazetteer of this program (%2).")
+                                         .arg(f.m_file, QString::fromUtf8(sqlite3_errmsg(f.m_db))));
+            }
+        }
+        ~Query() { sqlite3_finalize(m_s); }
+        bool next()
+        {
+            const int rc = sqlite3_step(m_s);
+            if (rc == SQLITE_ROW)
+                return true;
+            if (rc != SQLITE_DONE)
+                m_f.fail();
+            return false;
+        }
+        QString text(int i) const
+        {
+            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_s, i)),
+                                     sqlite3_column_bytes(m_s, i));
+        }
+        double real(int i) const { return sqlite3_column_double(m_s, i); }
+        qint64 integer(int i) const { return sqlite3_column_int64(m_s, i); }
+        std::vector<std::pair<double, double>> latLon(int i) const
+        {
+            const auto *f = static_cast<const float *>(sqlite3_column_blob(m_s, i));
+            const int n = sqlite3_column_bytes(m_s, i) / int(2 * sizeof(float));
+            std::vector<std::pair<double, double>> out;
+            out.reserve(n);
+            for (int k = 0; k < n; ++k)
+                out.emplace_back(f[2 * k], f[2 * k + 1]);
+            return out;
+        }
+
+    private:
+        ReadOnlyFile &m_f;
+        sqlite3_stmt *m_s = nullptr;
+    };
+
+private:
+    QString m_file;
+    sqlite3 *m_db = nullptr;
+};
+
+// Among names that fold alike, the one shown: umlauts and ß written out ("München" over
+// "Muenchen"), then the main name, then the first alternate.
+int displayScore(const QString &s, bool mainName)
+{
+    static const QString umlauts = QStringLiteral("äöüÄÖÜß");
+    const bool umlaut = std::any_of(s.begin(), s.end(), [](QChar c) { return umlauts.contains(c); });
+    return (umlaut ? 2 : 0) + (mainName ? 1 : 0);
+}
+
+bool inBox(const GeoBox &b, double lat, double lon)
+{
+    if (lat < b.south || lat > b.north)
+        return false;
+    return b.west <= b.east ? lon >= b.west && lon <= b.east : lon >= b.west || lon <= b.east;
+}
+
+bool overlaps(const GeoBox &a, const GeoBox &b)
+{
+    if (a.north < b.south || a.south > b.north)
+        return false;
+    if (b.west > b.east)   // the view crosses the antimeridian
+        return a.east >= b.west || a.west <= b.east;
+    return !(a.east < b.west || a.west > b.east);
+}
+
+GeoBox boundsOf(const std::vector<std::pair<double, double>> &latLon)
+{
+    GeoBox b{90, 180, -90, -180};
+    for (const auto &[lat, lon] : latLon) {
+        b.south = std::min(b.south, lat);
+        b.north = std::max(b.north, lat);
+        b.west = std::min(b.west, lon);
+        b.east = std::max(b.east, lon);
+    }
+    return b;
+}
+
+} // namespace
+
+template<typename Id>
+void Gazetteer::KeyIndex<Id>::build(std::vector<std::pair<std::string, Id>> &&pairs)
+{
+    std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    ranges.clear();
+    ranges.reserve(pairs.size());
+    ids.clear();
+    ids.reserve(pairs.size());
+    for (size_t i = 0; i < pairs.size();) {
+        size_t j = i;
+        while (j < pairs.size() && pairs[j].first == pairs[i].first)
+            ids.push_back(pairs[j++].second);
+        ranges.emplace(std::move(pairs[i].first), std::pair<uint32_t, uint32_t>(uint32_t(ids.size() - (j - i)), uint32_t(j - i)));
+        i = j;
+    }
+}
+
+template<typename Id>
+std::span<const Id> Gazetteer::KeyIndex<Id>::find(const std::string &key) const
+{
+    const auto it = ranges.find(key);
+    if (it == ranges.end())
+        return {};
+    return std::span<const Id>(ids.data() + it->second.first, it->second.second);
+}
+
+QString Gazetteer::shippedFile()
+{
+    const QString env = envPath("ORVANE_GAZETTEER");
+    if (!env.isEmpty())
+        return env;
+    const QString dir = programDir();
+    const QStringList candidates{dir + QStringLiteral("/../share/orvane/gazetteer.sqlite"),
+                                 dir + QStringLiteral("/gazetteer.sqlite")};
+    for (const QString &c : candidates)
+        if (QFileInfo(c).isFile())
+            return QFileInfo(c).absoluteFilePath();
+    return QFileInfo(candidates.front()).absoluteFilePath();
+}
+
+QString Gazetteer::userFile()
+{
+    const QString env = envPath("ORVANE_USER_GAZETTEER");
+    if (!env.isEmpty())
+        return env;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Orvane/gazetteer.sqlite");
+}
+
+std::shared_ptr<const Gazetteer> Gazetteer::openDefault()
+{
+    const QString shipped = shippedFile();
+    if (!QFileInfo(shipped).isFile())
+        throw GazetteerError(QStringLiteral("The program's gazetteer %1 is missing. Build the project again, "
+                                            "or point ORVANE_GAZETTEER at a gazetteer file.").arg(shipped));
+    QStringList files{shipped};
+    const QString user = userFile();
+    if (QFileInfo(user).isFile() && QFileInfo(user).absoluteFilePath() != QFileInfo(shipped).absoluteFilePath())
+        files << user;
+    return open(files);
+}
+
+std::shared_ptr<const Gazetteer> Gazetteer::open(const QStringList &files)
+{
+    auto g = std::shared_ptr<Gazetteer>(new Gazetteer);
+    std::vector<StreetPiece> pieces;
+    QHash<QString, uint32_t> placeSlots, postcodeSlots;
+    for (const QString &f : files)
+        g->load(f, pieces, placeSlots, postcodeSlots);
+    g->buildStreets(std::move(pieces));
+    g->buildIndexes();
+    return g;
+}
+
+void Gazetteer::load(const QString &file, std::vector<StreetPiece> &pieces,
+                     QHash<QString, uint32_t> &placeSlot, QHash<QString, uint32_t> &slot)
+{
+    ReadOnlyFile db(file);
+    // A later file replaces the records of an earlier one that come from the same source record.
+
+    {
+        ReadOnlyFile::Query q(db, "SELECT source, source_id, country, name, alternates, admin1, latitude, "
+                                  "longitude, population FROM place");
+        while (q.next()) {
+            PlaceRecord p{q.text(2), q.text(3), q.text(5), q.real(6), q.real(7), q.integer(8)};
+            std::vector<QString> alternates;
+            for (const QString &a : q.text(4).split(u',', Qt::SkipEmptyParts))
+                alternates.push_back(a);
+            const QString id = q.text(0) + u'\x1f' + q.text(1);
+            const auto it = placeSlot.constFind(id);
+            if (it != placeSlot.constEnd()) {
+                m_places[*it] = std::move(p);
+                m_placeNames[*it] = std::move(alternates);
+            } else {
+                placeSlot.insert(id, uint32_t(m_places.size()));
+                m_places.push_back(std::move(p));
+                m_placeNames.push_back(std::move(alternates));
+            }
+        }
+    }
+    {
+        ReadOnlyFile::Query q(db, "SELECT country, code, place, admin1, latitude, longitude, kind FROM postcode");
+        while (q.next()) {
+            PostcodeRecord p{q.text(0), q.text(1), q.text(2), q.text(3), q.real(4), q.real(5), int(q.integer(6))};
+            const QString id = p.country + u'\x1f' + p.code + u'\x1f' + p.place;
+            const auto it = slot.constFind(id);
+            if (it != slot.constEnd())
+                m_postcodes[*it] = std::move(p);
+            else {
+                slot.insert(id, uint32_t(m_postcodes.size()));
+                m_postcodes.push_back(std::move(p));
+            }
+        }
+    }
+    {
+        ReadOnlyFile::Query q(db, "SELECT country, name, postcode, city, geometry FROM street");
+        while (q.next())
+            pieces.push_back({q.text(0), q.text(1), q.text(2), q.text(3), q.latLon(4)});
+    }
+    {
+        ReadOnlyFile::Query q(db, "SELECT country, street, housenumber, postcode, city, latitude, longitude FROM address");
+        while (q.next())
+            m_addresses.push_back({q.text(0), q.text(1), q.text(2), q.text(3), q.text(4), q.real(5), q.real(6)});
+    }
+}
+
+void Gazetteer::buildStreets(std::vector<StreetPiece> &&pieces)
+{
+    // Group the ways of one street (same name, postcode and place), then split each group where
+    // its pieces lie apart: two streets of one name in different villages stay two results.
+    std::vector<uint32_t> order(pieces.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::vector<std::string> groupKey(pieces.size());
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const StreetPiece &p = pieces[i];
+        groupKey[i] = p.country.toStdString() + ':' + TextKey::name(p.name) + ':'
+            + TextKey::postcode(p.country, p.postcode) + ':' + TextKey::name(p.city);
+    }
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groupKey[a] < groupKey[b]; });
+
+    for (size_t i = 0; i < order.size();) {
+        size_t j = i;
+        while (j < order.size() && groupKey[order[j]] == groupKey[order[i]])
+            ++j;
+        std::vector<GeoBox> boxes;
+        for (size_t k = i; k < j; ++k)
+            boxes.push_back(boundsOf(pieces[order[k]].latLon));
+        std::vector<int> cluster(j - i, -1);
+        int clusters = 0;
+        for (size_t k = 0; k < cluster.size(); ++k) {
+            if (cluster[k] >= 0)
+                continue;
+            cluster[k] = clusters;
+            std::vector<size_t> todo{k};
+            while (!todo.empty()) {
+                const size_t a = todo.back();
+                todo.pop_back();
+                GeoBox grown{boxes[a].south - PieceGap, boxes[a].west - PieceGap,
+                             boxes[a].north + PieceGap, boxes[a].east + PieceGap};
+                for (size_t b = 0; b < cluster.size(); ++b)
+                    if (cluster[b] < 0 && overlaps(boxes[b], grown)) {
+                        cluster[b] = clusters;
+                        todo.push_back(b);
+                    }
+            }
+            ++clusters;
+        }
+        for (int c = 0; c < clusters; ++c) {
+            StreetRecord s;
+            size_t longest = 0;
+            for (size_t k = 0; k < cluster.size(); ++k) {
+                if (cluster[k] != c)
+                    continue;
+                StreetPiece &p = pieces[order[i + k]];
+                if (s.pieces.empty()) {
+                    s.country = p.country;
+                    s.name = p.name;
+                    s.postcode = p.postcode;
+                    s.city = p.city;
+                }
+                if (p.latLon.size() > longest) {
+                    longest = p.latLon.size();
+                    std::tie(s.latitude, s.longitude) = p.latLon[p.latLon.size() / 2];
+                }
+                s.pieces.push_back(std::move(p.latLon));
+            }
+            std::vector<std::pair<double, double>> all;
+            for (const auto &piece : s.pieces)
+                all.insert(all.end(), piece.begin(), piece.end());
+            s.bounds = boundsOf(all);
+            if (!all.empty())
+                m_streets.push_back(std::move(s));
+        }
+        i = j;
+    }
+}
+
+void Gazetteer::buildIndexes()
+{
+    {
+        std::vector<std::pair<std::string, PlaceHit>> pairs;
+        pairs.reserve(m_places.size() * 4);
+        for (uint32_t i = 0; i < m_places.size(); ++i) {
+            // One entry per key and place, under the name shown for it.
+            std::vector<std::pair<std::string, uint16_t>> keys;
+            const auto &alts = m_placeNames[i];
+            for (size_t n = 0; n <= alts.size() && n < 0xFFFF; ++n) {
+                const QString &name = n == 0 ? m_places[i].name : alts[n - 1];
+                std::string key = TextKey::name(name);
+                if (key.empty())
+                    continue;
+                auto it = std::find_if(keys.begin(), keys.end(), [&](const auto &k) { return k.first == key; });
+                if (it == keys.end())
+                    keys.emplace_back(std::move(key), uint16_t(n));
+                else if (displayScore(name, n == 0) > displayScore(placeName({i, it->second}), it->second == 0))
+                    it->second = uint16_t(n);
+            }
+            for (auto &[key, n] : keys)
+                pairs.emplace_back(std::move(key), PlaceHit{i, n});
+        }
+        m_placeIndex.build(std::move(pairs));
+        m_placeKeys.clear();
+        m_keysByHead.clear();
+        m_keysByTail.clear();
+        for (const auto &[key, range] : m_placeIndex.ranges) {
+            if (key.size() < 4)
+                continue;
+            const auto k = uint32_t(m_placeKeys.size());
+            m_placeKeys.push_back(&key);
+            m_keysByHead[key.substr(0, 2)].push_back(k);
+            m_keysByTail[key.substr(key.size() - 3)].push_back(k);
+        }
+    }
+    {
+        std::vector<std::pair<std::string, uint32_t>> pairs;
+        for (uint32_t i = 0; i < m_postcodes.size(); ++i) {
+            const PostcodeRecord &p = m_postcodes[i];
+            pairs.emplace_back(p.country.toStdString() + ':' + TextKey::postcode(p.country, p.code), i);
+        }
+        m_postcodeIndex.build(std::move(pairs));
+    }
+    {
+        std::vector<std::pair<std::string, uint32_t>> pairs;
+        for (uint32_t i = 0; i < m_streets.size(); ++i)
+            pairs.emplace_back(m_streets[i].country.toStdString() + ':' + TextKey::name(m_streets[i].name), i);
+        m_streetIndex.build(std::move(pairs));
+    }
+    {
+        std::vector<std::pair<std::string, uint32_t>> pairs;
+        for (uint32_t i = 0; i < m_addresses.size(); ++i) {
+            const AddressRecord &a = m_addresses[i];
+            pairs.emplace_back(a.country.toStdString() + ':' + TextKey::name(a.street) + '#'
+                                   + TextKey::houseNumber(a.houseNumber), i);
+        }
+        m_addressIndex.build(std::move(pairs));
+    }
+    m_placesByPopulation.resize(m_places.size());
+    std::iota(m_placesByPopulation.begin(), m_placesByPopulation.end(), 0);
+    std::stable_sort(m_placesByPopulation.begin(), m_placesByPopulation.end(),
+                     [&](uint32_t a, uint32_t b) { return m_places[a].population > m_places[b].population; });
+}
+
+const QString &Gazetteer::placeName(const PlaceHit &hit) const
+{
+    return hit.name == 0 ? m_places[hit.place].name : m_placeNames[hit.place][hit.name - 1];
+}
+
+const QString *Gazetteer::placeNameWritten(uint32_t place, const QString &text) const
+{
+    if (m_places[place].name.compare(text, Qt::CaseInsensitive) == 0)
+        return &m_places[place].name;
+    for (const QString &n : m_placeNames[place])
+        if (n.compare(text, Qt::CaseInsensitive) == 0)
+            return &n;
+    return nullptr;
+}
+
+std::span<const Gazetteer::PlaceHit> Gazetteer::placesNamed(const std::string &nameKey) const
+{
+    return m_placeIndex.find(nameKey);
+}
+
+std::span<const uint32_t> Gazetteer::postcodesCoded(const std::string &key) const
+{
+    return m_postcodeIndex.find(key);
+}
+
+std::span<const uint32_t> Gazetteer::streetsNamed(const std::string &key) const
+{
+    return m_streetIndex.find(key);
+}
+
+std::span<const uint32_t> Gazetteer::addressesAt(const std::string &key) const
+{
+    return m_addressIndex.find(key);
+}
+
+std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(const std::string &nameKey,
+                                                                          int maxEdits) const
+{
+    std::vector<std::pair<PlaceHit, int>> out;
+    if (nameKey.size() < 4)
+        return out;
+    std::unordered_set<uint32_t> tried;
+    auto scan = [&](const std::string &bucket, const auto &buckets) {
+        const auto it = buckets.find(bucket);
+        if (it == buckets.end())
+            return;
+        for (uint32_t k : it->second) {
+            const std::string &key = *m_placeKeys[k];
+            if (key == nameKey || std::abs(int(key.size()) - int(nameKey.size())) > maxEdits || !tried.insert(k).second)
+                continue;
+            const int d = TextKey::editDistance(nameKey, key, maxEdits);
+            if (d <= maxEdits)
+                for (const PlaceHit &hit : m_placeIndex.find(key))
+                    out.emplace_back(hit, d);
+        }
+    };
+    scan(nameKey.substr(0, 2), m_keysByHead);
+    scan(nameKey.substr(nameKey.size() - 3), m_keysByTail);
+    return out;
+}
+
+std::vector<PlaceLabel> Gazetteer::placesIn(const GeoBox &box, qint64 minPopulation, int limit) const
+{
+    std::vector<PlaceLabel> out;
+    for (uint32_t i : m_placesByPopulation) {
+        const PlaceRecord &p = m_places[i];
+        if (p.population < minPopulation || int(out.size()) >= limit)
+            break;
+        if (inBox(box, p.latitude, p.longitude))
+            out.push_back({p.name, p.latitude, p.longitude, p.population});
+    }
+    return out;
+}
+
+std::vector<StreetLine> Gazetteer::streetsIn(const GeoBox &box, int limit) const
+{
+    std::vector<StreetLine> out;
+    for (const StreetRecord &s : m_streets) {
+        if (!overlaps(s.bounds, box))
+            continue;
+        for (const auto &piece : s.pieces) {
+            if (int(out.size()) >= limit)
+                return out;
+            out.push_back({s.name, piece});
+        }
+    }
+    return out;
+}
+
+} // namespace Engine

@@ -1,0 +1,29 @@
+#pragma once
+// Adds reference data files to a gazetteer file: GeoNames dumps (places or postal codes, plain or
+// gzip'd) and OpenStreetMap extracts. All files go in one transaction: when one of them is bad,
+// nothing is written and the gazetteer stays as it was.
+
+#include "OsmImporter.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace Engine {
+
+class GazetteerImporter {
+public:
+    explicit GazetteerImporter(QString gazetteerFile) : m_file(std::move(gazetteerFile)) {}
+    // ISO code for OSM data whose addresses do not name their country.
+    void setCountry(const QString &iso2) { m_country = iso2; }
+    // Where OSM data lies when neither its addresses nor setCountry say.
+    void setCountryAt(OsmImporter::CountryAt countryAt) { m_countryAt = std::move(countryAt); }
+
+    // Returns the number of records (GeoNames) and objects (OSM) read; throws GazetteerError.
+    qint64 import(const QStringList &files);
+
+private:
+    QString m_file, m_country;
+    OsmImporter::CountryAt m_countryAt;
+};
+
+} // namespace Engine

@@ -1,0 +1,388 @@
+#include "OsmImporter.h"
+
+#include "Gazetteer.h"
+#include "GazetteerStore.h"
+#include "ImportProgress.h"
+#include "TextKey.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMap>
+
+#include <osmium/handler.hpp>
+#include <osmium/handler/node_locations_for_ways.hpp>
+#include <osmium/index/map/flex_mem.hpp>
+#include <osmium/io/any_input.hpp>
+#include <osmium/visitor.hpp>
+
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace Engine {
+
+namespace {
+
+using LocationIndex = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
+
+QString tag(const osmium::OSMObject &o, const char *key)
+{
+    const char *v = o.tags()[key];
+    return v ? QString::fromUtf8(v).trimmed() : QString();
+}
+
+struct Point { double lat, lon; };
+
+struct OsmAddress {
+    QString id, country, street, number, postcode, city;
+    Point at;
+};
+struct OsmStreet {
+    QString id, name;
+    std::vector<std::pair<double, double>> latLon;
+};
+struct OsmPlace {
+    QString id, name, country;
+    Point at;
+    qint64 population;
+};
+struct PostalBoundary {
+    QString code;
+    double latSum = 0, lonSum = 0;
+    qint64 count = 0;
+};
+
+// Items on a grid of about 1 km cells for nearest-neighbour questions.
+class Grid {
+public:
+    void add(const Point &p, uint32_t id) { m_cells[cell(p.lat, p.lon)].push_back(id); }
+    template<typename Accept>
+    int64_t nearest(const Point &p, const std::vector<Point> &points, double maxDegrees, Accept accept) const
+    {
+        const int reach = int(std::ceil(maxDegrees / CellSize));
+        const auto [cy, cx] = cellXY(p.lat, p.lon);
+        int64_t best = -1;
+        double bestD = maxDegrees * maxDegrees;
+        for (int dy = -reach; dy <= reach; ++dy)
+            for (int dx = -reach; dx <= reach; ++dx) {
+                const auto it = m_cells.find(pack(cy + dy, cx + dx));
+                if (it == m_cells.end())
+                    continue;
+                for (uint32_t id : it->second) {
+                    const double a = points[id].lat - p.lat, b = (points[id].lon - p.lon) * std::cos(p.lat * M_PI / 180);
+                    const double d = a * a + b * b;
+                    if (d < bestD && accept(id)) {
+                        bestD = d;
+                        best = id;
+                    }
+                }
+            }
+        return best;
+    }
+
+private:
+    static constexpr double CellSize = 0.01;
+    static std::pair<int, int> cellXY(double lat, double lon)
+    {
+        return {int(std::floor(lat / CellSize)), int(std::floor(lon / CellSize))};
+    }
+    static int64_t pack(int y, int x) { return (int64_t(y) << 32) ^ uint32_t(x); }
+    static int64_t cell(double lat, double lon)
+    {
+        const auto [y, x] = cellXY(lat, lon);
+        return pack(y, x);
+    }
+    std::unordered_map<int64_t, std::vector<uint32_t>> m_cells;
+};
+
+class RelationPass : public osmium::handler::Handler {
+public:
+    std::unordered_map<osmium::object_id_type, std::vector<size_t>> wayToBoundary;
+    std::vector<PostalBoundary> boundaries;
+    qint64 objects = 0;
+
+    void relation(const osmium::Relation &r)
+    {
+        ++objects;
+        if (tag(r, "boundary") != u"postal_code")
+            return;
+        QString code = tag(r, "postal_code");
+        if (code.isEmpty())
+            code = tag(r, "name");
+        if (code.isEmpty())
+            return;
+        boundaries.push_back({code});
+        for (const auto &m : r.members())
+            if (m.type() == osmium::item_type::way)
+                wayToBoundary[m.ref()].push_back(boundaries.size() - 1);
+    }
+};
+
+class ObjectPass : public osmium::handler::Handler {
+public:
+    explicit ObjectPass(RelationPass &relations) : m_relations(relations) {}
+    std::vector<OsmAddress> addresses;
+    std::vector<OsmStreet> streets;
+    std::vector<OsmPlace> places;
+    qint64 objects = 0;
+
+    void node(const osmium::Node &n)
+    {
+        ++objects;
+        if (n.tags().empty() || !n.location().valid())
+            return;
+        const Point at{n.location().lat(), n.location().lon()};
+        address(n, QStringLiteral("osm:n%1").arg(n.id()), at);
+        const QString place = tag(n, "place");
+        static const QStringList kinds{QStringLiteral("city"), QStringLiteral("town"), QStringLiteral("village"),
+                                       QStringLiteral("hamlet"), QStringLiteral("suburb"), QStringLiteral("neighbourhood")};
+        const QString name = tag(n, "name");
+        if (kinds.contains(place) && !name.isEmpty())
+            places.push_back({QStringLiteral("n%1").arg(n.id()), name, tag(n, "addr:country"), at,
+                              tag(n, "population").toLongLong()});
+    }
+
+    void way(const osmium::Way &w)
+    {
+        ++objects;
+        std::vector<std::pair<double, double>> latLon;
+        for (const auto &ref : w.nodes())
+            if (ref.location().valid())
+                latLon.emplace_back(ref.location().lat(), ref.location().lon());
+        if (latLon.empty())
+            return;
+        const auto boundary = m_relations.wayToBoundary.find(w.id());
+        if (boundary != m_relations.wayToBoundary.end())
+            for (size_t b : boundary->second)
+                for (const auto &[lat, lon] : latLon) {
+                    m_relations.boundaries[b].latSum += lat;
+                    m_relations.boundaries[b].lonSum += lon;
+                    ++m_relations.boundaries[b].count;
+                }
+        if (w.tags().empty())
+            return;
+        const QString name = tag(w, "name");
+        if (!tag(w, "highway").isEmpty() && !name.isEmpty())
+            streets.push_back({QStringLiteral("osm:w%1").arg(w.id()), name, latLon});
+        Point centre{0, 0};
+        for (const auto &[lat, lon] : latLon) {
+            centre.lat += lat / double(latLon.size());
+            centre.lon += lon / double(latLon.size());
+        }
+        address(w, QStringLiteral("osm:w%1").arg(w.id()), centre);
+        if (tag(w, "boundary") == u"postal_code" && w.is_closed()) {
+            const QString code = tag(w, "postal_code");
+            if (!code.isEmpty())
+                m_relations.boundaries.push_back({code, centre.lat * double(latLon.size()),
+                                                  centre.lon * double(latLon.size()), qint64(latLon.size())});
+        }
+    }
+
+private:
+    void address(const osmium::OSMObject &o, const QString &id, const Point &at)
+    {
+        const QString number = tag(o, "addr:housenumber");
+        QString street = tag(o, "addr:street");
+        if (street.isEmpty())
+            street = tag(o, "addr:place");
+        if (number.isEmpty() || street.isEmpty())
+            return;
+        addresses.push_back({id, tag(o, "addr:country").toUpper(), street, number, tag(o, "addr:postcode"),
+                             tag(o, "addr:city"), at});
+    }
+    RelationPass &m_relations;
+};
+
+template<typename Handler>
+void readFile(const QString &file, osmium::osm_entity_bits::type entities, Handler &handler, ImportProgress *progress,
+              const qint64 *objects)
+{
+    osmium::io::Reader reader{osmium::io::File{QFile::encodeName(file).toStdString()}, entities};
+    while (osmium::memory::Buffer buffer = reader.read()) {
+        osmium::apply(buffer, handler);
+        if (progress)
+            progress->update(qint64(reader.offset()), *objects);
+    }
+    reader.close();
+}
+
+} // namespace
+
+bool OsmImporter::handles(const QString &file)
+{
+    const QString f = file.toLower();
+    return f.endsWith(u".osm") || f.endsWith(u".osm.bz2") || f.endsWith(u".osm.gz") || f.endsWith(u".osm.pbf")
+        || f.endsWith(u".pbf");
+}
+
+qint64 OsmImporter::importFile(const QString &file)
+{
+    if (!QFileInfo(file).isFile())
+        throw GazetteerError(QStringLiteral("Cannot open %1.").arg(file));
+    RelationPass relations;
+    ObjectPass objects(relations);
+    ImportProgress progress(QFileInfo(file).fileName(), QFileInfo(file).size());
+    try {
+        readFile(file, osmium::osm_entity_bits::relation, relations, nullptr, nullptr);
+        LocationIndex index;
+        osmium::handler::NodeLocationsForWays<LocationIndex> locations{index};
+        locations.ignore_errors();   // extracts cut ways at their border
+        struct Both : osmium::handler::Handler {
+            osmium::handler::NodeLocationsForWays<LocationIndex> &l;
+            ObjectPass &o;
+            Both(osmium::handler::NodeLocationsForWays<LocationIndex> &l, ObjectPass &o) : l(l), o(o) {}
+            void node(const osmium::Node &n) { l.node(n); o.node(n); }
+            void way(osmium::Way &w) { l.way(w); o.way(w); }
+        } both{locations, objects};
+        readFile(file, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way, both, &progress, &objects.objects);
+    } catch (const std::exception &e) {
+        throw GazetteerError(QStringLiteral("%1 cannot be read (damaged, cut off or not OpenStreetMap data): %2")
+                                 .arg(file, QString::fromUtf8(e.what())));
+    }
+
+    // The data's country: what its addresses say most often, else the caller's, else the nearest place's.
+    QString country = m_country.toUpper();
+    if (country.isEmpty()) {
+        QHash<QString, int> votes;
+        for (const OsmAddress &a : objects.addresses)
+            if (a.country.size() == 2)
+                ++votes[a.country];
+        int best = 0;
+        for (auto it = votes.cbegin(); it != votes.cend(); ++it)
+            if (it.value() > best) {
+                best = it.value();
+                country = it.key();
+            }
+    }
+    if (country.isEmpty() && m_countryAt) {
+        Point centre{0, 0};
+        qint64 n = 0;
+        for (const OsmAddress &a : objects.addresses) {
+            centre.lat += a.at.lat;
+            centre.lon += a.at.lon;
+            ++n;
+        }
+        for (const OsmStreet &s : objects.streets) {
+            centre.lat += s.latLon.front().first;
+            centre.lon += s.latLon.front().second;
+            ++n;
+        }
+        if (n > 0)
+            country = m_countryAt(centre.lat / double(n), centre.lon / double(n));
+    }
+    if (country.isEmpty() && !(objects.addresses.empty() && objects.streets.empty() && objects.places.empty()))
+        throw GazetteerError(QStringLiteral("Cannot tell which country %1 covers; name it (e.g. --country DE).").arg(file));
+
+    std::vector<Point> addressPoints;
+    Grid addressGrid;
+    for (uint32_t i = 0; i < objects.addresses.size(); ++i) {
+        addressPoints.push_back(objects.addresses[i].at);
+        addressGrid.add(objects.addresses[i].at, i);
+    }
+    std::vector<Point> placePoints;
+    Grid placeGrid;
+    for (uint32_t i = 0; i < objects.places.size(); ++i) {
+        placePoints.push_back(objects.places[i].at);
+        placeGrid.add(objects.places[i].at, i);
+    }
+    auto nearestPlace = [&](const Point &p) {
+        const int64_t i = placeGrid.nearest(p, placePoints, 0.1, [](uint32_t) { return true; });
+        return i < 0 ? QString() : objects.places[i].name;
+    };
+
+    // Addresses without a city take the place they lie in.
+    for (OsmAddress &a : objects.addresses) {
+        if (a.city.isEmpty())
+            a.city = nearestPlace(a.at);
+        if (a.country.isEmpty())
+            a.country = country;
+    }
+
+    for (const OsmPlace &p : objects.places)
+        m_store.putPlace(QStringLiteral("osm"), p.id,
+                         PlaceRecord{p.country.isEmpty() ? country : p.country.toUpper(), p.name, QString(),
+                                     p.at.lat, p.at.lon, p.population},
+                         QString());
+    for (const OsmAddress &a : objects.addresses)
+        m_store.putAddress(a.id, AddressRecord{a.country, a.street, a.number, a.postcode, a.city, a.at.lat, a.at.lon});
+
+    // A street takes postcode and place from the nearest address on it, else from the nearest
+    // address at all, else the place it lies in.
+    std::unordered_map<std::string, std::vector<uint32_t>> addressesOnStreet;
+    for (uint32_t i = 0; i < objects.addresses.size(); ++i)
+        addressesOnStreet[TextKey::name(objects.addresses[i].street)].push_back(i);
+    for (const OsmStreet &s : objects.streets) {
+        const auto &[lat, lon] = s.latLon[s.latLon.size() / 2];
+        const Point mid{lat, lon};
+        const std::string key = TextKey::name(s.name);
+        int64_t from = -1;
+        const auto on = addressesOnStreet.find(key);
+        if (on != addressesOnStreet.end()) {
+            double best = 1e9;
+            for (uint32_t i : on->second) {
+                for (const auto &[plat, plon] : s.latLon) {
+                    const double d = std::hypot(objects.addresses[i].at.lat - plat,
+                                                (objects.addresses[i].at.lon - plon) * std::cos(plat * M_PI / 180));
+                    if (d < best) {
+                        best = d;
+                        from = i;
+                    }
+                }
+            }
+            if (best > 0.01)
+                from = -1;
+        }
+        if (from < 0)
+            from = addressGrid.nearest(mid, addressPoints, 0.005,
+                                       [&](uint32_t i) { return !objects.addresses[i].postcode.isEmpty(); });
+        const QString postcode = from >= 0 ? objects.addresses[from].postcode : QString();
+        const QString city = from >= 0 && !objects.addresses[from].city.isEmpty() ? objects.addresses[from].city
+                                                                                    : nearestPlace(mid);
+        m_store.putStreet(s.id, country, s.name, postcode, city, s.latLon);
+    }
+
+    // Postcode areas: a boundary's centroid where the data has one, else the centroid of the
+    // addresses that carry the postcode; the place is the one most of its addresses name.
+    struct Area { double lat = 0, lon = 0; qint64 n = 0; QHash<QString, int> cities; };
+    QMap<QString, Area> areas;
+    for (const OsmAddress &a : objects.addresses) {
+        if (a.postcode.isEmpty())
+            continue;
+        Area &area = areas[a.postcode];
+        area.lat += a.at.lat;
+        area.lon += a.at.lon;
+        ++area.n;
+        if (!a.city.isEmpty())
+            ++area.cities[a.city];
+    }
+    for (const PostalBoundary &b : relations.boundaries) {
+        if (b.count == 0)
+            continue;
+        Area &area = areas[b.code];
+        area.lat = b.latSum;
+        area.lon = b.lonSum;
+        area.n = b.count;
+    }
+    for (auto it = areas.cbegin(); it != areas.cend(); ++it) {
+        const Area &area = it.value();
+        const Point at{area.lat / double(area.n), area.lon / double(area.n)};
+        QString city;
+        int best = 0;
+        for (auto c = area.cities.cbegin(); c != area.cities.cend(); ++c)
+            if (c.value() > best || (c.value() == best && c.key() < city)) {
+                best = c.value();
+                city = c.key();
+            }
+        if (city.isEmpty())
+            city = nearestPlace(at);
+        const std::string key = TextKey::postcode(country, it.key());
+        const int kind = (country == u"CA" && key.size() == 3) || (country == u"GB" && key.size() <= 4) ? 13 : 12;
+        m_store.putPostcode(QStringLiteral("osm"), PostcodeRecord{country, it.key(), city, QString(), at.lat, at.lon, kind});
+    }
+    const qint64 total = relations.objects + objects.objects;
+    progress.finish(total);
+    return total;
+}
+
+} // namespace Engine

@@ -1,0 +1,253 @@
+#include "TextKey.h"
+
+#include <QChar>
+#include <QList>
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <vector>
+
+namespace Engine::TextKey {
+namespace {
+
+constexpr qsizetype MaxInputLength = 200;
+
+// Letters whose plain form is not reached by dropping accents.
+const char *specialLetter(char16_t c)
+{
+    switch (c) {
+    case u'ß': case u'ẞ': return "ss";
+    case u'æ': case u'Æ': return "ae";
+    case u'œ': case u'Œ': return "oe";
+    case u'ø': case u'Ø': return "o";
+    case u'đ': case u'Đ': case u'ð': case u'Ð': return "d";
+    case u'ł': case u'Ł': case u'ŀ': case u'Ŀ': return "l";
+    case u'þ': case u'Þ': return "th";
+    case u'ı': return "i";
+    default: return nullptr;
+    }
+}
+
+// Splits into lower-case ASCII tokens (other letters kept as UTF-8); anything that is not a letter
+// or digit separates.
+std::vector<std::string> tokens(QStringView text)
+{
+    std::vector<std::string> out;
+    std::string current;
+    auto flush = [&] {
+        if (!current.empty())
+            out.push_back(std::move(current));
+        current.clear();
+    };
+    auto addChar = [&](char32_t c) {
+        if (c < 0x80) {
+            const char a = char(c);
+            if (a >= 'A' && a <= 'Z')
+                current.push_back(char(a - 'A' + 'a'));
+            else if ((a >= 'a' && a <= 'z') || (a >= '0' && a <= '9'))
+                current.push_back(a);
+            else
+                flush();
+            return;
+        }
+        if (const char *s = specialLetter(char16_t(c)); s && c <= 0xFFFF) {
+            current += s;
+            return;
+        }
+        if (!QChar::isLetterOrNumber(c)) {
+            if (QChar::category(c) != QChar::Mark_NonSpacing
+                && QChar::category(c) != QChar::Mark_SpacingCombining
+                && QChar::category(c) != QChar::Mark_Enclosing)
+                flush();
+            return;
+        }
+        const QString lower = QString::fromUcs4(&c, 1).toCaseFolded();
+        current += lower.toStdString();
+    };
+
+    bool ascii = true;
+    for (QChar ch : text)
+        if (ch.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) {
+        for (QChar ch : text)
+            addChar(ch.unicode());
+    } else {
+        // Decompose so that accents become separate marks that addChar drops.
+        const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
+        for (char32_t c : decomposed.toUcs4())
+            addChar(c);
+    }
+    flush();
+    return out;
+}
+
+bool endsWith(const std::string &s, std::string_view suffix)
+{
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+const std::string_view synonyms[][2] = {
+    {"saint", "st"}, {"sankt", "st"}, {"street", "st"}, {"strasse", "str"},
+    {"avenue", "ave"}, {"av", "ave"}, {"road", "rd"}, {"drive", "dr"}, {"boulevard", "blvd"},
+    {"lane", "ln"}, {"court", "ct"}, {"place", "pl"}, {"terrace", "ter"}, {"parkway", "pkwy"},
+    {"highway", "hwy"}, {"north", "n"}, {"south", "s"}, {"east", "e"}, {"west", "w"},
+};
+
+// ae/oe/ue stand for ä/ö/ü in German names; folding them on both sides makes either spelling match.
+void foldUmlautSpelling(std::string &t)
+{
+    std::string out;
+    out.reserve(t.size());
+    for (size_t i = 0; i < t.size(); ++i) {
+        out.push_back(t[i]);
+        if (i + 1 < t.size() && t[i + 1] == 'e' && (t[i] == 'a' || t[i] == 'o' || t[i] == 'u'))
+            ++i;
+    }
+    t.swap(out);
+}
+
+bool allDigits(const std::string &s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string alnumUpper(QStringView text)
+{
+    std::string out;
+    for (QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c >= 'a' && c <= 'z')
+            out.push_back(char(c - 'a' + 'A'));
+        else if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+            out.push_back(char(c));
+    }
+    return out;
+}
+
+} // namespace
+
+std::string name(QStringView text)
+{
+    std::string key;
+    for (std::string &t : tokens(text)) {
+        for (const auto &s : synonyms)
+            if (t == s[0]) {
+                t = s[1];
+                break;
+            }
+        if (t != "strasse" && endsWith(t, "strasse"))
+            t.replace(t.size() - 7, 7, "str");
+        foldUmlautSpelling(t);
+        key += t;
+    }
+    return key;
+}
+
+std::string postcode(QStringView countryIso, QStringView text)
+{
+    QStringView t = text.trimmed();
+    // "D-80331", "CH-8001": the country prefix of continental mail.
+    const qsizetype dash = t.indexOf(u'-');
+    if (dash >= 1 && dash <= 3 && countryIso != u"US" && countryIso != u"CA") {
+        bool letters = true;
+        for (QChar c : t.first(dash))
+            letters = letters && c.isLetter();
+        if (letters)
+            t = t.sliced(dash + 1);
+    }
+    if (countryIso == u"US") {
+        const qsizetype plus4 = t.indexOf(u'-');
+        if (plus4 >= 0)
+            t = t.first(plus4);
+        std::string digits = alnumUpper(t);
+        if (!allDigits(digits))
+            return digits;
+        if (digits.size() == 9)
+            digits.resize(5);
+        if (digits.size() < 5)
+            digits.insert(0, 5 - digits.size(), '0');
+        return digits;
+    }
+    return alnumUpper(t);
+}
+
+std::string postcodeDistrict(QStringView countryIso, const std::string &key)
+{
+    if (countryIso == u"CA" && key.size() == 6)
+        return key.substr(0, 3);
+    if (countryIso == u"GB" && key.size() >= 5 && key.size() <= 7)
+        return key.substr(0, key.size() - 3);
+    if (countryIso == u"IE" && key.size() == 7)
+        return key.substr(0, 3);
+    if ((countryIso == u"NL" && key.size() == 6) || (countryIso == u"PT" && key.size() == 7))
+        return key.substr(0, 4);
+    return {};
+}
+
+std::string houseNumber(QStringView text)
+{
+    std::string out;
+    for (const std::string &t : tokens(text))
+        out += t;
+    return out;
+}
+
+QString cleaned(QStringView text)
+{
+    QString out;
+    out.reserve(std::min(text.size(), MaxInputLength));
+    bool blank = false;
+    for (qsizetype i = 0; i < text.size() && out.size() < MaxInputLength; ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            out.append(c).append(text[i + 1]);
+            ++i;
+            blank = false;
+            continue;
+        }
+        if (c.isSurrogate() || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            continue;
+        if (c.isSpace()) {
+            blank = !out.isEmpty();
+            continue;
+        }
+        if (blank)
+            out.append(u' ');
+        blank = false;
+        out.append(c);
+    }
+    return out;
+}
+
+int editDistance(const std::string &a, const std::string &b, int maxEdits)
+{
+    const int n = int(a.size()), m = int(b.size());
+    if (std::abs(n - m) > maxEdits)
+        return maxEdits + 1;
+    std::vector<int> twoBack(m + 1), prev(m + 1), cur(m + 1);
+    for (int j = 0; j <= m; ++j)
+        prev[j] = j;
+    for (int i = 1; i <= n; ++i) {
+        cur[0] = i;
+        int rowBest = cur[0];
+        for (int j = 1; j <= m; ++j) {
+            const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            int v = std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                v = std::min(v, twoBack[j - 2] + 1);
+            cur[j] = v;
+            rowBest = std::min(rowBest, v);
+        }
+        if (rowBest > maxEdits)
+            return maxEdits + 1;
+        std::swap(twoBack, prev);
+        std::swap(prev, cur);
+    }
+    return std::min(prev[m], maxEdits + 1);
+}
+
+} // namespace Engine::TextKey

@@ -1,0 +1,33 @@
+#pragma once
+// Folded keys under which names, streets and postcodes are indexed and looked up. Both sides go
+// through the same folding, so "München", "MÜNCHEN", "Muenchen" and "Munchen" share one key, as do
+// "Haydnstraße", "Haydnstr." and "Haydn Strasse", or "St. Gallen" and "Sankt Gallen".
+
+#include <QString>
+#include <QStringView>
+
+#include <string>
+
+namespace Engine::TextKey {
+
+// Place and street names: case, diacritics, two-letter umlauts, ß, separators and the common
+// abbreviations folded away. The result is empty when the text holds no letter or digit.
+std::string name(QStringView text);
+
+// Postcode in the country's canonical form without separators: US ZIP (5 digits, ZIP+4 and lost
+// leading zeros repaired), CA/GB/NL without space, a "D-" style country prefix dropped.
+std::string postcode(QStringView countryIso, QStringView text);
+// The district a full postcode belongs to (CA FSA, GB/IE outward code, NL/PT digits), or empty.
+std::string postcodeDistrict(QStringView countryIso, const std::string &postcodeKey);
+
+// House number: lower case without blanks ("5 a" -> "5a").
+std::string houseNumber(QStringView text);
+
+// Inputs from users: control characters and unpaired surrogates removed, blanks collapsed and
+// trimmed, cut to a length no address part needs.
+QString cleaned(QStringView text);
+
+// Edits (insert, delete, substitute, swap of neighbours) between a and b, or maxEdits + 1 when more.
+int editDistance(const std::string &a, const std::string &b, int maxEdits);
+
+} // namespace Engine::TextKey

@@ -1,0 +1,366 @@
+#include "Geocoder.h"
+
+#include "AddressFormat.h"
+#include "StreetAddress.h"
+#include "TextKey.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Engine {
+
+namespace {
+
+// A place this close to a postcode's centroid is the postcode's place (km).
+constexpr double SamePlaceKm = 20.0;
+// Namesakes closer than this are one place entered twice (km).
+constexpr double DuplicateKm = 5.0;
+// Pieces of one address entered twice (a node and a building) lie closer than this (km).
+constexpr double SameAddressKm = 0.1;
+// A place this many times larger than any namesake is what the user means.
+constexpr qint64 Dominance = 10;
+constexpr size_t MaxPlaces = 20;
+
+const QStringList EuropeanCountries{
+    QStringLiteral("DE"), QStringLiteral("AT"), QStringLiteral("CH"), QStringLiteral("LI"), QStringLiteral("IT"),
+    QStringLiteral("FR"), QStringLiteral("ES"), QStringLiteral("PT"), QStringLiteral("BE"), QStringLiteral("NL"),
+    QStringLiteral("LU"), QStringLiteral("DK"), QStringLiteral("GB"), QStringLiteral("IE")};
+const QStringList NorthAmericanCountries{QStringLiteral("US"), QStringLiteral("CA")};
+
+double km(double lat1, double lon1, double lat2, double lon2)
+{
+    constexpr double r = 6371.0, rad = M_PI / 180.0;
+    const double dLat = (lat2 - lat1) * rad, dLon = (lon2 - lon1) * rad;
+    const double a = std::sin(dLat / 2) * std::sin(dLat / 2)
+        + std::cos(lat1 * rad) * std::cos(lat2 * rad) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    return 2 * r * std::asin(std::min(1.0, std::sqrt(a)));
+}
+
+struct PlaceCandidate {
+    Gazetteer::PlaceHit hit;
+    int edits;
+    const PlaceRecord *record;
+};
+
+class Lookup {
+public:
+    Lookup(const Gazetteer &g, QStringList countries, const QString &street, const QString &city,
+           const QString &postcode)
+        : g(g), countries(std::move(countries)), street(street), city(city), postcode(postcode),
+          cityKey(TextKey::name(city))
+    {
+    }
+
+    Answer run()
+    {
+        findPostcodes();
+        findPlaces();
+        if (!street.isEmpty())
+            if (std::optional<Answer> a = streetAnswer())
+                return *a;
+        return areaAnswer();
+    }
+
+private:
+    bool allowed(const QString &country) const { return countries.contains(country); }
+
+    void findPostcodes()
+    {
+        if (postcode.isEmpty())
+            return;
+        for (const QString &country : countries) {
+            const std::string key = TextKey::postcode(country, postcode);
+            if (key.empty())
+                continue;
+            const std::string prefix = country.toStdString() + ':';
+            auto found = g.postcodesCoded(prefix + key);
+            if (found.empty()) {
+                const std::string district = TextKey::postcodeDistrict(country, key);
+                if (!district.empty())
+                    found = g.postcodesCoded(prefix + district);
+            }
+            for (uint32_t i : found)
+                postcodes.push_back(&g.postcodes()[i]);
+        }
+    }
+
+    void findPlaces()
+    {
+        if (cityKey.empty())
+            return;
+        for (const Gazetteer::PlaceHit &hit : g.placesNamed(cityKey))
+            if (allowed(g.places()[hit.place].country))
+                places.push_back({hit, 0, &g.places()[hit.place]});
+        // Typing errors: nothing matched, or what matched is spelled otherwise than typed
+        // ("Müchen" folds to the village Muchen) while a far larger place is one slip away.
+        const bool writtenAsTyped = std::any_of(places.begin(), places.end(), [&](const PlaceCandidate &p) {
+            return g.placeNameWritten(p.hit.place, city) != nullptr;
+        });
+        if (!writtenAsTyped && cityKey.size() >= 4) {
+            qint64 largestExact = 0;
+            for (const PlaceCandidate &p : places)
+                largestExact = std::max(largestExact, p.record->population);
+            const int maxEdits = cityKey.size() <= 8 ? 1 : 2;
+            std::vector<PlaceCandidate> typos;
+            for (const auto &[hit, edits] : g.placesNamedLike(cityKey, maxEdits))
+                if (allowed(g.places()[hit.place].country))
+                    typos.push_back({hit, edits, &g.places()[hit.place]});
+            const bool muchLarger = std::any_of(typos.begin(), typos.end(), [&](const PlaceCandidate &p) {
+                return p.record->population >= Dominance * Dominance * std::max<qint64>(1, largestExact);
+            });
+            if (places.empty() || muchLarger) {
+                typoSuspected = !places.empty();
+                places.insert(places.end(), typos.begin(), typos.end());
+            }
+        }
+        // Suspected typos rank by size; otherwise closer spellings first. Among one place's names
+        // the closest spelling comes first, so that it is the one kept and shown.
+        std::stable_sort(places.begin(), places.end(), [&](const PlaceCandidate &a, const PlaceCandidate &b) {
+            if (typoSuspected && a.record->population != b.record->population)
+                return a.record->population > b.record->population;
+            if (a.edits != b.edits)
+                return a.edits < b.edits;
+            if (a.record != b.record)
+                return a.record->population > b.record->population;
+            return affinity(a) > affinity(b);
+        });
+        // GeoNames lists some places twice (the town and its centre); keep the larger entry.
+        std::vector<PlaceCandidate> kept;
+        for (const PlaceCandidate &p : places) {
+            const bool twin = std::any_of(kept.begin(), kept.end(), [&](const PlaceCandidate &k) {
+                return k.record->country == p.record->country
+                    && km(k.record->latitude, k.record->longitude, p.record->latitude, p.record->longitude) < DuplicateKm;
+            });
+            if (!twin)
+                kept.push_back(p);
+            if (kept.size() >= MaxPlaces)
+                break;
+        }
+        places.swap(kept);
+    }
+
+    // How much of the typed key a name's key shares at its start and end.
+    int affinity(const PlaceCandidate &p) const
+    {
+        const std::string key = TextKey::name(g.placeName(p.hit));
+        size_t head = 0, tail = 0;
+        while (head < key.size() && head < cityKey.size() && key[head] == cityKey[head])
+            ++head;
+        while (tail < key.size() && tail < cityKey.size() && key[key.size() - 1 - tail] == cityKey[cityKey.size() - 1 - tail])
+            ++tail;
+        return int(head + tail);
+    }
+
+    bool fuzzy() const { return typoSuspected || (!places.empty() && places.front().edits > 0); }
+
+    // The place candidate nearest to a point, within SamePlaceKm.
+    const PlaceCandidate *placeNear(double lat, double lon) const
+    {
+        const PlaceCandidate *best = nullptr;
+        double bestKm = SamePlaceKm;
+        for (const PlaceCandidate &p : places) {
+            const double d = km(lat, lon, p.record->latitude, p.record->longitude);
+            if (d < bestKm) {
+                bestKm = d;
+                best = &p;
+            }
+        }
+        return best;
+    }
+
+    bool servesCity(const PostcodeRecord &p) const
+    {
+        return !cityKey.empty() && TextKey::name(p.place) == cityKey;
+    }
+
+    // The postcode record that fits the city best: one named like it, else one near a place of
+    // that name, else the first.
+    const PostcodeRecord *bestPostcode() const
+    {
+        if (postcodes.empty())
+            return nullptr;
+        for (const PostcodeRecord *p : postcodes)
+            if (servesCity(*p))
+                return p;
+        for (const PostcodeRecord *p : postcodes)
+            if (placeNear(p->latitude, p->longitude))
+                return p;
+        return postcodes.front();
+    }
+
+    Match postcodeMatch(const PostcodeRecord &p, const QString &cityName) const
+    {
+        const QString region = AddressFormat::regionCode(p.country, p.admin1);
+        return {p.kind, AddressFormat::postcodeArea(p.country, p.code, cityName, region), p.latitude, p.longitude, {}};
+    }
+
+    // The name as the user wrote it where the place has that name ("Roma", not "Rome"), except
+    // that umlauts stay written out.
+    const QString &shownName(const PlaceCandidate &p) const
+    {
+        const QString &name = g.placeName(p.hit);
+        if (p.edits > 0 ||  name.compare(city, Qt::CaseInsensitive) == 0
+            || std::any_of(name.begin(), name.end(), [](QChar c) { return QStringLiteral("äöüÄÖÜß").contains(c); }))
+            return name;
+        const QString *written = g.placeNameWritten(p.hit.place, city);
+        return written ? *written : name;
+    }
+
+    Match placeMatch(const PlaceCandidate &p) const
+    {
+        const QString region = AddressFormat::regionCode(p.record->country, p.record->admin1);
+        return {5, AddressFormat::place(p.record->country, shownName(p), region), p.record->latitude,
+                p.record->longitude, {}};
+    }
+
+    // The postcode the user typed stands in postal addresses when it is the record's postcode
+    // written another way ("2134" for "02134"), so that they compare equal to the input.
+    QString postalCode(const QString &country, const QString &recordCode) const
+    {
+        if (!postcode.isEmpty() && TextKey::postcode(country, postcode) == TextKey::postcode(country, recordCode))
+            return postcode;
+        return recordCode;
+    }
+
+    bool fitsGivenParts(const QString &country, const QString &recPostcode, const QString &recCity, double lat,
+                        double lon) const
+    {
+        if (!postcode.isEmpty()) {
+            const std::string want = TextKey::postcode(country, postcode);
+            const std::string have = TextKey::postcode(country, recPostcode);
+            return !have.empty() && (have == want || TextKey::postcodeDistrict(country, have) == want);
+        }
+        if (!cityKey.empty())
+            return TextKey::name(recCity) == cityKey || (!fuzzy() && placeNear(lat, lon));
+        return true;
+    }
+
+    std::optional<Answer> streetAnswer() const
+    {
+        for (const StreetAddress &reading : StreetAddress::readings(street, AddressFormat::numberFirst(countries.front()))) {
+            std::vector<const AddressRecord *> points;
+            std::vector<const StreetRecord *> streets;
+            const std::string streetKey = TextKey::name(reading.street);
+            if (streetKey.empty())
+                continue;
+            for (const QString &country : countries) {
+                const std::string prefix = country.toStdString() + ':' + streetKey;
+                if (!reading.houseNumber.isEmpty())
+                    for (uint32_t i : g.addressesAt(prefix + '#' + TextKey::houseNumber(reading.houseNumber))) {
+                        const AddressRecord &a = g.addresses()[i];
+                        if (fitsGivenParts(a.country, a.postcode, a.city, a.latitude, a.longitude))
+                            points.push_back(&a);
+                    }
+                for (uint32_t i : g.streetsNamed(prefix)) {
+                    const StreetRecord &s = g.streets()[i];
+                    if (fitsGivenParts(s.country, s.postcode, s.city, s.latitude, s.longitude))
+                        streets.push_back(&s);
+                }
+            }
+            if (points.empty() && streets.empty())
+                continue;
+            return streetResults(points, streets);
+        }
+        return std::nullopt;
+    }
+
+    Answer streetResults(const std::vector<const AddressRecord *> &points,
+                         const std::vector<const StreetRecord *> &streets) const
+    {
+        // A house entered as a node and as a building is one address.
+        std::vector<const AddressRecord *> distinct;
+        for (const AddressRecord *a : points)
+            if (std::none_of(distinct.begin(), distinct.end(), [&](const AddressRecord *d) {
+                    return km(d->latitude, d->longitude, a->latitude, a->longitude) < SameAddressKm;
+                }))
+                distinct.push_back(a);
+
+        Answer answer{2, {}};
+        for (const AddressRecord *a : distinct) {
+            const QString line = AddressFormat::streetLine(a->country, a->street, a->houseNumber);
+            const QString code = postalCode(a->country, a->postcode);
+            answer.matches.push_back({1, AddressFormat::address(a->country, line, a->postcode, a->city, {}),
+                                      a->latitude, a->longitude, PostalParts{code, a->city, line}});
+        }
+        for (const StreetRecord *s : streets) {
+            const QString code = postalCode(s->country, s->postcode);
+            answer.matches.push_back({2, AddressFormat::address(s->country, s->name, s->postcode, s->city, {}),
+                                      s->latitude, s->longitude, PostalParts{code, s->city, s->name}});
+        }
+        if (distinct.size() == 1 || (distinct.empty() && streets.size() == 1))
+            answer.quality = 1;
+        else if (distinct.empty() && sameGroup(streets))
+            answer.quality = 0;   // one street in several pieces: every piece is right
+        if (const PostcodeRecord *p = bestPostcode())
+            answer.matches.push_back(postcodeMatch(*p, p->place));
+        return answer;
+    }
+
+    static bool sameGroup(const std::vector<const StreetRecord *> &streets)
+    {
+        return std::all_of(streets.begin(), streets.end(), [&](const StreetRecord *s) {
+            return s->country == streets.front()->country && s->postcode == streets.front()->postcode
+                && s->city == streets.front()->city;
+        });
+    }
+
+    Answer areaAnswer() const
+    {
+        if (const PostcodeRecord *best = bestPostcode()) {
+            const PlaceCandidate *near = placeNear(best->latitude, best->longitude);
+            const bool consistent = cityKey.empty() || servesCity(*best) || near;
+            // "02134 Boston": the ZIP's own name is Allston, a part of Boston; say what the user said.
+            const QString cityName = servesCity(*best) || !near ? best->place : shownName(*near);
+            Answer answer{consistent ? 1 : 2, {postcodeMatch(*best, cityName)}};
+            if (consistent) {
+                if (near)
+                    answer.matches.push_back(placeMatch(*near));
+                return answer;
+            }
+            for (const PostcodeRecord *p : postcodes)
+                if (p != best)
+                    answer.matches.push_back(postcodeMatch(*p, p->place));
+            for (const PlaceCandidate &p : places)
+                answer.matches.push_back(placeMatch(p));
+            return answer;
+        }
+        if (places.empty())
+            return {3, {}};
+        Answer answer{2, {}};
+        if (fuzzy())
+            answer.quality = 3;
+        else if (places.size() == 1 || places[0].record->population >= Dominance * std::max<qint64>(1, places[1].record->population))
+            answer.quality = 1;
+        for (const PlaceCandidate &p : places)
+            answer.matches.push_back(placeMatch(p));
+        return answer;
+    }
+
+    const Gazetteer &g;
+    const QStringList countries;
+    const QString street, city, postcode;
+    const std::string cityKey;
+    std::vector<const PostcodeRecord *> postcodes;
+    std::vector<PlaceCandidate> places;
+    bool typoSuspected = false;
+};
+
+} // namespace
+
+Geocoder::Geocoder(std::shared_ptr<const Gazetteer> g, Edition e) : m_gazetteer(std::move(g)), m_edition(e) {}
+
+Answer Geocoder::lookup(const QString &street, const QString &city, const QString &postcode, int countryNumber) const
+{
+    const QStringList &edition = m_edition == Edition::Europe ? EuropeanCountries : NorthAmericanCountries;
+    QStringList countries;
+    if (countryNumber == 0)
+        countries = edition;
+    else if (const QString iso = isoCodeFor(countryNumber); edition.contains(iso))
+        countries << iso;
+    const QString s = TextKey::cleaned(street), c = TextKey::cleaned(city), p = TextKey::cleaned(postcode);
+    if (countries.isEmpty() || (s.isEmpty() && c.isEmpty() && p.isEmpty()))
+        return {3, {}};
+    return Lookup(*m_gazetteer, countries, s, c, p).run();
+}
+
+} // namespace Engine
