@@ -10,8 +10,8 @@
 
 DBNavigator::DBNavigator(QWidget *parent) : QWidget(parent)
 {
-    struct Spec { const char *name; const char *text; const char *tip; };
-    static const Spec specs[ButtonCount] = {
+    struct ButtonText { const char *name; const char *text; const char *tip; };
+    static const ButtonText texts[ButtonCount] = {
         {"First", "|<", QT_TR_NOOP("First record")},   {"Prior", "<", QT_TR_NOOP("Prior record")},
         {"Next", ">", QT_TR_NOOP("Next record")},      {"Last", ">|", QT_TR_NOOP("Last record")},
         {"Insert", "+", QT_TR_NOOP("Insert record")},  {"Delete", "-", QT_TR_NOOP("Delete record")},
@@ -23,9 +23,9 @@ DBNavigator::DBNavigator(QWidget *parent) : QWidget(parent)
     layout->setSpacing(0);
     for (int b = 0; b < ButtonCount; ++b) {
         auto *button = new QToolButton(this);
-        button->setObjectName(QString::fromLatin1(specs[b].name));
-        button->setText(QString::fromUtf8(specs[b].text));
-        button->setToolTip(tr(specs[b].tip));
+        button->setObjectName(QString::fromLatin1(texts[b].name));
+        button->setText(QString::fromUtf8(texts[b].text));
+        button->setToolTip(tr(texts[b].tip));
         connect(button, &QToolButton::clicked, this, [this, b] { press(Button(b)); });
         layout->addWidget(button);
         m_buttons[b] = button;
