@@ -4,29 +4,6 @@
 #include "GazetteerImporter.h"
 #include "Geocoder.h"
 
-#include <cmath>
-
-namespace {
-
-// The country of the shipped place nearest to a point, for OSM data that does not name its country.
-QString countryOfNearestPlace(double lat, double lon)
-{
-    const auto gazetteer = Engine::Gazetteer::openDefault();
-    QString country;
-    double best = 1e9;
-    for (const Engine::PlaceLabel &p : gazetteer->placesIn({lat - 0.5, lon - 0.5, lat + 0.5, lon + 0.5}, 0, 100000)) {
-        const double d = std::hypot(p.latitude - lat, (p.longitude - lon) * std::cos(lat * M_PI / 180));
-        if (d < best) {
-            best = d;
-            for (const Engine::PlaceRecord &r : gazetteer->places())
-                if (r.latitude == p.latitude && r.longitude == p.longitude && r.name == p.name)
-                    country = r.country;
-        }
-    }
-    return country;
-}
-
-} // namespace
 
 QString GazetteerCommand::takeOption(QStringList &arguments, const QString &name)
 {
@@ -75,7 +52,13 @@ int GazetteerCommand::import(QStringList arguments)
         file = Engine::Gazetteer::userFile();
     Engine::GazetteerImporter importer(file);
     importer.setCountry(country);
-    importer.setCountryAt(countryOfNearestPlace);
+    // The shipped places name the country and city of OSM data that does not; read only if needed.
+    std::shared_ptr<const Engine::Gazetteer> shipped;
+    importer.setPlaceAt([&shipped](double lat, double lon) {
+        if (!shipped)
+            shipped = Engine::Gazetteer::open({Engine::Gazetteer::shippedFile()});
+        return shipped->placeServing(lat, lon);
+    });
     const qint64 read = importer.import(arguments);
     m_out << "Imported " << read << " records into " << file << Qt::endl;
     return 0;

@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <unordered_set>
 
@@ -248,8 +249,11 @@ void Gazetteer::load(const QString &file, std::vector<StreetPiece> &pieces,
             PostcodeRecord p{q.text(0), q.text(1), q.text(2), q.text(3), q.real(4), q.real(5), int(q.integer(6))};
             const QString id = p.country + u'\x1f' + p.code + u'\x1f' + p.place;
             const auto it = slot.constFind(id);
-            if (it != slot.constEnd())
+            if (it != slot.constEnd()) {
+                if (p.admin1.isEmpty())   // OSM postcodes do not name the state the ZIP data has
+                    p.admin1 = m_postcodes[*it].admin1;
                 m_postcodes[*it] = std::move(p);
+            }
             else {
                 slot.insert(id, uint32_t(m_postcodes.size()));
                 m_postcodes.push_back(std::move(p));
@@ -476,6 +480,26 @@ std::vector<PlaceLabel> Gazetteer::placesIn(const GeoBox &box, qint64 minPopulat
             out.push_back({p.name, p.latitude, p.longitude, p.population});
     }
     return out;
+}
+
+const PlaceRecord *Gazetteer::placeServing(double latitude, double longitude) const
+{
+    constexpr double reachKm = 15.0, kmPerDegree = 111.2;
+    const double cosLat = std::max(0.01, std::cos(latitude * M_PI / 180));
+    const PlaceRecord *best = nullptr;
+    double bestScore = 0;
+    for (const PlaceRecord &p : m_places) {
+        const double dy = (p.latitude - latitude) * kmPerDegree, dx = (p.longitude - longitude) * kmPerDegree * cosLat;
+        const double d = std::sqrt(dx * dx + dy * dy);
+        if (d > reachKm)
+            continue;
+        const double score = double(std::max<qint64>(p.population, 1)) / ((d + 1) * (d + 1));
+        if (score > bestScore) {
+            bestScore = score;
+            best = &p;
+        }
+    }
+    return best;
 }
 
 std::vector<StreetLine> Gazetteer::streetsIn(const GeoBox &box, int limit) const

@@ -70,6 +70,9 @@ public:
     // Places inside the box, largest first.
     std::vector<PlaceLabel> placesIn(const GeoBox &box, qint64 minPopulation, int limit) const;
     std::vector<StreetLine> streetsIn(const GeoBox &box, int limit) const;
+    // The place a point most likely belongs to: within 15 km, larger places reaching farther
+    // (a quarter of Oakland belongs to Oakland, not to the nearest suburb). Null when none.
+    const PlaceRecord *placeServing(double latitude, double longitude) const;
 
     const std::vector<PlaceRecord> &places() const { return m_places; }
     const std::vector<PostcodeRecord> &postcodes() const { return m_postcodes; }

@@ -9,7 +9,7 @@ qint64 GazetteerImporter::import(const QStringList &files)
 {
     GazetteerStore store(m_file);
     GeoNamesImporter geoNames(store);
-    OsmImporter osm(store, m_country, m_countryAt);
+    OsmImporter osm(store, m_country, m_placeAt);
     qint64 read = 0;
     for (const QString &f : files)
         read += OsmImporter::handles(f) ? osm.importFile(f) : geoNames.importFile(f);

@@ -15,15 +15,16 @@ public:
     explicit GazetteerImporter(QString gazetteerFile) : m_file(std::move(gazetteerFile)) {}
     // ISO code for OSM data whose addresses do not name their country.
     void setCountry(const QString &iso2) { m_country = iso2; }
-    // Where OSM data lies when neither its addresses nor setCountry say.
-    void setCountryAt(OsmImporter::CountryAt countryAt) { m_countryAt = std::move(countryAt); }
+    // Known places for OSM data (its country where neither its addresses nor setCountry say it,
+    // and the city of streets that the data leaves without one).
+    void setPlaceAt(OsmImporter::PlaceAt placeAt) { m_placeAt = std::move(placeAt); }
 
     // Returns the number of records (GeoNames) and objects (OSM) read; throws GazetteerError.
     qint64 import(const QStringList &files);
 
 private:
     QString m_file, m_country;
-    OsmImporter::CountryAt m_countryAt;
+    OsmImporter::PlaceAt m_placeAt;
 };
 
 } // namespace Engine

@@ -194,6 +194,21 @@ private:
     RelationPass &m_relations;
 };
 
+// Ways that share a node or end within a few metres of each other.
+bool touches(const std::vector<std::pair<double, double>> &a, const std::vector<std::pair<double, double>> &b)
+{
+    constexpr double near = 0.0003;
+    for (const auto &p : {a.front(), a.back()})
+        for (const auto &q : b)
+            if (std::abs(p.first - q.first) < near && std::abs(p.second - q.second) < near)
+                return true;
+    for (const auto &p : {b.front(), b.back()})
+        for (const auto &q : a)
+            if (std::abs(p.first - q.first) < near && std::abs(p.second - q.second) < near)
+                return true;
+    return false;
+}
+
 template<typename Handler>
 void readFile(const QString &file, osmium::osm_entity_bits::type entities, Handler &handler, ImportProgress *progress,
               const qint64 *objects)
@@ -255,7 +270,7 @@ qint64 OsmImporter::importFile(const QString &file)
                 country = it.key();
             }
     }
-    if (country.isEmpty() && m_countryAt) {
+    if (country.isEmpty() && m_placeAt) {
         Point centre{0, 0};
         qint64 n = 0;
         for (const OsmAddress &a : objects.addresses) {
@@ -269,7 +284,8 @@ qint64 OsmImporter::importFile(const QString &file)
             ++n;
         }
         if (n > 0)
-            country = m_countryAt(centre.lat / double(n), centre.lon / double(n));
+            if (const PlaceRecord *p = m_placeAt(centre.lat / double(n), centre.lon / double(n)))
+                country = p->country;
     }
     if (country.isEmpty() && !(objects.addresses.empty() && objects.streets.empty() && objects.places.empty()))
         throw GazetteerError(QStringLiteral("Cannot tell which country %1 covers; name it (e.g. --country DE).").arg(file));
@@ -286,9 +302,20 @@ qint64 OsmImporter::importFile(const QString &file)
         placePoints.push_back(objects.places[i].at);
         placeGrid.add(objects.places[i].at, i);
     }
+    // The data's own place nodes first; else the known places, asked once per grid cell.
+    QHash<QPair<int, int>, QString> knownPlace;
     auto nearestPlace = [&](const Point &p) {
         const int64_t i = placeGrid.nearest(p, placePoints, 0.1, [](uint32_t) { return true; });
-        return i < 0 ? QString() : objects.places[i].name;
+        if (i >= 0)
+            return objects.places[i].name;
+        if (!m_placeAt)
+            return QString();
+        const QPair<int, int> cell(int(std::floor(p.lat * 100)), int(std::floor(p.lon * 100)));
+        const auto it = knownPlace.constFind(cell);
+        if (it != knownPlace.constEnd())
+            return *it;
+        const PlaceRecord *known = m_placeAt(p.lat, p.lon);
+        return *knownPlace.insert(cell, known ? known->name : QString());
     };
 
     // Addresses without a city take the place they lie in.
@@ -312,6 +339,8 @@ qint64 OsmImporter::importFile(const QString &file)
     std::unordered_map<std::string, std::vector<uint32_t>> addressesOnStreet;
     for (uint32_t i = 0; i < objects.addresses.size(); ++i)
         addressesOnStreet[TextKey::name(objects.addresses[i].street)].push_back(i);
+    struct Assigned { QString postcode, city; };
+    std::vector<Assigned> assigned;
     for (const OsmStreet &s : objects.streets) {
         const auto &[lat, lon] = s.latLon[s.latLon.size() / 2];
         const Point mid{lat, lon};
@@ -339,7 +368,26 @@ qint64 OsmImporter::importFile(const QString &file)
         const QString postcode = from >= 0 ? objects.addresses[from].postcode : QString();
         const QString city = from >= 0 && !objects.addresses[from].city.isEmpty() ? objects.addresses[from].city
                                                                                     : nearestPlace(mid);
-        m_store.putStreet(s.id, country, s.name, postcode, city, s.latLon);
+        assigned.push_back({postcode, city});
+    }
+    // A way without an address near it continues a way of the same street that has one.
+    std::unordered_map<std::string, std::vector<uint32_t>> waysOfStreet;
+    for (uint32_t i = 0; i < objects.streets.size(); ++i)
+        waysOfStreet[TextKey::name(objects.streets[i].name)].push_back(i);
+    for (const auto &[key, ways] : waysOfStreet)
+        for (uint32_t i : ways) {
+            if (!assigned[i].postcode.isEmpty())
+                continue;
+            for (uint32_t j : ways)
+                if (!assigned[j].postcode.isEmpty() && assigned[j].city == assigned[i].city
+                    && touches(objects.streets[i].latLon, objects.streets[j].latLon)) {
+                    assigned[i].postcode = assigned[j].postcode;
+                    break;
+                }
+        }
+    for (uint32_t i = 0; i < objects.streets.size(); ++i) {
+        const OsmStreet &s = objects.streets[i];
+        m_store.putStreet(s.id, country, s.name, assigned[i].postcode, assigned[i].city, s.latLon);
     }
 
     // Postcode areas: a boundary's centroid where the data has one, else the centroid of the

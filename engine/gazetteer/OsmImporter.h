@@ -10,15 +10,17 @@
 namespace Engine {
 
 class GazetteerStore;
+struct PlaceRecord;
 
 class OsmImporter {
 public:
-    // Country of the data where its addresses do not say (addr:country): the ISO code of the
-    // nearest known place, or empty when none is known.
-    using CountryAt = std::function<QString(double latitude, double longitude)>;
+    // The known place a point belongs to (see Gazetteer::placeServing), for the country of data
+    // whose addresses do not name it and the city of streets and addresses the data leaves
+    // without one. Null when none is known.
+    using PlaceAt = std::function<const PlaceRecord *(double latitude, double longitude)>;
 
-    OsmImporter(GazetteerStore &store, QString country, CountryAt countryAt)
-        : m_store(store), m_country(std::move(country)), m_countryAt(std::move(countryAt)) {}
+    OsmImporter(GazetteerStore &store, QString country, PlaceAt placeAt)
+        : m_store(store), m_country(std::move(country)), m_placeAt(std::move(placeAt)) {}
     // Returns the number of OSM objects read; throws GazetteerError naming the file.
     qint64 importFile(const QString &file);
     static bool handles(const QString &file);
@@ -26,7 +28,7 @@ public:
 private:
     GazetteerStore &m_store;
     QString m_country;
-    CountryAt m_countryAt;
+    PlaceAt m_placeAt;
 };
 
 } // namespace Engine

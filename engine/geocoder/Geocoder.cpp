@@ -188,9 +188,26 @@ private:
         return postcodes.front();
     }
 
+    // State or province for US and Canadian display names; imported OSM records often lack it,
+    // the shipped ZIP/FSA record of the same postcode has it.
+    QString region(const QString &country, const QString &admin1, const QString &code) const
+    {
+        if (country != u"US" && country != u"CA")
+            return {};
+        if (!admin1.isEmpty())
+            return AddressFormat::regionCode(country, admin1);
+        const std::string key = TextKey::postcode(country, code);
+        for (const std::string &k : {key, TextKey::postcodeDistrict(country, key)})
+            if (!k.empty())
+                for (uint32_t i : g.postcodesCoded(country.toStdString() + ':' + k))
+                    if (!g.postcodes()[i].admin1.isEmpty())
+                        return AddressFormat::regionCode(country, g.postcodes()[i].admin1);
+        return {};
+    }
+
     Match postcodeMatch(const PostcodeRecord &p, const QString &cityName) const
     {
-        const QString region = AddressFormat::regionCode(p.country, p.admin1);
+        const QString region = this->region(p.country, p.admin1, p.code);
         return {p.kind, AddressFormat::postcodeArea(p.country, p.code, cityName, region), p.latitude, p.longitude, {}};
     }
 
@@ -279,12 +296,14 @@ private:
         for (const AddressRecord *a : distinct) {
             const QString line = AddressFormat::streetLine(a->country, a->street, a->houseNumber);
             const QString code = postalCode(a->country, a->postcode);
-            answer.matches.push_back({1, AddressFormat::address(a->country, line, a->postcode, a->city, {}),
+            answer.matches.push_back({1, AddressFormat::address(a->country, line, a->postcode, a->city,
+                                                             region(a->country, {}, a->postcode)),
                                       a->latitude, a->longitude, PostalParts{code, a->city, line}});
         }
         for (const StreetRecord *s : streets) {
             const QString code = postalCode(s->country, s->postcode);
-            answer.matches.push_back({2, AddressFormat::address(s->country, s->name, s->postcode, s->city, {}),
+            answer.matches.push_back({2, AddressFormat::address(s->country, s->name, s->postcode, s->city,
+                                                             region(s->country, {}, s->postcode)),
                                       s->latitude, s->longitude, PostalParts{code, s->city, s->name}});
         }
         if (distinct.size() == 1 || (distinct.empty() && streets.size() == 1))
