@@ -1,0 +1,294 @@
+#include "OrvaneUnit.h"
+
+#include "ui_OrvaneForm.h"
+
+#include "IconData.h"
+#include "OrvaneApplication.h"
+
+#include <ConfigurationUnit.h>
+#include <HelpViewer.h>
+#include <KarteUnit.h>
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+// How often the action list's update runs while the window is idle.
+constexpr int IdleUpdateIntervalMs = 250;
+constexpr int HelpContextMainWindow = 10;
+
+QToolButton *makeToolButton(QWidget *parent, const QString &name, const QIcon &icon,
+                            const QString &hint)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setFixedSize(25, 24);
+    button->setIcon(icon);
+    button->setToolTip(hint);
+    button->setAutoRaise(true);
+    return button;
+}
+} // namespace
+
+QString ChooseDatabaseFile(QWidget *parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Open Access-database"), QDir::currentPath());
+    // Qt's own dialog matches "*.mdb" without regard to case, as the Access filter must.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(QStringLiteral("mdb"));
+    const QString sqliteFilter = QStringLiteral("SQLite databases (*.sqlite *.sqlite3 *.db)");
+    dialog.setNameFilters({QStringLiteral("Access (*.mdb)"), sqliteFilter,
+                           QStringLiteral("All files (*)")});
+    // Access files are read-only here; the databases Orvane can write come first to the eye.
+    dialog.selectNameFilter(sqliteFilter);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return QDir::toNativeSeparators(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath());
+}
+
+TOrvaneForm::TOrvaneForm(const TIconDataModule &icons, FileChooser chooseFile, QWidget *parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::OrvaneForm>()),
+      m_chooseFile(chooseFile ? std::move(chooseFile) : FileChooser(ChooseDatabaseFile)),
+      m_idleUpdate(new QTimer(this))
+{
+    ui->setupUi(this);
+    ActionList = {ui->BatchGeocodeAction, ui->SingleGeocodeAction, ui->SQLAction,
+                  ui->ShowCoordinateAction};
+    ui->BatchGeocodeAction->setIcon(icons.NavigatorImageList.icon(4));
+    ui->SingleGeocodeAction->setIcon(icons.NavigatorImageList.icon(16));
+    ui->SQLAction->setIcon(icons.NavigatorImageList.icon(13));
+    buildToolBar(icons);
+    buildPopupMenu(icons);
+    buildStatusBar();
+
+    ui->DBGrid1->setDataSource(&DataSourceKolm);
+    ui->DBNavigator1->setDataSource(&DataSourceKolm);
+    QPalette gridPalette = ui->DBGrid1->palette();
+    gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
+    gridPalette.setColor(QPalette::Text, gridPalette.color(QPalette::ToolTipText));
+    ui->DBGrid1->setPalette(gridPalette);
+    ui->Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: palette(highlight); }"));
+    ui->Splitter1->setStretchFactor(0, 0);
+    ui->Splitter1->setStretchFactor(1, 1);
+    ui->Splitter1->setSizes({448, width() - 448});
+
+    ADODataSetCustomer.setConnection(&ADOConnection1);
+    ADODataSetCustomer.setCommandText(QString::fromLatin1(InitialCommandText));
+    addFieldSlots();
+    DataSourceKolm.setDataSet(&ADODataSetCustomer);
+
+    connect(ui->BatchGeocodeAction, &QAction::triggered, this, &TOrvaneForm::BatchGeocodeActionExecute);
+    connect(ui->SingleGeocodeAction, &QAction::triggered, this, &TOrvaneForm::SingleGeocodeActionExecute);
+    connect(ui->SQLAction, &QAction::triggered, this, &TOrvaneForm::SQLActionExecute);
+    connect(ui->ShowCoordinateAction, &QAction::triggered, this, &TOrvaneForm::ShowCoordinateActionExecute);
+    connect(ui->DBGrid1, &DBGrid::cellClicked, this, &TOrvaneForm::DBGrid1CellClick);
+    connect(ui->DBGrid1, &DBGrid::titleClicked, this, &TOrvaneForm::DBGrid1TitleClick);
+    connect(ui->DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        PopupMenu->popup(ui->DBGrid1->viewport()->mapToGlobal(at));
+    });
+    m_idleUpdate->setInterval(IdleUpdateIntervalMs);
+    connect(m_idleUpdate, &QTimer::timeout, this, &TOrvaneForm::runActionListUpdate);
+
+    FormCreate();
+}
+
+TOrvaneForm::~TOrvaneForm() = default;
+
+void TOrvaneForm::addFieldSlots()
+{
+    RecordSet &rs = ADODataSetCustomer;
+    rs.addField(FieldKind::WideText, QStringLiteral("KolmNummer"), 30, QStringLiteral("Id"), 12);
+    rs.addField(FieldKind::WideText, QStringLiteral("Name1"), 32, QStringLiteral("Name"), 20);
+    rs.addField(FieldKind::WideText, QStringLiteral("LandKennz"), 5, QStringLiteral("Counry"), 5);
+    rs.addField(FieldKind::WideText, QStringLiteral("Plz"), 10, QStringLiteral("Postcode"), 6);
+    rs.addField(FieldKind::WideText, QStringLiteral("Ort"), 30, QStringLiteral("City"), 20);
+    rs.addField(FieldKind::WideText, QStringLiteral("Strasse"), 80, QStringLiteral("Street"), 30);
+    rs.addField(FieldKind::Boolean, QStringLiteral("MPControlGeocode"), 0, QStringLiteral("Need control"), 3);
+    rs.addField(FieldKind::WideText, QStringLiteral("MPStatus"), 50, QStringLiteral("Geocode Status"), 10);
+    rs.addField(FieldKind::WideText, QStringLiteral("MPAddress"), 50, QStringLiteral("Geocoded on"), 40);
+    rs.addField(FieldKind::Float, QStringLiteral("W2MP"), 0, QStringLiteral("Latitude"), 10,
+                QStringLiteral("#.00000"));
+    rs.addField(FieldKind::Float, QStringLiteral("W1MP"), 0, QStringLiteral("Longitude"), 10,
+                QStringLiteral("#.00000"));
+}
+
+void TOrvaneForm::buildToolBar(const TIconDataModule &icons)
+{
+    // The buttons show their own hints, not the actions'.
+    ToolButton1 = makeToolButton(ui->ToolBar1, QStringLiteral("ToolButton1"),
+                                 ui->BatchGeocodeAction->icon(), QStringLiteral("Geocode all"));
+    ToolButton3 = makeToolButton(ui->ToolBar1, QStringLiteral("ToolButton3"),
+                                 ui->SQLAction->icon(), QStringLiteral("SQL-Selection"));
+    ToolButton2 = makeToolButton(ui->ToolBar1, QStringLiteral("ToolButton2"),
+                                 icons.NavigatorImageList.icon(32), QStringLiteral("Help"));
+    for (QToolButton *button : {ToolButton1, ToolButton3, ToolButton2})
+        ui->ToolBar1->addWidget(button);
+    connect(ToolButton1, &QToolButton::clicked, ui->BatchGeocodeAction, &QAction::trigger);
+    connect(ToolButton3, &QToolButton::clicked, ui->SQLAction, &QAction::trigger);
+    connect(ToolButton2, &QToolButton::clicked, this, &TOrvaneForm::ToolButton2Click);
+}
+
+void TOrvaneForm::buildPopupMenu(const TIconDataModule &)
+{
+    PopupMenu = new QMenu(ui->DBGrid1);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    const auto item = [this](const QString &name, QAction *action) {
+        QAction *entry = PopupMenu->addAction(action->icon(), action->text());
+        entry->setObjectName(name);
+        connect(entry, &QAction::triggered, action, &QAction::trigger);
+        return entry;
+    };
+    Geocodeactualrecord1 = item(QStringLiteral("Geocodeactualrecord1"), ui->SingleGeocodeAction);
+    Coordinatesearch = item(QStringLiteral("Coordinatesearch"), ui->ShowCoordinateAction);
+}
+
+void TOrvaneForm::buildStatusBar()
+{
+    for (int i = 0; i < 3; ++i) {
+        auto *panel = new QLabel(ui->StatusBar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFixedWidth(50);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        ui->StatusBar->addWidget(panel);
+        StatusPanels[i] = panel;
+    }
+}
+
+void TOrvaneForm::SetStatusPanelText(int panel, const QString &text)
+{
+    StatusPanels[panel]->setText(text);
+    // The batch loop does not process messages: paint now.
+    StatusPanels[panel]->repaint();
+}
+
+void TOrvaneForm::FormCreate()
+{
+    setWindowState(Qt::WindowMaximized);
+    try {
+        if (!ADOConnection1BeforeConnect())
+            return;
+        ADOConnection1.open();
+        if (!ADOConnection1AfterConnect())
+            return;
+        if (!FTableName.isEmpty())
+            openRecordSet();
+        HelpViewer::setApplicationHelpFile(QDir(QCoreApplication::applicationDirPath())
+                                               .filePath(QString::fromLatin1(HelpFileName)));
+    } catch (const std::exception &error) {
+        OrvaneApplication::HandleException(error);
+    }
+}
+
+bool TOrvaneForm::ADOConnection1BeforeConnect()
+{
+    const QString path = m_chooseFile(this);
+    if (path.isEmpty()) {
+        OrvaneApplication::Terminate();
+        return false;
+    }
+    ADOConnection1.setConnectionText(QString::fromLatin1(ConnectionTextPrefix)
+                                     + QStringLiteral(";Data Source=") + path);
+    return true;
+}
+
+bool TOrvaneForm::ADOConnection1AfterConnect()
+{
+    TConfigurationForm dialog(this, &ADOConnection1);
+    if (dialog.exec() != QDialog::Accepted) {
+        OrvaneApplication::Terminate();
+        return false;
+    }
+    FMapVersion = dialog.GetMapVersion();
+    FTableName = dialog.GetTableName();
+    FIdentifierField = dialog.GetIdentifierField();
+    FNameField = dialog.GetNameField();
+    FCountryField = dialog.GetCountryField();
+    FPostcodeField = dialog.GetPostcodeField();
+    FCityField = dialog.GetCityField();
+    FStreetField = dialog.GetStreetField();
+    FStatusTextField = dialog.GetStatusTextField();
+    FGeocodedOnField = dialog.GetGeocodedOnField();
+    FControlGeocodeField = dialog.GetControlGeocodeField();
+    FLatitudeField = dialog.GetLatitudeField();
+    FLongitudeField = dialog.GetLongitudeField();
+
+    const QStringList columns = {FIdentifierField, FNameField,       FCountryField,
+                                 FPostcodeField,   FCityField,       FStreetField,
+                                 FControlGeocodeField, FStatusTextField, FGeocodedOnField,
+                                 FLatitudeField,   FLongitudeField};
+    const QList<Field *> fieldSlots = ADODataSetCustomer.fields();
+    for (int i = 0; i < columns.size(); ++i)
+        fieldSlots[i]->setFieldName(columns[i]);
+    ui->DBGrid1->rebuildColumns();
+    return true;
+}
+
+void TOrvaneForm::openRecordSet()
+{
+    ADODataSetCustomer.setCommandText(QStringLiteral("select * from ") + FTableName);
+    ADODataSetCustomer.open();
+    ADODataSetCustomer.setProviderOption(QStringLiteral("Update Criteria"), 0);
+    ADODataSetCustomer.setProviderOption(QStringLiteral("Update Resync"), 15);
+}
+
+void TOrvaneForm::ToolButton2Click()
+{
+    HelpViewer::showApplicationHelp(HelpContextMainWindow);
+}
+
+void TOrvaneForm::BatchGeocodeActionExecute() {}
+
+void TOrvaneForm::SingleGeocodeActionExecute() {}
+
+void TOrvaneForm::SQLActionExecute() {}
+
+void TOrvaneForm::ShowCoordinateActionExecute() {}
+
+void TOrvaneForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    m_idleUpdate->start();
+}
+
+void TOrvaneForm::runActionListUpdate()
+{
+    if (!isVisible())
+        return;
+    for (QAction *action : std::as_const(ActionList)) {
+        bool handled = false;
+        ActionListUpdate(action, handled);
+    }
+}
+
+void TOrvaneForm::ActionListUpdate(QAction *, bool &)
+{
+    if (!MapPending)
+        return;
+    // Cleared first: a creation that fails is not tried again.
+    MapPending = false;
+    KartenModul().CreateMap(ui->OleContainer1, FMapVersion == 1 ? QStringLiteral("MapPoint.Map.NA.9")
+                                                                : QStringLiteral("MapPoint.Map.EU.9"));
+}
+
+void TOrvaneForm::DBGrid1CellClick(int)
+{
+    if (FRedrawHandlerSent)
+        return;
+    KartenModul().SetOnAfterRedraw([this](QObject *sender) { AfterMapRedraw(sender); });
+    FRedrawHandlerSent = true;
+}
+
+void TOrvaneForm::AfterMapRedraw(QObject *)
+{
+    ui->DBGrid1->hide();
+    ui->DBGrid1->show();
+}
+
+void TOrvaneForm::DBGrid1TitleClick(int) {}

@@ -1,0 +1,24 @@
+#include "IconData.h"
+#include "OrvaneApplication.h"
+#include "OrvaneUnit.h"
+
+#include <MapEngineClasses.h>
+#include <ParameterUnit.h>
+
+int main(int argc, char *argv[])
+{
+    OrvaneApplication app(argc, argv);
+    app.SetTitle(QStringLiteral("Orvane.exe"));
+    app.LoadTranslations();
+    RegisterMapEngineClasses();
+
+    TIconDataModule iconData;
+    TOrvaneForm orvaneForm(iconData);
+    if (OrvaneApplication::Terminated())
+        return 0;
+    orvaneForm.show();
+    const int exitCode = app.exec();
+    // Writes the settings file back when one was named on the command line.
+    ReleaseParameter();
+    return exitCode;
+}

@@ -1,0 +1,243 @@
+#include "TestDatabase.h"
+
+#include <ModalScript.h>
+
+#include <ConfigurationUnit.h>
+#include <HelpViewer.h>
+#include <IconData.h>
+#include <OrvaneApplication.h>
+#include <OrvaneUnit.h>
+#include "ui_ConfigurationForm.h"
+#include "ui_OrvaneForm.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QToolButton>
+
+namespace {
+
+QString storeFile()
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"));
+    return settings.fileName();
+}
+
+void clearStore()
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"));
+    settings.clear();
+    settings.sync();
+    QFile::remove(settings.fileName());
+}
+
+void pick(QComboBox *combo, const QString &text)
+{
+    combo->setCurrentIndex(combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+// Maps the usual kunden columns and presses Ok.
+void mapKunden(QWidget *modal)
+{
+    auto *form = static_cast<TConfigurationForm *>(modal);
+    auto &ui = *form->ui;
+    ui.TableListBox->setCurrentItem(ui.TableListBox->findItems(QStringLiteral("kunden"), Qt::MatchExactly).value(0));
+    pick(ui.IdentifierComboBox, QStringLiteral("KolmNummer"));
+    pick(ui.NameComboBox, QStringLiteral("Name1"));
+    pick(ui.CountryComboBox, QStringLiteral("LandKennz"));
+    pick(ui.PostcodeComboBox, QStringLiteral("Plz"));
+    pick(ui.CityComboBox, QStringLiteral("Ort"));
+    pick(ui.StreetComboBox, QStringLiteral("Strasse"));
+    pick(ui.StatusTextComboBox, QStringLiteral("MPStatus"));
+    pick(ui.GeocodedOnComboBox, QStringLiteral("MPAddress"));
+    pick(ui.ControlGeocodeComboBox, QStringLiteral("MPControlGeocode"));
+    pick(ui.LatitudeComboBox, QStringLiteral("W2MP"));
+    pick(ui.LongitudeComboBox, QStringLiteral("W1MP"));
+    ui.Button1->click();
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        clearStore();
+        OrvaneApplication::ResetTermination();
+    }
+
+    TIconDataModule icons;
+    TestDatabase db{CustomersSql};
+};
+
+TEST_F(StartupTest, CancelledFileChoiceEndsTheProgramWithoutConnecting)
+{
+    ModalScript script;
+    TOrvaneForm form(icons, [](QWidget *) { return QString(); });
+    EXPECT_TRUE(OrvaneApplication::Terminated());
+    EXPECT_FALSE(form.ADOConnection1.isConnected());
+    EXPECT_FALSE(form.ADODataSetCustomer.isActive());
+    EXPECT_FALSE(QFile::exists(storeFile()));
+}
+
+TEST_F(StartupTest, CancelledConfigurationEndsTheProgramAndStoresNothing)
+{
+    ModalScript script;
+    script.expect(QStringLiteral("TConfigurationForm"), ModalScript::clickButton(QStringLiteral("Cancel")));
+    TOrvaneForm form(icons, [this](QWidget *) { return db.path(); });
+    EXPECT_TRUE(OrvaneApplication::Terminated());
+    EXPECT_FALSE(form.ADODataSetCustomer.isActive());
+    EXPECT_TRUE(form.FTableName.isEmpty());
+    EXPECT_FALSE(QFile::exists(storeFile()));
+}
+
+TEST_F(StartupTest, ConnectionTextIsTheFixedTextPlusThePathUnquoted)
+{
+    ModalScript script;
+    script.expect(QStringLiteral("TConfigurationForm"), ModalScript::clickButton(QStringLiteral("Cancel")));
+    TOrvaneForm form(icons, [this](QWidget *) { return db.path(); });
+    EXPECT_EQ(form.ADOConnection1.connectionText(),
+              QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";User ID=Admin;"
+                             "Mode=Share Deny None;Jet OLEDB:Database Password=\"\";"
+                             "Jet OLEDB:Engine Type=5;Jet OLEDB:Database Locking Mode=1;"
+                             "Jet OLEDB:Global Partial Bulk Ops=2;"
+                             "Jet OLEDB:Global Bulk Transactions=1;Data Source=")
+                  + db.path());
+}
+
+TEST_F(StartupTest, AFileThatIsNoDatabaseIsReportedAndTheWindowComesUpEmpty)
+{
+    const QString bogus = db.folder() + QStringLiteral("/notes.mdb");
+    QFile file(bogus);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("these are not the customers you are looking for\n");
+    file.close();
+
+    ModalScript script;
+    QString shown;
+    script.expect(QStringLiteral("QMessageBox"), [&shown](QWidget *modal) {
+        shown = static_cast<QMessageBox *>(modal)->text();
+        ModalScript::pressStandardButton(QMessageBox::Ok)(modal);
+    });
+    TOrvaneForm form(icons, [&](QWidget *) { return bogus; });
+    EXPECT_FALSE(OrvaneApplication::Terminated());
+    EXPECT_TRUE(shown.contains(QStringLiteral("notes.mdb"))) << shown.toStdString();
+    EXPECT_FALSE(form.ADODataSetCustomer.isActive());
+    EXPECT_EQ(form.ui->DBGrid1->model()->rowCount(), 0);
+}
+
+TEST_F(StartupTest, ConfirmedMappingBindsTheElevenSlotsInOrderAndOpensTheTable)
+{
+    ModalScript script;
+    script.expect(QStringLiteral("TConfigurationForm"), mapKunden);
+    TOrvaneForm form(icons, [this](QWidget *) { return db.path(); });
+    script.finish();
+    ASSERT_FALSE(OrvaneApplication::Terminated());
+
+    EXPECT_EQ(form.FMapVersion, 0);
+    EXPECT_EQ(form.FTableName, QStringLiteral("kunden"));
+    QStringList bound;
+    for (const Field *field : form.ADODataSetCustomer.fields())
+        bound << field->fieldName();
+    EXPECT_EQ(bound, (QStringList{"KolmNummer", "Name1", "LandKennz", "Plz", "Ort", "Strasse",
+                                  "MPControlGeocode", "MPStatus", "MPAddress", "W2MP", "W1MP"}));
+    EXPECT_EQ(form.ADODataSetCustomer.commandText(), QStringLiteral("select * from kunden"));
+    ASSERT_TRUE(form.ADODataSetCustomer.isActive());
+    EXPECT_EQ(form.ADODataSetCustomer.recordCount(), 3);
+    EXPECT_EQ(form.ADODataSetCustomer.providerOption(QStringLiteral("Update Criteria")).toInt(), 0);
+    EXPECT_EQ(form.ADODataSetCustomer.providerOption(QStringLiteral("Update Resync")).toInt(), 15);
+    EXPECT_TRUE(HelpViewer::applicationHelpFile().endsWith(QStringLiteral("/Orvane.hlp")));
+
+    // The choice is remembered for the next start.
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"));
+    EXPECT_EQ(store.value(QStringLiteral("Tablename")).toString(), QStringLiteral("kunden"));
+    EXPECT_EQ(store.value(QStringLiteral("LongitudeComboBox")).toString(), QStringLiteral("W1MP"));
+}
+
+TEST_F(StartupTest, GridShowsTheElevenTitlesAndFormatsWhateverTheColumnNames)
+{
+    ModalScript script;
+    script.expect(QStringLiteral("TConfigurationForm"), [](QWidget *modal) {
+        auto &ui = *static_cast<TConfigurationForm *>(modal)->ui;
+        ui.TableListBox->setCurrentItem(ui.TableListBox->findItems(QStringLiteral("customers"), Qt::MatchExactly).value(0));
+        const QStringList names = {"id", "name", "country", "zip", "town", "street"};
+        const QList<QComboBox *> sources = {ui.IdentifierComboBox, ui.NameComboBox, ui.CountryComboBox,
+                                            ui.PostcodeComboBox, ui.CityComboBox, ui.StreetComboBox};
+        for (int i = 0; i < sources.size(); ++i)
+            pick(sources[i], names[i]);
+        pick(ui.StatusTextComboBox, QStringLiteral("geo_status"));
+        pick(ui.GeocodedOnComboBox, QStringLiteral("geo_address"));
+        pick(ui.ControlGeocodeComboBox, QStringLiteral("needs_check"));
+        pick(ui.LatitudeComboBox, QStringLiteral("lat"));
+        pick(ui.LongitudeComboBox, QStringLiteral("lon"));
+        ui.USRadioButton->setChecked(true);
+        ui.Button1->click();
+    });
+    TOrvaneForm form(icons, [this](QWidget *) { return db.path(); });
+    script.finish();
+    EXPECT_EQ(form.FMapVersion, 1);
+
+    const QAbstractItemModel *model = form.ui->DBGrid1->model();
+    ASSERT_EQ(model->columnCount(), 11);
+    QStringList titles;
+    for (int c = 0; c < model->columnCount(); ++c)
+        titles << model->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(titles, (QStringList{"Id", "Name", "Counry", "Postcode", "City", "Street",
+                                   "Need control", "Geocode Status", "Geocoded on", "Latitude",
+                                   "Longitude"}));
+    EXPECT_EQ(model->data(model->index(0, 9)).toString(), QStringLiteral(".00000"));
+    EXPECT_EQ(model->data(model->index(0, 6)).toString(), QString());
+}
+
+TEST_F(StartupTest, WindowCarriesTheNamedPartsWithTheirHintsAndImages)
+{
+    ModalScript script;
+    script.expect(QStringLiteral("TConfigurationForm"), mapKunden);
+    TOrvaneForm form(icons, [this](QWidget *) { return db.path(); });
+    script.finish();
+
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Orvane"));
+    EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(form.ToolButton1->toolTip(), QStringLiteral("Geocode all"));
+    EXPECT_EQ(form.ToolButton3->toolTip(), QStringLiteral("SQL-Selection"));
+    EXPECT_EQ(form.ToolButton2->toolTip(), QStringLiteral("Help"));
+    EXPECT_EQ(form.ui->BatchGeocodeAction->text(), QStringLiteral("Action"));
+    EXPECT_EQ(form.ui->BatchGeocodeAction->toolTip(), QStringLiteral("Alle geokodieren"));
+    EXPECT_EQ(form.ui->SQLAction->toolTip(), QStringLiteral("SQL-Auswahl setzen"));
+    EXPECT_EQ(form.Geocodeactualrecord1->text(), QStringLiteral("Geocode actual record"));
+    EXPECT_EQ(form.Coordinatesearch->text(), QStringLiteral("Show Coordinate"));
+    EXPECT_TRUE(form.ui->ShowCoordinateAction->icon().isNull());
+    EXPECT_GE(icons.NavigatorImageList.count(), 33);
+    for (int index : {4, 13, 16, 32})
+        EXPECT_FALSE(icons.NavigatorImageList.icon(index).isNull()) << index;
+    for (QAction *action : form.ActionList)
+        EXPECT_TRUE(action->isEnabled() && action->isVisible());
+    EXPECT_EQ(form.ui->Splitter1->handleWidth(), 6);
+    EXPECT_EQ(form.ui->DBNavigator1->width(), 500);
+    EXPECT_EQ(form.StatusPanels[0]->width(), 50);
+}
+
+TEST_F(StartupTest, HelpButtonOpensContextTenOrSaysTheFileIsMissing)
+{
+    ModalScript script;
+    script.expect(QStringLiteral("TConfigurationForm"), mapKunden);
+    TOrvaneForm form(icons, [this](QWidget *) { return db.path(); });
+    script.finish();
+
+    HelpViewer::setApplicationHelpFile(db.folder() + QStringLiteral("/Orvane.hlp"));
+    EXPECT_THROW(form.ToolButton2Click(), HelpError);
+
+    QFile help(db.folder() + QStringLiteral("/Orvane.hlp"));
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
+    help.write("<html><body><a name=\"context-10\"></a><h2>Main window</h2></body></html>");
+    help.close();
+    form.ToolButton2Click();
+    const auto viewers = QApplication::topLevelWidgets();
+    const auto it = std::find_if(viewers.begin(), viewers.end(),
+                                 [](QWidget *w) { return qobject_cast<HelpViewer *>(w) && w->isVisible(); });
+    ASSERT_NE(it, viewers.end());
+    EXPECT_EQ(static_cast<HelpViewer *>(*it)->currentAnchor(), QStringLiteral("context-10"));
+    (*it)->close();
+}
+
+} // namespace
