@@ -209,12 +209,12 @@ QString cleaned(QStringView text)
             blank = false;
             continue;
         }
-        if (c.isSurrogate() || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
-            continue;
         if (c.isSpace()) {
             blank = !out.isEmpty();
             continue;
         }
+        if (c.isSurrogate() || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            continue;
         if (blank)
             out.append(u' ');
         blank = false;

@@ -1,0 +1,263 @@
+#include "Gazetteer.h"
+#include "GazetteerImporter.h"
+#include "TestFiles.h"
+#include "TextKey.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+using namespace Engine;
+using TestFiles::placeRow;
+using TestFiles::postalRow;
+
+namespace {
+
+const char *const WestOakland = "/usr/share/doc/python-osmnx-doc/examples/tests/input_data/West-Oakland.osm.bz2";
+
+class ImporterTest : public ::testing::Test {
+protected:
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QString gazetteer() const { return path(QStringLiteral("g.sqlite")); }
+    std::shared_ptr<const Gazetteer> load() const { return Gazetteer::open({gazetteer()}); }
+    QByteArray digest() const
+    {
+        QFile f(gazetteer());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+    }
+    void importPlaces()
+    {
+        TestFiles::writeLines(path(QStringLiteral("DE.txt")),
+                              {placeRow(1, QStringLiteral("Munich"), QStringLiteral("München,Мюнхен,MUC,mi wnik"),
+                                        48.137, 11.575, QStringLiteral("DE"), QStringLiteral("02"), 1260391),
+                               placeRow(2, QStringLiteral("Berg"), {}, 47.97, 11.35, QStringLiteral("DE"), {}, 8000)});
+        GazetteerImporter(gazetteer()).import({path(QStringLiteral("DE.txt"))});
+    }
+    QTemporaryDir dir;
+};
+
+QString errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const GazetteerError &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+std::string nameKey(const char *text)
+{
+    return TextKey::name(QString::fromUtf8(text));
+}
+
+std::string addressKey(const char *country, const char *street, const char *number)
+{
+    return std::string(country) + ':' + TextKey::name(QString::fromUtf8(street)) + '#'
+        + TextKey::houseNumber(QString::fromUtf8(number));
+}
+
+} // namespace
+
+TEST_F(ImporterTest, GeoNamesPlacesKeepLatinAlternatesAndOnlyPopulatedPlaces)
+{
+    QStringList rows{placeRow(1, QStringLiteral("Munich"), QStringLiteral("München,Мюнхен,MUC,mi wnik,Monaco di Baviera"),
+                              48.137, 11.575, QStringLiteral("DE"), QStringLiteral("02"), 1260391)};
+    QString mountain = placeRow(3, QStringLiteral("Zugspitze"), {}, 47.42, 10.98, QStringLiteral("DE"), {}, 0);
+    mountain.replace(QStringLiteral("\tP\tPPL\t"), QStringLiteral("\tT\tMT\t"));
+    rows << mountain;
+    TestFiles::writeLines(path(QStringLiteral("DE.txt")), rows);
+    GazetteerImporter(gazetteer()).import({path(QStringLiteral("DE.txt"))});
+    const auto g = load();
+    ASSERT_EQ(g->places().size(), 1u);
+    EXPECT_EQ(g->places()[0].population, 1260391);
+    const auto hits = g->placesNamed(nameKey("Muenchen"));
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(g->placeName(hits[0]), QStringLiteral("München"));
+    EXPECT_TRUE(g->placesNamed(nameKey("Мюнхен")).empty());
+    EXPECT_TRUE(g->placesNamed(nameKey("MUC")).empty());
+    EXPECT_EQ(g->placesNamed(nameKey("Monaco di Baviera")).size(), 1u);
+}
+
+TEST_F(ImporterTest, PostalCodesPlainAndGzipped)
+{
+    const QByteArray text = (QStringList{postalRow(QStringLiteral("DE"), QStringLiteral("80331"), QStringLiteral("München"),
+                                                   QStringLiteral("Bayern"), 48.1372, 11.5755),
+                                         postalRow(QStringLiteral("CA"), QStringLiteral("K1A"), QStringLiteral("Ottawa"),
+                                                   QStringLiteral("ON"), 45.42, -75.70)}
+                                 .join(u'\n') + u'\n').toUtf8();
+    gzFile gz = gzopen(QFile::encodeName(path(QStringLiteral("postal.txt.gz"))).constData(), "wb");
+    gzwrite(gz, text.constData(), unsigned(text.size()));
+    gzclose(gz);
+    GazetteerImporter(gazetteer()).import({path(QStringLiteral("postal.txt.gz"))});
+    const auto g = load();
+    ASSERT_EQ(g->postcodes().size(), 2u);
+    ASSERT_EQ(g->postcodesCoded("DE:80331").size(), 1u);
+    const PostcodeRecord &ottawa = g->postcodes()[g->postcodesCoded("CA:K1A")[0]];
+    EXPECT_EQ(ottawa.kind, 13);   // an FSA is a postcode district
+    EXPECT_EQ(g->postcodes()[g->postcodesCoded("DE:80331")[0]].kind, 12);
+}
+
+TEST_F(ImporterTest, ImportingAgainAddsNoDuplicates)
+{
+    importPlaces();
+    importPlaces();
+    EXPECT_EQ(load()->places().size(), 2u);
+}
+
+TEST_F(ImporterTest, BadFilesStopWithTheLineAndLeaveTheGazetteerAsItWas)
+{
+    importPlaces();
+    const QByteArray before = digest();
+
+    QStringList rows;
+    for (int i = 0; i < 50; ++i)
+        rows << placeRow(100 + i, QStringLiteral("Ort %1").arg(i), {}, 50, 10, QStringLiteral("DE"), {}, 600);
+    QString cut = placeRow(200, QStringLiteral("Abgeschnitten"), {}, 50, 10, QStringLiteral("DE"), {}, 600);
+    rows << cut.left(cut.size() / 2);   // the file ends in the middle of row 51
+    TestFiles::writeLines(path(QStringLiteral("cut.txt")), rows);
+    QString error = errorOf([&] { GazetteerImporter(gazetteer()).import({path(QStringLiteral("cut.txt"))}); });
+    EXPECT_TRUE(error.contains(QStringLiteral("line 51"))) << error.toStdString();
+    EXPECT_EQ(digest(), before);
+    EXPECT_EQ(load()->places().size(), 2u);
+
+    // A good file before the bad one is not kept either: one transaction for the whole import.
+    TestFiles::writeLines(path(QStringLiteral("good.txt")), rows.mid(0, 10));
+    error = errorOf([&] {
+        GazetteerImporter(gazetteer()).import({path(QStringLiteral("good.txt")), path(QStringLiteral("cut.txt"))});
+    });
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(digest(), before);
+
+    TestFiles::writeLines(path(QStringLiteral("coords.txt")),
+                          {placeRow(300, QStringLiteral("Nirgendwo"), {}, 95, 10, QStringLiteral("DE"), {}, 600)});
+    error = errorOf([&] { GazetteerImporter(gazetteer()).import({path(QStringLiteral("coords.txt"))}); });
+    EXPECT_TRUE(error.contains(QStringLiteral("line 1")) && error.contains(QStringLiteral("latitude"))) << error.toStdString();
+
+    TestFiles::writeLines(path(QStringLiteral("other.csv")), {QStringLiteral("a;b;c")});
+    error = errorOf([&] { GazetteerImporter(gazetteer()).import({path(QStringLiteral("other.csv"))}); });
+    EXPECT_TRUE(error.contains(QStringLiteral("columns"))) << error.toStdString();
+
+    error = errorOf([&] { GazetteerImporter(gazetteer()).import({path(QStringLiteral("missing.txt"))}); });
+    EXPECT_TRUE(error.contains(QStringLiteral("missing.txt"))) << error.toStdString();
+    EXPECT_EQ(digest(), before);
+}
+
+TEST_F(ImporterTest, TruncatedCompressedFilesAreRejected)
+{
+    importPlaces();
+    const QByteArray before = digest();
+    QStringList rows;
+    for (int i = 0; i < 5000; ++i)
+        rows << placeRow(100 + i, QStringLiteral("Ort %1").arg(i), {}, 50, 10, QStringLiteral("DE"), {}, 600);
+    const QByteArray text = (rows.join(u'\n') + u'\n').toUtf8();
+    const QString gzName = path(QStringLiteral("cut.txt.gz"));
+    gzFile gz = gzopen(QFile::encodeName(gzName).constData(), "wb");
+    gzwrite(gz, text.constData(), unsigned(text.size()));
+    gzclose(gz);
+    QFile f(gzName);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.resize(f.size() / 2);
+    f.close();
+    EXPECT_FALSE(errorOf([&] { GazetteerImporter(gazetteer()).import({gzName}); }).isEmpty());
+    EXPECT_EQ(digest(), before);
+
+    // The real OSM extract cut in half.
+    if (QFile::exists(QString::fromLatin1(WestOakland))) {
+        QFile osm(QString::fromLatin1(WestOakland));
+        ASSERT_TRUE(osm.open(QIODevice::ReadOnly));
+        TestFiles::write(path(QStringLiteral("cut.osm.bz2")), osm.readAll().left(osm.size() / 2));
+        const QString error = errorOf([&] {
+            GazetteerImporter importer(gazetteer());
+            importer.setCountry(QStringLiteral("US"));
+            importer.import({path(QStringLiteral("cut.osm.bz2"))});
+        });
+        EXPECT_TRUE(error.contains(QStringLiteral("cut.osm.bz2"))) << error.toStdString();
+        EXPECT_EQ(digest(), before);
+    }
+}
+
+TEST_F(ImporterTest, OsmStreetsAddressesPostcodesAndPlaces)
+{
+    TestFiles::OsmXml osm;
+    osm.node(48.135, 10.08, {{QStringLiteral("place"), QStringLiteral("village")},
+                             {QStringLiteral("name"), QStringLiteral("Kirchberg an der Iller")}});
+    osm.street(48.130, 10.080, QStringLiteral("Haydnstraße"));
+    osm.address(48.1302, 10.0811, QStringLiteral("Haydnstraße"), QStringLiteral("5"), QStringLiteral("88486"),
+                QStringLiteral("Kirchberg an der Iller"));
+    // A building with an address and no street of its own.
+    const qint64 a = osm.node(48.1310, 10.0830), b = osm.node(48.1310, 10.0832), c = osm.node(48.1312, 10.0832);
+    osm.way({a, b, c, a}, {{QStringLiteral("building"), QStringLiteral("yes")},
+                           {QStringLiteral("addr:street"), QStringLiteral("Mozartweg")},
+                           {QStringLiteral("addr:housenumber"), QStringLiteral("2a")},
+                           {QStringLiteral("addr:postcode"), QStringLiteral("88486")}});
+    // A postcode boundary with no address in it.
+    const qint64 p = osm.node(48.20, 10.20), q = osm.node(48.20, 10.22), r = osm.node(48.22, 10.22);
+    osm.way({p, q, r, p}, {{QStringLiteral("boundary"), QStringLiteral("postal_code")},
+                           {QStringLiteral("postal_code"), QStringLiteral("88487")}});
+    TestFiles::write(path(QStringLiteral("kirchberg.osm")), osm.text());
+
+    GazetteerImporter(gazetteer()).import({path(QStringLiteral("kirchberg.osm"))});
+    GazetteerImporter(gazetteer()).import({path(QStringLiteral("kirchberg.osm"))});   // again: no duplicates
+    const auto g = load();
+    ASSERT_EQ(g->streets().size(), 1u);
+    const StreetRecord &s = g->streets()[0];
+    EXPECT_EQ(s.country, QStringLiteral("DE"));
+    EXPECT_EQ(s.postcode, QStringLiteral("88486"));
+    EXPECT_EQ(s.city, QStringLiteral("Kirchberg an der Iller"));
+    EXPECT_EQ(s.pieces.at(0).size(), 3u);
+    ASSERT_EQ(g->addresses().size(), 2u);
+    const auto mozart = g->addressesAt(addressKey("DE", "Mozartweg", "2 A"));
+    ASSERT_EQ(mozart.size(), 1u);
+    EXPECT_EQ(g->addresses()[mozart[0]].city, QStringLiteral("Kirchberg an der Iller"));   // from the place node
+    EXPECT_NEAR(g->addresses()[mozart[0]].latitude, 48.1311, 0.0002);
+    ASSERT_EQ(g->postcodesCoded("DE:88486").size(), 1u);
+    ASSERT_EQ(g->postcodesCoded("DE:88487").size(), 1u);
+    EXPECT_NEAR(g->postcodes()[g->postcodesCoded("DE:88487")[0]].latitude, 48.205, 0.01);
+    EXPECT_EQ(g->places().size(), 1u);
+}
+
+TEST_F(ImporterTest, OsmWithoutCountryNeedsOne)
+{
+    TestFiles::OsmXml osm;
+    osm.street(48.13, 10.08, QStringLiteral("Haydnstraße"));
+    TestFiles::write(path(QStringLiteral("x.osm")), osm.text());
+    const QString error = errorOf([&] { GazetteerImporter(gazetteer()).import({path(QStringLiteral("x.osm"))}); });
+    EXPECT_TRUE(error.contains(QStringLiteral("--country"))) << error.toStdString();
+    GazetteerImporter importer(gazetteer());
+    importer.setPlaceAt([](double, double) {
+        static const PlaceRecord kirchberg{QStringLiteral("DE"), QStringLiteral("Kirchberg an der Iller"), {}, 48.13, 10.08, 4800};
+        return &kirchberg;
+    });
+    importer.import({path(QStringLiteral("x.osm"))});
+    ASSERT_EQ(load()->streets().size(), 1u);
+    EXPECT_EQ(load()->streets()[0].city, QStringLiteral("Kirchberg an der Iller"));
+}
+
+TEST_F(ImporterTest, RealWestOaklandExtract)
+{
+    if (!QFile::exists(QString::fromLatin1(WestOakland)))
+        GTEST_SKIP() << "python-osmnx-doc is not installed";
+    GazetteerImporter importer(gazetteer());
+    importer.setCountry(QStringLiteral("US"));
+    const qint64 objects = importer.import({QString::fromLatin1(WestOakland)});
+    EXPECT_GT(objects, 500);
+    const auto g = load();
+    EXPECT_GE(g->streets().size(), 10u);
+    EXPECT_FALSE(g->streetsNamed("US:" + nameKey("7th Street")).empty());
+    EXPECT_FALSE(g->addressesAt(addressKey("US", "7th Street", "1612")).empty());
+    ASSERT_FALSE(g->postcodesCoded("US:94607").empty());
+    for (const StreetRecord &s : g->streets()) {
+        EXPECT_NEAR(s.latitude, 37.81, 0.05);
+        EXPECT_NEAR(s.longitude, -122.29, 0.05);
+    }
+    importer.import({QString::fromLatin1(WestOakland)});
+    EXPECT_EQ(load()->addresses().size(), g->addresses().size());
+}
