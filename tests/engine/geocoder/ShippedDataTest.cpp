@@ -1,0 +1,94 @@
+#include "Geocoder.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <cmath>
+
+using namespace Engine;
+
+namespace {
+
+const QString Shipped = QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/gazetteer.sqlite");
+
+class ShippedDataTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!QFileInfo(Shipped).isFile())
+            GTEST_SKIP() << "the shipped gazetteer is not built (configure with cli)";
+        if (!gazetteer)
+            gazetteer = Gazetteer::open({Shipped});
+    }
+    static inline std::shared_ptr<const Gazetteer> gazetteer;
+};
+
+double km(double lat1, double lon1, double lat2, double lon2)
+{
+    const double rad = M_PI / 180, a = std::sin((lat2 - lat1) * rad / 2), b = std::sin((lon2 - lon1) * rad / 2);
+    return 2 * 6371 * std::asin(std::sqrt(a * a + std::cos(lat1 * rad) * std::cos(lat2 * rad) * b * b));
+}
+
+} // namespace
+
+TEST_F(ShippedDataTest, TheCasesUsersType)
+{
+    const Geocoder eu(gazetteer, Edition::Europe), na(gazetteer, Edition::NorthAmerica);
+    Answer a = eu.lookup(QStringLiteral("Marienplatz 1"), QStringLiteral("München"), QStringLiteral("80331"), 94);
+    EXPECT_EQ(a.quality, 1);
+    EXPECT_EQ(a.matches.at(0).kind, 5);
+    EXPECT_EQ(a.matches.at(0).displayName, QStringLiteral("München"));
+    a = na.lookup({}, QStringLiteral("Boston"), QStringLiteral("02134"), 244);
+    EXPECT_EQ(a.quality, 1);
+    EXPECT_EQ(a.matches.at(0).kind, 12);
+    EXPECT_EQ(a.matches.at(0).displayName, QStringLiteral("Boston, MA 02134"));
+    a = eu.lookup({}, QStringLiteral("Berg"), {}, 94);
+    EXPECT_EQ(a.quality, 2);
+    ASSERT_GE(a.matches.size(), 3u);
+    for (const QString &city : {QStringLiteral("Muenchen"), QStringLiteral("MÜNCHEN"), QStringLiteral("München ")}) {
+        a = eu.lookup({}, city, {}, 94);
+        EXPECT_EQ(a.quality, 1);
+        EXPECT_NEAR(a.matches.at(0).latitude, 48.137, 0.01);
+    }
+    a = eu.lookup({}, QStringLiteral("Müchen"), {}, 94);
+    EXPECT_EQ(a.quality, 3);
+    EXPECT_NEAR(a.matches.at(0).latitude, 48.137, 0.01);
+}
+
+// 200 places drawn from the vendored extract, looked up by name (ZIP where the extract has one
+// for a US place of that name) and country, come back within 1 km of their own coordinates.
+TEST_F(ShippedDataTest, AccuracyOnTheVendoredExtract)
+{
+    gzFile gz = gzopen(ORVANE_SOURCE_DIR "/data/geonames-places.txt.gz", "rb");
+    ASSERT_TRUE(gz);
+    std::vector<QStringList> rows;
+    char buffer[16384];
+    while (gzgets(gz, buffer, sizeof buffer))
+        rows.push_back(QString::fromUtf8(buffer).trimmed().split(u'\t'));
+    gzclose(gz);
+    ASSERT_GT(rows.size(), 80000u);
+
+    QRandomGenerator random(20240601);
+    int good = 0;
+    QStringList misses;
+    const int tries = 200;
+    for (int i = 0; i < tries; ++i) {
+        const QStringList &r = rows[random.bounded(int(rows.size()))];
+        const QString country = r[8];
+        const int number = countryNumberFor(country);
+        const Geocoder geocoder(gazetteer, country == u"US" || country == u"CA" ? Edition::NorthAmerica : Edition::Europe);
+        const double lat = r[4].toDouble(), lon = r[5].toDouble();
+        const Answer a = geocoder.lookup({}, r[1], {}, number);
+        const bool found = std::any_of(a.matches.begin(), a.matches.begin() + std::min<size_t>(a.matches.size(), a.quality == 1 ? 1 : a.matches.size()),
+                                       [&](const Match &m) { return km(lat, lon, m.latitude, m.longitude) < 1.0; });
+        if (found)
+            ++good;
+        else
+            misses << r[1] + u' ' + country;
+    }
+    EXPECT_GE(good, tries * 99 / 100) << misses.join(u',').toStdString();
+}
