@@ -70,6 +70,24 @@ QPointF insidePoint(const QPolygonF &ring, double *width)
     return best;
 }
 
+// Shapes cut at the antimeridian jump from one edge of the world to the other; shifting the rest
+// by a world width keeps them continuous (the renderer draws neighbouring world copies). Returns the
+// number of world widths the end lies from the start.
+int unwrap(QPolygonF &points)
+{
+    int offset = 0;
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const double original = points[i].x();
+        const double before = points[i - 1].x() - offset;
+        if (original - before > 0.5)
+            --offset;
+        else if (before - original > 0.5)
+            ++offset;
+        points[i].rx() = original + offset;
+    }
+    return offset;
+}
+
 double ringArea(const QPolygonF &ring)
 {
     double a = 0;
@@ -124,6 +142,11 @@ std::shared_ptr<const Basemap> Basemap::load(const QString &fileName)
                         part.removeFirst();
                     ring.world += part;
                 }
+                if (unwrap(ring.world) != 0) {
+                    // A ring around the globe (Antarctica) closes over the pole it surrounds.
+                    const double pole = ring.world.boundingRect().center().y() > 0.5 ? 1.0 : 0.0;
+                    ring.world << QPointF(ring.world.last().x(), pole) << QPointF(ring.world.first().x(), pole);
+                }
                 ring.bounds = ring.world.boundingRect();
                 country.bounds |= ring.bounds;
                 const double area = ringArea(ring.world);
@@ -142,7 +165,9 @@ std::shared_ptr<const Basemap> Basemap::load(const QString &fileName)
         if (arcUsers[a].empty())
             continue;
         const bool border = arcUsers[a].size() > 1;
-        map->m_lines.push_back({arcs[a], arcs[a].boundingRect(), border});
+        QPolygonF line = arcs[a];
+        unwrap(line);
+        map->m_lines.push_back({line, line.boundingRect(), border});
         for (int c : arcUsers[a])
             for (int d : arcUsers[a])
                 if (c != d)
@@ -172,16 +197,19 @@ std::shared_ptr<const Basemap> Basemap::load(const QString &fileName)
 
 QString Basemap::countryAt(double latitude, double longitude) const
 {
-    const QPointF p = MapViewport::toWorld(latitude, longitude);
+    const QPointF world = MapViewport::toWorld(latitude, longitude);
     for (const Country &country : m_countries) {
-        if (!country.bounds.contains(p))
-            continue;
-        bool inside = false;
-        for (const Ring &ring : country.rings)
-            if (ring.bounds.contains(p) && ring.world.containsPoint(p, Qt::OddEvenFill))
-                inside = !inside;
-        if (inside)
-            return country.name;
+        for (const double shift : {0.0, 1.0, -1.0}) {
+            const QPointF p = world + QPointF(shift, 0);
+            if (!country.bounds.contains(p))
+                continue;
+            bool inside = false;
+            for (const Ring &ring : country.rings)
+                if (ring.bounds.contains(p) && ring.world.containsPoint(p, Qt::OddEvenFill))
+                    inside = !inside;
+            if (inside)
+                return country.name;
+        }
     }
     return {};
 }

@@ -50,7 +50,8 @@ void BasemapLayer::render(QPainter &painter, const MapViewport &viewport)
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    for (int copy = viewport.firstCopy(); copy <= viewport.lastCopy(); ++copy) {
+    // One copy more on each side: shapes unwrapped across the antimeridian reach into the next copy.
+    for (int copy = viewport.firstCopy() - 1; copy <= viewport.lastCopy() + 1; ++copy) {
         const QTransform t = viewport.worldTransform(copy);
         const QRectF inCopy = visible.translated(-copy, 0);
         painter.setPen(Qt::NoPen);

@@ -70,7 +70,7 @@ void MapWindow::buildStandard(QToolBar *bar)
     bar->addAction(glyphIcon(QStringLiteral("+")), m_texts.zoomIn, this, [this, centre] { m_scene->zoomBy(2.0, centre(), m_map->size()); });
     bar->addAction(glyphIcon(QStringLiteral("\u2212")), m_texts.zoomOut, this, [this, centre] { m_scene->zoomBy(0.5, centre(), m_map->size()); });
     bar->addAction(glyphIcon(QStringLiteral("\u2302")), m_texts.startView, this, &MapWindow::startViewRequested);
-    bar->addAction(glyphIcon(QStringLiteral("\u29c9")), m_texts.copyMap, this, [this] {
+    bar->addAction(copyIcon(), m_texts.copyMap, this, [this] {
         QImage image(m_map->size(), QImage::Format_RGB32);
         m_renderer->render(image);
         QGuiApplication::clipboard()->setImage(image);

@@ -5,3 +5,4 @@
 // Toolbar icons drawn from a glyph, so the engine needs no image files.
 QIcon glyphIcon(const QString &glyph);
 QIcon pushpinIcon(qint16 symbol);
+QIcon copyIcon();

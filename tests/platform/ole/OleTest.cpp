@@ -3,6 +3,8 @@
 #include "OleError.h"
 #include "OleObject.h"
 
+#include "GuiTestApplication.h"
+
 #include <QApplication>
 #include <QLabel>
 
@@ -20,20 +22,10 @@ public:
     int viewsMade = 0;
 };
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "test_ole";
-    static char *argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
-}
-
 class OleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        app();
         OleClassRegistry::instance().registerClass("Test.Label.1", [] { return std::make_shared<LabelObject>(); });
         OleClassRegistry::instance().registerClass("Test.Empty.1", [] { return std::shared_ptr<OleObject>(); });
     }

@@ -1,0 +1,10 @@
+#pragma once
+#include "GuiTestApplication.h"
+
+#include <QApplication>
+
+// The support library's environment makes the application; tests only make sure it is there.
+inline QApplication &viewTestApp()
+{
+    return *qApp;
+}
