@@ -53,6 +53,7 @@ public:
     virtual ~DatabaseProvider() = default;
     virtual QStringList tableNames() const = 0;
     virtual bool isReadOnly() const = 0;
+    virtual void checkWritable() const {}   // throws DataError when records cannot be changed here
     virtual std::unique_ptr<QueryCursor> query(const QString &sql) = 0;
     virtual int update(const QString &table, const ColumnValues &set, const ColumnValues &where) = 0;
     virtual ColumnValues insert(const QString &table, const ColumnValues &values,

@@ -1,5 +1,6 @@
 #include "ProviderRegistry.h"
 
+#include "AccessProvider.h"
 #include "DataError.h"
 #include "SqliteProvider.h"
 
@@ -14,9 +15,10 @@ struct Format
     std::unique_ptr<DatabaseProvider> (*open)(const QString &fileName, const QByteArray &firstBytes);
 };
 
-// Formats by their first bytes; Access files and data link files join this list.
+// Formats by their first bytes; data link files join this list.
 const Format formats[] = {
     {&SqliteProvider::recognizes, &SqliteProvider::open},
+    {&AccessProvider::recognizes, &AccessProvider::open},
 };
 
 } // namespace

@@ -379,6 +379,7 @@ void RecordSet::edit()
     requireActive();
     if (m_state == State::Edit || m_state == State::Insert)
         return;
+    m_connection->provider().checkWritable();
     const int row = currentRow();
     if (row < 0)
         throw DataError(QStringLiteral("There is no current record to edit: the record set is empty."));
@@ -391,6 +392,7 @@ void RecordSet::edit()
 void RecordSet::insert()
 {
     checkBrowseMode();
+    m_connection->provider().checkWritable();
     const int row = m_store->appendRow();
     const int pos = std::max(m_pos, 0);
     notify(&RecordSet::recordAboutToBeInserted, pos);
@@ -480,6 +482,7 @@ QString RecordSet::tableOfChanges() const
 void RecordSet::post()
 {
     requireEditing();
+    m_connection->provider().checkWritable();
     const int row = currentRow();
     if (m_state == State::Edit) {
         if (isModified())
@@ -580,6 +583,7 @@ void RecordSet::resync(int row, const Key &key)
 void RecordSet::remove()
 {
     requireActive();
+    m_connection->provider().checkWritable();
     if (m_state == State::Insert) {
         cancel();
         return;

@@ -127,9 +127,21 @@ TEST(Connection, FileErrorsNameTheFileAndLeaveTheDiskAlone)
         f.open(QIODevice::WriteOnly);
         f.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2028, '\0'));
     }
+    const QByteArray accessBytes = contents(access);
     const QString m = openError(withSource(access));
-    EXPECT_TRUE(m.contains(QStringLiteral("unrecognized database format"))) << m.toStdString();
+    EXPECT_TRUE(m.contains(QStringLiteral("damaged"))) << m.toStdString();
     EXPECT_TRUE(m.contains(access));
+    EXPECT_EQ(contents(access), accessBytes);
+
+    const QString unknown = dir.filePath(QStringLiteral("garbage.mdb"));
+    {
+        QFile f(unknown);
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray(2048, 'x'));
+    }
+    const QString um = openError(withSource(unknown));
+    EXPECT_TRUE(um.contains(QStringLiteral("unrecognized database format"))) << um.toStdString();
+    EXPECT_TRUE(um.contains(unknown));
 
     const QStringList before = QDir(dir.path()).entryList(QDir::Files);
     TestDatabase db("CREATE TABLE t (a TEXT); INSERT INTO t VALUES (zeroblob(20000));");

@@ -1,0 +1,353 @@
+#include "AccessProvider.h"
+
+#include "AccessQuery.h"
+#include "DataError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <charconv>
+#include <mdbtools.h>
+
+namespace {
+
+constexpr size_t BindSize = 256 * 1024;   // longest Memo value read whole
+
+QString typeNameOf(const MdbColumn &c)
+{
+    switch (c.col_type) {
+    case MDB_BOOL: return QStringLiteral("Yes/No");
+    case MDB_BYTE: return QStringLiteral("Byte");
+    case MDB_INT: return QStringLiteral("Integer");
+    case MDB_LONGINT: return c.is_long_auto ? QStringLiteral("AutoNumber Long Integer") : QStringLiteral("Long Integer");
+    case MDB_MONEY: return QStringLiteral("Currency");
+    case MDB_FLOAT: return QStringLiteral("Single");
+    case MDB_DOUBLE: return QStringLiteral("Double");
+    case MDB_DATETIME: return QStringLiteral("Date/Time");
+    case MDB_BINARY: return QStringLiteral("Binary");
+    case MDB_TEXT: return QStringLiteral("Text");
+    case MDB_OLE: return QStringLiteral("OLE Object");
+    case MDB_MEMO: return QStringLiteral("Memo");
+    case MDB_REPID: return QStringLiteral("Replication ID");
+    case MDB_NUMERIC: return QStringLiteral("Decimal");
+    default: return QStringLiteral("Attachment");
+    }
+}
+
+ColumnKind kindOf(int mdbType)
+{
+    switch (mdbType) {
+    case MDB_TEXT: return ColumnKind::Text;
+    case MDB_BOOL: return ColumnKind::YesNo;
+    case MDB_FLOAT:
+    case MDB_DOUBLE: return ColumnKind::Float;
+    default: return ColumnKind::Other;
+    }
+}
+
+// Table definitions are freed when the reader goes.
+struct TableHandle
+{
+    MdbTableDef *def = nullptr;
+    ~TableHandle()
+    {
+        if (def)
+            mdb_free_tabledef(def);
+    }
+};
+
+bool isNumber(int mdbType)
+{
+    return mdbType != MDB_TEXT && mdbType != MDB_MEMO && mdbType != MDB_DATETIME && mdbType != MDB_OLE
+        && mdbType != MDB_BINARY && mdbType != MDB_REPID && mdbType != MDB_COMPLEX;
+}
+
+double toDouble(const std::optional<QByteArray> &v)
+{
+    return v ? v->toDouble() : 0.0;
+}
+
+// The materialised rows of one query: a static copy is what the record set keeps anyway.
+class AccessCursor : public QueryCursor
+{
+public:
+    AccessCursor(QList<QueryColumn> columns, std::vector<AccessProvider::Row> rows)
+        : m_columns(std::move(columns)), m_rows(std::move(rows))
+    {
+    }
+    const QList<QueryColumn> &columns() const override { return m_columns; }
+    const QList<TableKey> &keys() const override { return m_keys; }
+    bool next() override { return ++m_row < qsizetype(m_rows.size()); }
+    bool isNull(int c) const override { return !m_rows[size_t(m_row)][size_t(c)].has_value(); }
+    double floatAt(int c) const override { return toDouble(m_rows[size_t(m_row)][size_t(c)]); }
+    qint64 integerAt(int c) const override
+    {
+        const auto &v = m_rows[size_t(m_row)][size_t(c)];
+        if (!v)
+            return 0;
+        qint64 n = 0;
+        const auto r = std::from_chars(v->constData(), v->constData() + v->size(), n);
+        return r.ec == std::errc() ? n : qint64(v->toDouble());
+    }
+    std::string_view utf8At(int c) const override
+    {
+        const auto &v = m_rows[size_t(m_row)][size_t(c)];
+        return v ? std::string_view(v->constData(), size_t(v->size())) : std::string_view();
+    }
+
+private:
+    QList<QueryColumn> m_columns;
+    QList<TableKey> m_keys;
+    std::vector<AccessProvider::Row> m_rows;
+    qsizetype m_row = -1;
+};
+
+MdbCatalogEntry *findTable(MdbHandle *mdb, const QString &name)
+{
+    const QByteArray wanted = name.toUtf8();
+    for (guint i = 0; mdb->catalog && i < mdb->catalog->len; ++i) {
+        auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
+        if (mdb_is_user_table(e) && qstricmp(e->object_name, wanted.constData()) == 0)
+            return e;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+struct AccessProvider::Handle
+{
+    MdbHandle *mdb;
+    ~Handle() { mdb_close(mdb); }
+};
+
+bool AccessProvider::recognizes(const QByteArray &head)
+{
+    return head.size() > 0x14
+        && (head.mid(4, 16) == QByteArray("Standard Jet DB\0", 16) || head.mid(4, 16) == QByteArray("Standard ACE DB\0", 16));
+}
+
+std::unique_ptr<DatabaseProvider> AccessProvider::open(const QString &fileName, const QByteArray &head)
+{
+    // Without MDB_WRITABLE mdbtools opens the file O_RDONLY: nothing can reach the disk.
+    MdbHandle *mdb = mdb_open(QFile::encodeName(fileName).constData(), MDB_NOFLAGS);
+    if (!mdb)
+        throw DataError(QStringLiteral("The Access file '%1' cannot be read: it is damaged or of an unknown version.").arg(fileName));
+    std::unique_ptr<Handle> handle(new Handle{mdb});
+    if (!mdb_read_catalog(mdb, MDB_ANY))
+        throw DataError(QStringLiteral("The Access file '%1' cannot be read: its table catalog is damaged.").arg(fileName));
+    mdb_set_bind_size(mdb, BindSize);
+    mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
+    mdb_set_shortdate_fmt(mdb, "%Y-%m-%d");
+    mdb_set_boolean_fmt_numbers(mdb);
+    return std::unique_ptr<DatabaseProvider>(new AccessProvider(std::move(handle), fileName, quint8(head[0x14])));
+}
+
+AccessProvider::AccessProvider(std::unique_ptr<Handle> handle, const QString &fileName, int version)
+    : m_handle(std::move(handle)), m_fileName(fileName), m_version(version)
+{
+}
+
+AccessProvider::~AccessProvider() = default;
+
+QString AccessProvider::formatName() const
+{
+    switch (m_version) {
+    case MDB_VER_JET3: return QStringLiteral("Jet 3");
+    case MDB_VER_JET4: return QStringLiteral("Jet 4");
+    default: return QStringLiteral("ACE");
+    }
+}
+
+QStringList AccessProvider::tableNames() const
+{
+    QStringList names;
+    for (guint i = 0; i < m_handle->mdb->catalog->len; ++i) {
+        auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(m_handle->mdb->catalog, i));
+        if (mdb_is_user_table(e))
+            names << QString::fromUtf8(e->object_name);
+    }
+    return names;
+}
+
+void AccessProvider::refuse() const
+{
+    const QFileInfo info(m_fileName);
+    throw DataError(QStringLiteral(
+        "The Access file '%1' can only be read on this system; records cannot be changed. "
+        "Convert it to an SQLite database with \"orvane-convert '%1' '%2'\" and open the SQLite file instead.")
+                        .arg(m_fileName, info.dir().filePath(info.completeBaseName() + QStringLiteral(".sqlite"))));
+}
+
+void AccessProvider::checkWritable() const
+{
+    refuse();
+}
+
+int AccessProvider::update(const QString &, const ColumnValues &, const ColumnValues &)
+{
+    refuse();
+}
+
+ColumnValues AccessProvider::insert(const QString &, const ColumnValues &, const QStringList &)
+{
+    refuse();
+}
+
+int AccessProvider::remove(const QString &, const ColumnValues &)
+{
+    refuse();
+}
+
+QList<AccessColumn> AccessProvider::columnsOf(const QString &table) const
+{
+    MdbCatalogEntry *entry = findTable(m_handle->mdb, table);
+    if (!entry)
+        throw DataError(QStringLiteral("The Access file '%1' has no table \"%2\".").arg(m_fileName, table));
+    TableHandle t{mdb_read_table(entry)};
+    if (!t.def || !mdb_read_columns(t.def))
+        throw DataError(QStringLiteral("The table \"%1\" of the Access file '%2' cannot be read.").arg(table, m_fileName));
+    QList<AccessColumn> columns;
+    for (guint i = 0; i < t.def->num_cols; ++i) {
+        const auto *c = static_cast<const MdbColumn *>(g_ptr_array_index(t.def->columns, i));
+        columns.append({QString::fromUtf8(c->name), typeNameOf(*c), c->col_type,
+                        c->col_type == MDB_TEXT && m_version != MDB_VER_JET3 ? c->col_size / 2 : c->col_size,
+                        bool(c->is_long_auto)});
+    }
+    return columns;
+}
+
+QStringList AccessProvider::primaryKey(const QString &table) const
+{
+    MdbCatalogEntry *entry = findTable(m_handle->mdb, table);
+    if (!entry)
+        return {};
+    TableHandle t{mdb_read_table(entry)};
+    if (!t.def || !mdb_read_columns(t.def))
+        return {};
+    mdb_read_indices(t.def);
+    QStringList key;
+    for (guint i = 0; t.def->indices && i < t.def->num_idxs; ++i) {
+        const auto *idx = static_cast<const MdbIndex *>(g_ptr_array_index(t.def->indices, i));
+        if (idx->index_type != 1)   // 1 marks the primary key
+            continue;
+        for (unsigned k = 0; k < idx->num_keys; ++k) {
+            const int col = idx->key_col_num[k] - 1;
+            if (col >= 0 && guint(col) < t.def->num_cols)
+                key << QString::fromUtf8(static_cast<const MdbColumn *>(g_ptr_array_index(t.def->columns, col))->name);
+        }
+        break;
+    }
+    return key;
+}
+
+void AccessProvider::readRows(const QString &table, const std::function<void(const Row &)> &onRow) const
+{
+    MdbCatalogEntry *entry = findTable(m_handle->mdb, table);
+    if (!entry)
+        throw DataError(QStringLiteral("The Access file '%1' has no table \"%2\".").arg(m_fileName, table));
+    TableHandle t{mdb_read_table(entry)};
+    if (!t.def || !mdb_read_columns(t.def))
+        throw DataError(QStringLiteral("The table \"%1\" of the Access file '%2' cannot be read.").arg(table, m_fileName));
+    const guint n = t.def->num_cols;
+    std::vector<QByteArray> buffers(n, QByteArray(qsizetype(BindSize), '\0'));
+    std::vector<int> lengths(n, 0);
+    for (guint i = 0; i < n; ++i)
+        mdb_bind_column(t.def, int(i + 1), buffers[i].data(), &lengths[i]);
+    mdb_rewind_table(t.def);
+    Row row(n);
+    while (mdb_fetch_row(t.def)) {
+        for (guint i = 0; i < n; ++i) {
+            auto *c = static_cast<MdbColumn *>(g_ptr_array_index(t.def->columns, i));
+            if (c->col_type == MDB_OLE) {
+                size_t size = 0;
+                void *blob = lengths[i] > 0 ? mdb_ole_read_full(m_handle->mdb, c, &size) : nullptr;
+                row[i] = blob ? std::optional<QByteArray>(QByteArray(static_cast<const char *>(blob), qsizetype(size)))
+                              : std::nullopt;
+                g_free(blob);
+            } else if (lengths[i] > 0 || c->col_type == MDB_BOOL) {
+                row[i] = QByteArray(buffers[i].constData(), c->col_type == MDB_BOOL && lengths[i] == 0 ? 1 : lengths[i]);
+            } else {
+                row[i].reset();   // mdbtools reads an empty text as null
+            }
+        }
+        onRow(row);
+    }
+}
+
+std::unique_ptr<QueryCursor> AccessProvider::query(const QString &sql)
+{
+    const AccessQuery q = AccessQuery::parse(sql);
+    const QList<AccessColumn> all = columnsOf(q.table);
+    const QString tableName = [&] {
+        const QStringList names = tableNames();
+        const auto it = std::find_if(names.begin(), names.end(), [&](const QString &n) {
+            return n.compare(q.table, Qt::CaseInsensitive) == 0;
+        });
+        return *it;
+    }();
+    const auto indexOf = [&](const QString &name) {
+        for (int i = 0; i < all.size(); ++i)
+            if (all[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        throw DataError(QStringLiteral("The table \"%1\" of the Access file '%2' has no column \"%3\".")
+                            .arg(tableName, m_fileName, name));
+    };
+    std::vector<int> picked;
+    if (q.columns.isEmpty())
+        for (int i = 0; i < all.size(); ++i)
+            picked.push_back(i);
+    for (const QString &c : q.columns)
+        picked.push_back(indexOf(c));
+    std::vector<std::pair<int, bool>> order;
+    for (const AccessQuery::Order &o : q.orderBy)
+        order.push_back({indexOf(o.column), o.descending});
+
+    std::vector<Row> rows;
+    readRows(tableName, [&](const Row &r) { rows.push_back(r); });
+
+    // Access orders nulls first and text without regard to case.
+    const auto less = [&](const Row &a, const Row &b) {
+        for (const auto &[c, desc] : order) {
+            const auto &x = a[size_t(c)], &y = b[size_t(c)];
+            int cmp = 0;
+            if (!x || !y)
+                cmp = int(bool(x)) - int(bool(y));
+            else if (isNumber(all[c].mdbType))
+                cmp = x->toDouble() < y->toDouble() ? -1 : y->toDouble() < x->toDouble() ? 1 : 0;
+            else
+                cmp = QString::fromUtf8(*x).compare(QString::fromUtf8(*y), Qt::CaseInsensitive);
+            if (cmp != 0)
+                return desc ? cmp > 0 : cmp < 0;
+        }
+        return false;
+    };
+    if (!order.empty())
+        std::stable_sort(rows.begin(), rows.end(), less);
+    if (q.top >= 0 && size_t(q.top) < rows.size())
+        rows.resize(size_t(q.top));
+
+    QList<QueryColumn> columns;
+    for (int i : picked)
+        columns.append({all[i].name, kindOf(all[i].mdbType), all[i].typeName, tableName, all[i].name, false});
+    for (Row &r : rows) {
+        Row projected;
+        projected.reserve(picked.size());
+        for (int i : picked)
+            projected.push_back(std::move(r[size_t(i)]));
+        r = std::move(projected);
+    }
+    return std::make_unique<AccessCursor>(std::move(columns), std::move(rows));
+}
+
+std::unique_ptr<QueryCursor> AccessProvider::select(const QString &table, const QStringList &columns,
+                                                    const ColumnValues &where)
+{
+    if (!where.isEmpty())
+        refuse();   // rows are only located again for writing
+    QStringList names;
+    for (const QString &c : columns)
+        names << QLatin1Char('[') + c + QLatin1Char(']');
+    return query(QStringLiteral("select %1 from [%2]").arg(names.join(QStringLiteral(", ")), table));
+}
