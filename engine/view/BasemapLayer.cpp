@@ -28,6 +28,32 @@ void toScreen(const QPolygonF &world, const QTransform &t, QPolygonF &out)
     if (!world.isEmpty() && out.size() > 0 && out.last() != QPointF(world.last().x() * sx + dx, world.last().y() * sx + dy))
         out << QPointF(world.last().x() * sx + dx, world.last().y() * sx + dy);
 }
+// Clips a closed polygon to a rectangle (Sutherland-Hodgman). Close up, a country is millions of
+// pixels wide; the rasteriser would walk all of that.
+void clipTo(const QRectF &r, QPolygonF &polygon)
+{
+    QPolygonF out;
+    const auto pass = [&](auto inside, auto cross) {
+        out.clear();
+        for (qsizetype i = 0; i < polygon.size(); ++i) {
+            const QPointF a = polygon[i], b = polygon[(i + 1) % polygon.size()];
+            if (inside(a)) {
+                out << a;
+                if (!inside(b))
+                    out << cross(a, b);
+            } else if (inside(b)) {
+                out << cross(a, b);
+            }
+        }
+        polygon.swap(out);
+    };
+    const auto atX = [](double x) { return [x](QPointF a, QPointF b) { return QPointF(x, a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x())); }; };
+    const auto atY = [](double y) { return [y](QPointF a, QPointF b) { return QPointF(a.x() + (b.x() - a.x()) * (y - a.y()) / (b.y() - a.y()), y); }; };
+    pass([&](QPointF p) { return p.x() >= r.left(); }, atX(r.left()));
+    pass([&](QPointF p) { return p.x() <= r.right(); }, atX(r.right()));
+    pass([&](QPointF p) { return p.y() >= r.top(); }, atY(r.top()));
+    pass([&](QPointF p) { return p.y() <= r.bottom(); }, atY(r.bottom()));
+}
 } // namespace
 
 BasemapLayer::BasemapLayer(std::shared_ptr<const Basemap> coarse, std::shared_ptr<const Basemap> fine)
@@ -64,6 +90,8 @@ void BasemapLayer::render(QPainter &painter, const MapViewport &viewport)
                 if (!ring.bounds.intersects(inCopy) || ring.bounds.width() * scale < 0.7)
                     continue;
                 toScreen(ring.world, t, m_buffer);
+                if (ring.bounds.width() * scale > 4 * screen.width())
+                    clipTo(screen.adjusted(-8, -8, 8, 8), m_buffer);
                 path.addPolygon(m_buffer);
             }
             painter.setBrush(MapStyle::Land[country.colourIndex]);

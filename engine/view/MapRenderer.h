@@ -1,4 +1,5 @@
 #pragma once
+#include <QImage>
 #include <QSize>
 
 #include <memory>
@@ -12,7 +13,9 @@ class QPainter;
 class QPaintDevice;
 namespace Engine { class Gazetteer; }
 
-// Paints the scene onto any paint device: basemap, streets, place labels, pushpins.
+// Paints the scene onto any paint device: basemap, streets, place labels, pushpins. What does not
+// change with the pins is kept as an image of the last view, so a repaint of an unchanged view
+// (the host's own redraws, pins placed or removed) only copies it and draws the pins.
 class MapRenderer {
 public:
     MapRenderer(const MapScene &scene, std::shared_ptr<const Basemap> coarse,
@@ -25,7 +28,17 @@ public:
     const BasemapLayer &basemap() const { return *m_basemap; }
 
 private:
+    struct ViewKey {
+        double latitude = 0, longitude = 0, altitude = 0;
+        QSize size;
+        qreal devicePixelRatio = 0;
+        bool operator==(const ViewKey &) const = default;
+    };
+
     const MapScene &m_scene;
     BasemapLayer *m_basemap;
-    std::vector<std::unique_ptr<MapLayer>> m_layers;   // by zValue
+    std::vector<std::unique_ptr<MapLayer>> m_background;   // by zValue
+    std::unique_ptr<MapLayer> m_pins;
+    QImage m_frame;
+    ViewKey m_frameKey;
 };

@@ -14,6 +14,7 @@
 namespace {
 constexpr double CountryLabelsFromKm = 1200.0;
 constexpr int MaxPlaces = 400;
+constexpr qsizetype MaxCachedLabels = 4000;
 }
 
 PlaceLabelLayer::PlaceLabelLayer(const BasemapLayer &basemap, std::shared_ptr<const Engine::Gazetteer> gazetteer)
@@ -74,23 +75,45 @@ void PlaceLabelLayer::renderPlaces(QPainter &painter, const MapViewport &viewpor
                                               minimumPopulation(viewport.altitudeKm()), MaxPlaces);
     const QRectF screen(QPointF(0, 0), QSizeF(viewport.size()));
     painter.setRenderHint(QPainter::Antialiasing, true);
+    // Three sizes by population: city of a million, town of 100,000, smaller places.
+    QFont fonts[3] = {painter.font(), painter.font(), painter.font()};
+    for (QFont &f : fonts) {
+        f.setItalic(false);
+        f.setLetterSpacing(QFont::PercentageSpacing, 100);
+    }
+    fonts[0].setPointSizeF(10.5);
+    fonts[0].setBold(true);
+    fonts[1].setPointSizeF(9.0);
+    fonts[2].setPointSizeF(8.0);
+    const QFontMetricsF metricsOf[3] = {QFontMetricsF(fonts[0]), QFontMetricsF(fonts[1]), QFontMetricsF(fonts[2])};
     for (const Engine::PlaceLabel &place : places) {
-        QFont font = painter.font();
-        font.setItalic(false);
-        font.setLetterSpacing(QFont::PercentageSpacing, 100);
-        font.setPointSizeF(place.population >= 1'000'000 ? 10.5 : place.population >= 100'000 ? 9.0 : 8.0);
-        font.setBold(place.population >= 1'000'000);
-        painter.setFont(font);
-        const QFontMetricsF metrics(font);
+        const int size = place.population >= 1'000'000 ? 0 : place.population >= 100'000 ? 1 : 2;
+        const QFontMetricsF &metrics = metricsOf[size];
         const QPointF at = viewport.toScreen(place.latitude, place.longitude);
         const double width = metrics.horizontalAdvance(place.name);
         const QRectF label(at.x() + 5, at.y() - metrics.ascent() / 2 - 1, width, metrics.height());
         const QRectF dot(at.x() - 3, at.y() - 3, 6, 6);
         if (!screen.contains(label) || !m_placer.tryPlace(label.united(dot)))
             continue;
+        painter.setFont(fonts[size]);
         painter.setPen(QPen(Qt::white, 1.2));
         painter.setBrush(MapStyle::PlaceText);
         painter.drawEllipse(at, place.population >= 1'000'000 ? 3.5 : 2.5, place.population >= 1'000'000 ? 3.5 : 2.5);
-        drawHaloText(painter, QPointF(label.left(), label.top() + metrics.ascent()), place.name, MapStyle::PlaceText);
+        const QString key = QString::number(size) + place.name;
+        auto image = m_labelImages.constFind(key);
+        if (image == m_labelImages.constEnd()) {
+            if (m_labelImages.size() > MaxCachedLabels)
+                m_labelImages.clear();
+            const qreal ratio = painter.device()->devicePixelRatioF();
+            QImage drawn((QSizeF(width + 4, metrics.height() + 4) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+            drawn.setDevicePixelRatio(ratio);
+            drawn.fill(Qt::transparent);
+            QPainter labelPainter(&drawn);
+            labelPainter.setFont(fonts[size]);
+            drawHaloText(labelPainter, QPointF(2, 2 + metrics.ascent()), place.name, MapStyle::PlaceText);
+            labelPainter.end();
+            image = m_labelImages.insert(key, drawn);
+        }
+        painter.drawImage(label.topLeft() - QPointF(2, 2), *image);
     }
 }

@@ -2,6 +2,9 @@
 #include "LabelPlacer.h"
 #include "MapLayer.h"
 
+#include <QHash>
+#include <QImage>
+
 #include <memory>
 
 class BasemapLayer;
@@ -24,4 +27,6 @@ private:
     const BasemapLayer &m_basemap;
     std::shared_ptr<const Engine::Gazetteer> m_gazetteer;
     LabelPlacer m_placer;
+    // Place names drawn once with their halo, by size and name: drawing the halo is most of the cost.
+    QHash<QString, QImage> m_labelImages;
 };
