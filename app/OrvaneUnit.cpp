@@ -4,8 +4,11 @@
 
 #include "IconData.h"
 #include "OrvaneApplication.h"
+#include "ProgressRunView.h"
 
 #include <ConfigurationUnit.h>
+#include <AddressSearchUnit.h>
+#include <GetStringUnit.h>
 #include <HelpViewer.h>
 #include <KarteUnit.h>
 
@@ -13,6 +16,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTimer>
 #include <QToolButton>
 
@@ -92,13 +96,19 @@ TOrvaneForm::TOrvaneForm(const TIconDataModule &icons, FileChooser chooseFile, Q
     connect(ui->DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         PopupMenu->popup(ui->DBGrid1->viewport()->mapToGlobal(at));
     });
+    // The single-record run's dialog belongs to this window.
+    KartenModul().SetAddressSearchDialogFactory(
+        [this] { return std::make_unique<TAddressSearchForm>(this); });
     m_idleUpdate->setInterval(IdleUpdateIntervalMs);
     connect(m_idleUpdate, &QTimer::timeout, this, &TOrvaneForm::runActionListUpdate);
 
     FormCreate();
 }
 
-TOrvaneForm::~TOrvaneForm() = default;
+TOrvaneForm::~TOrvaneForm()
+{
+    KartenModul().SetAddressSearchDialogFactory({});
+}
 
 void TOrvaneForm::addFieldSlots()
 {
@@ -243,13 +253,59 @@ void TOrvaneForm::ToolButton2Click()
     HelpViewer::showApplicationHelp(HelpContextMainWindow);
 }
 
-void TOrvaneForm::BatchGeocodeActionExecute() {}
+TColumnMapping TOrvaneForm::ColumnMapping() const
+{
+    return {FIdentifierField, FCountryField,    FPostcodeField,       FCityField,
+            FStreetField,     FStatusTextField, FGeocodedOnField,     FControlGeocodeField,
+            FLatitudeField,   FLongitudeField};
+}
 
-void TOrvaneForm::SingleGeocodeActionExecute() {}
+void TOrvaneForm::BatchGeocodeActionExecute()
+{
+    QMessageBox confirm(QMessageBox::Question, tr("Confirm"), QStringLiteral("Geocode all records ?"),
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
+    if (confirm.exec() != QMessageBox::Ok)
+        return;
+    TProgressRunView view(this, [this](const QString &text) { SetStatusPanelText(0, text); });
+    TBatchGeocodeRun::Run(ADODataSetCustomer, ColumnMapping(), view);
+}
 
-void TOrvaneForm::SQLActionExecute() {}
+void TOrvaneForm::SingleGeocodeActionExecute()
+{
+    RecordSet &rs = ADODataSetCustomer;
+    const TColumnMapping columns = ColumnMapping();
+    const QString identifier = rs.fieldByName(columns.Identifier).asString();
+    const QString country = rs.fieldByName(columns.Country).asString();
+    const QString postcode = rs.fieldByName(columns.Postcode).asString();
+    const QString city = rs.fieldByName(columns.City).asString();
+    const QString street = rs.fieldByName(columns.Street).asString();
 
-void TOrvaneForm::ShowCoordinateActionExecute() {}
+    RAddressSearchResult result;
+    KartenModul().GeocodeInteractive(country, postcode, city, street, identifier, result);
+    if (result.Found)
+        TBatchGeocodeRun::WriteFound(rs, columns, result);
+}
+
+void TOrvaneForm::SQLActionExecute()
+{
+    TGetStringForm dialog(this);
+    dialog.SetPrompt(QStringLiteral("SQL:"));
+    dialog.EnlargeMemo();
+    dialog.SetString(ADODataSetCustomer.commandText());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    ADODataSetCustomer.close();
+    ADODataSetCustomer.setCommandText(dialog.GetString());
+    ADODataSetCustomer.open();
+}
+
+void TOrvaneForm::ShowCoordinateActionExecute()
+{
+    const double longitude = ADODataSetCustomer.fieldByName(FLongitudeField).asFloat();
+    const double latitude = ADODataSetCustomer.fieldByName(FLatitudeField).asFloat();
+    const QString identifier = ADODataSetCustomer.fieldByName(FIdentifierField).asString();
+    KartenModul().ShowCoordinate(identifier, true, longitude, latitude, 50.0);
+}
 
 void TOrvaneForm::showEvent(QShowEvent *event)
 {
@@ -291,4 +347,21 @@ void TOrvaneForm::AfterMapRedraw(QObject *)
     ui->DBGrid1->show();
 }
 
-void TOrvaneForm::DBGrid1TitleClick(int) {}
+void TOrvaneForm::DBGrid1TitleClick(int column)
+{
+    RecordSet *records = DataSourceKolm.dataSet();
+    const Field *field = records ? records->fields().value(column) : nullptr;
+    if (!field) {
+        QApplication::beep();
+        return;
+    }
+    try {
+        const QString name = field->fieldName();
+        const QString ascending = QLatin1Char('[') + name + QLatin1Char(']');
+        const QString descending = ascending + QStringLiteral(" DESC");
+        records->setSort(records->sort() == ascending ? descending : ascending);
+    } catch (const std::exception &) {
+        // Sorting never shows an error.
+        QApplication::beep();
+    }
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BatchGeocodeRun.h"
+
 #include <Connection.h>
 #include <DataSource.h>
 #include <RecordSet.h>
@@ -81,6 +83,7 @@ public:
     bool FRedrawHandlerSent = false;
 
     void SetStatusPanelText(int panel, const QString &text);
+    TColumnMapping ColumnMapping() const;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -1,0 +1,94 @@
+#include "BatchGeocodeRun.h"
+
+#include <BatchScope.h>
+#include <Connection.h>
+#include <KarteUnit.h>
+#include <RecordSet.h>
+
+#include <optional>
+
+namespace {
+// Ends the run in the one order that holds on every way out: view closed, then tracking resumed.
+class RunEnd {
+public:
+    RunEnd(RecordSet &records, IBatchRunView &view) : m_records(records), m_view(view)
+    {
+        m_records.disableControls();
+    }
+    ~RunEnd()
+    {
+        m_view.Close();
+        m_records.enableControls();
+    }
+    RunEnd(const RunEnd &) = delete;
+    RunEnd &operator=(const RunEnd &) = delete;
+
+private:
+    RecordSet &m_records;
+    IBatchRunView &m_view;
+};
+
+void writeResult(RecordSet &records, const TColumnMapping &columns, double longitude,
+                 double latitude, const QString &status, const QString &address, bool needsControl)
+{
+    records.edit();
+    records.fieldByName(columns.Longitude).setAsFloat(longitude);
+    records.fieldByName(columns.Latitude).setAsFloat(latitude);
+    records.fieldByName(columns.StatusText).setAsString(status);
+    records.fieldByName(columns.GeocodedOn).setAsString(address);
+    records.fieldByName(columns.ControlGeocode).setAsBoolean(needsControl);
+    records.post();
+}
+} // namespace
+
+void TBatchGeocodeRun::WriteFound(RecordSet &records, const TColumnMapping &columns,
+                                  const RAddressSearchResult &result)
+{
+    writeResult(records, columns, result.Longitude, result.Latitude,
+                TKartenModul::GetStatusText(result.StatusKind), result.MatchedAddress,
+                result.NeedsControl);
+}
+
+TBatchCounts TBatchGeocodeRun::Run(RecordSet &records, const TColumnMapping &columns,
+                                   IBatchRunView &view)
+{
+    TBatchCounts counts;
+    RunEnd end(records, view);
+    view.Open();
+    view.SetRange(0, records.recordCount() - 1);
+
+    // Posts of the run are committed together at least every 200 ms and whenever the run ends,
+    // by an error too, so a failure never undoes the records finished before it.
+    std::optional<BatchScope> batch;
+    if (Connection *connection = records.connection())
+        batch.emplace(*connection);
+
+    RAddressSearchResult result;
+    records.first();
+    while (!records.eof()) {
+        view.SetPosition(counts.Visited);
+        ++counts.Visited;
+        view.ShowRecordNumber(counts.Visited);
+
+        const QString identifier = records.fieldByName(columns.Identifier).asString();
+        const QString country = records.fieldByName(columns.Country).asString();
+        const QString postcode = records.fieldByName(columns.Postcode).asString();
+        const QString city = records.fieldByName(columns.City).asString();
+        const QString street = records.fieldByName(columns.Street).asString();
+
+        KartenModul().GeocodeSilent(country, postcode, city, street, identifier, result);
+        if (result.Found) {
+            WriteFound(records, columns, result);
+            ++counts.Geocoded;
+        } else {
+            writeResult(records, columns, 0.0, 0.0, TKartenModul::GetStatusText(0), QString(), false);
+            ++counts.NotGeocoded;
+        }
+        records.next();
+    }
+    // The user may leave the summary open for long: what it reports is on disk by then.
+    if (batch)
+        batch->commit();
+    view.ShowSummary(counts.Geocoded, counts.NotGeocoded);
+    return counts;
+}

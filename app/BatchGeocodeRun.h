@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+class RecordSet;
+struct RAddressSearchResult;
+
+// The mapped columns a geocoding run reads and writes.
+struct TColumnMapping {
+    QString Identifier, Country, Postcode, City, Street;
+    QString StatusText, GeocodedOn, ControlGeocode, Latitude, Longitude;
+};
+
+// What the batch run shows while it works: the progress window and status panel in the program,
+// progress lines in the command.
+class IBatchRunView {
+public:
+    virtual ~IBatchRunView() = default;
+    virtual void Open() = 0;                       // before the record count is read
+    virtual void SetRange(int min, int max) = 0;   // refuses max < min by throwing
+    virtual void SetPosition(int position) = 0;
+    virtual void ShowRecordNumber(int visited) = 0;
+    virtual void ShowSummary(int geocoded, int notGeocoded) = 0;
+    virtual void Close() noexcept = 0;             // on every way out, before tracking resumes
+};
+
+struct TBatchCounts {
+    int Visited = 0;
+    int Geocoded = 0;
+    int NotGeocoded = 0;
+};
+
+// One pass over every record of the record set: each address through the map module's silent
+// search, the result (or the not-found marking) posted into the record.
+class TBatchGeocodeRun {
+public:
+    static TBatchCounts Run(RecordSet &records, const TColumnMapping &columns, IBatchRunView &view);
+
+    // Writes a found result into the current record and posts it.
+    static void WriteFound(RecordSet &records, const TColumnMapping &columns,
+                           const RAddressSearchResult &result);
+};
