@@ -1,0 +1,185 @@
+#include <GuiTestApplication.h>
+#include <ModalScript.h>
+
+#include <ConfigurationUnit.h>
+#include <Connection.h>
+#include "ui_ConfigurationForm.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char *const Schema = R"sql(
+CREATE TABLE a (Id TEXT PRIMARY KEY, Name TEXT, Land TEXT, Plz TEXT, Ort TEXT, Strasse TEXT,
+  Status TEXT, Adresse TEXT, Pruefen BOOLEAN, Lat DOUBLE, Lon DOUBLE, Nr INTEGER, Seit DATE);
+CREATE TABLE b (Code TEXT, Ort TEXT, Lat REAL, Flag BOOLEAN);
+CREATE TABLE numbers (n INTEGER, x DOUBLE, flag BOOLEAN);
+CREATE VIEW a_view AS SELECT * FROM a;
+)sql";
+
+QSettings store()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"));
+}
+
+class ConfigurationDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        {
+            QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"));
+            s.clear();
+            s.sync();
+            QFile::remove(s.fileName());
+        }
+        const QString path = dir.filePath(QStringLiteral("db.sqlite"));
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, Schema, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        connection.setConnectionText(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path);
+        connection.open();
+    }
+
+    void storeMapping(const QString &table, const QStringList &columns)
+    {
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"));
+        s.setValue(QStringLiteral("Tablename"), table);
+        const QStringList names = {"IdentifierComboBox", "NameComboBox", "CountryComboBox",
+                                   "PostcodeComboBox", "CityComboBox", "StreetComboBox",
+                                   "StatusTextComboBox", "GeocodedOnComboBox",
+                                   "ControlGeocodeComboBox", "LatitudeComboBox", "LongitudeComboBox"};
+        for (int i = 0; i < names.size(); ++i)
+            s.setValue(names[i], columns.value(i));
+        s.sync();
+    }
+
+    void click(TConfigurationForm &form, const QString &table)
+    {
+        form.ui->TableListBox->setCurrentItem(
+            form.ui->TableListBox->findItems(table, Qt::MatchExactly).value(0));
+    }
+
+    static QStringList items(const QComboBox *combo)
+    {
+        QStringList texts;
+        for (int i = 0; i < combo->count(); ++i)
+            texts << combo->itemText(i);
+        return texts;
+    }
+
+    QTemporaryDir dir;
+    Connection connection;
+};
+
+const QStringList StoredA = {"Id", "Name", "Land", "Plz", "Ort", "Strasse", "Status", "Adresse",
+                             "Pruefen", "Lat", "Lon"};
+
+TEST_F(ConfigurationDialogTest, ListsTablesAndViewsAndOffersOnlyColumnsOfTheRightKind)
+{
+    TConfigurationForm form(nullptr, &connection);
+    QStringList tables;
+    for (int i = 0; i < form.ui->TableListBox->count(); ++i)
+        tables << form.ui->TableListBox->item(i)->text();
+    EXPECT_EQ(tables, (QStringList{"a", "b", "numbers", "a_view"}));
+    EXPECT_FALSE(form.ui->Button1->isEnabled());
+    EXPECT_TRUE(form.ui->EuropeanRadioButton->isChecked());
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Configuration"));
+
+    click(form, QStringLiteral("a"));
+    EXPECT_TRUE(form.ui->Button1->isEnabled());
+    const QStringList text = {"Id", "Name", "Land", "Plz", "Ort", "Strasse", "Status", "Adresse"};
+    EXPECT_EQ(items(form.ui->IdentifierComboBox), text);
+    EXPECT_EQ(items(form.ui->GeocodedOnComboBox), text);   // no date column
+    EXPECT_EQ(items(form.ui->ControlGeocodeComboBox), QStringList{"Pruefen"});
+    EXPECT_EQ(items(form.ui->LatitudeComboBox), (QStringList{"Lat", "Lon"}));
+    // Nothing is chosen until the user or the store chooses.
+    EXPECT_EQ(form.ui->IdentifierComboBox->currentIndex(), -1);
+}
+
+TEST_F(ConfigurationDialogTest, StoredChoicePreselectsAndIsReappliedWhenTheUserComesBack)
+{
+    storeMapping(QStringLiteral("a"), StoredA);
+    TConfigurationForm form(nullptr, &connection);
+    EXPECT_EQ(form.GetTableName(), QStringLiteral("a"));
+    EXPECT_EQ(form.GetIdentifierField(), QStringLiteral("Id"));
+    EXPECT_EQ(form.GetLongitudeField(), QStringLiteral("Lon"));
+    EXPECT_TRUE(form.ui->Button1->isEnabled());
+
+    click(form, QStringLiteral("b"));
+    EXPECT_EQ(items(form.ui->CityComboBox), (QStringList{"Code", "Ort"}));
+    EXPECT_EQ(form.GetCityField(), QStringLiteral("Ort"));   // stored name that b has too
+    EXPECT_EQ(form.GetIdentifierField(), QString());          // stored "Id" is not in b
+    EXPECT_EQ(form.GetLatitudeField(), QStringLiteral("Lat"));
+
+    click(form, QStringLiteral("a"));
+    EXPECT_EQ(form.GetIdentifierField(), QStringLiteral("Id"));
+    EXPECT_EQ(form.GetStreetField(), QStringLiteral("Strasse"));
+}
+
+TEST_F(ConfigurationDialogTest, StoredNamesMatchExactlyAndAMissingTableSelectsNothing)
+{
+    QStringList lower = StoredA;
+    lower[0] = QStringLiteral("id");
+    storeMapping(QStringLiteral("a"), lower);
+    {
+        TConfigurationForm form(nullptr, &connection);
+        EXPECT_EQ(form.GetIdentifierField(), QString());
+        EXPECT_EQ(form.GetNameField(), QStringLiteral("Name"));
+    }
+    storeMapping(QStringLiteral("A"), StoredA);
+    TConfigurationForm form(nullptr, &connection);
+    EXPECT_EQ(form.GetTableName(), QString());
+    EXPECT_FALSE(form.ui->Button1->isEnabled());
+    EXPECT_EQ(form.ui->IdentifierComboBox->count(), 0);
+}
+
+TEST_F(ConfigurationDialogTest, OkRefusesWhileAFieldIsUnsetAndStaysOpen)
+{
+    TConfigurationForm form(nullptr, &connection);
+    click(form, QStringLiteral("numbers"));
+    EXPECT_TRUE(form.ui->Button1->isEnabled());
+    EXPECT_EQ(form.ui->IdentifierComboBox->count(), 0);
+
+    ModalScript script;
+    QString said;
+    script.expect(QStringLiteral("QMessageBox"), [&said](QWidget *modal) {
+        said = static_cast<QMessageBox *>(modal)->text();
+        ModalScript::pressStandardButton(QMessageBox::Ok)(modal);
+    });
+    form.show();
+    form.ui->Button1->click();
+    script.finish();
+    EXPECT_EQ(said, QStringLiteral("All Fields must be set"));
+    EXPECT_EQ(form.result(), 0);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(QFile::exists(store().fileName()));
+}
+
+TEST_F(ConfigurationDialogTest, OkStoresTheTwelveValuesAndTheEditionIsNotStored)
+{
+    storeMapping(QStringLiteral("a"), StoredA);
+    TConfigurationForm form(nullptr, &connection);
+    form.ui->CityComboBox->setCurrentIndex(form.ui->CityComboBox->findText(QStringLiteral("Land")));
+    form.ui->USRadioButton->setChecked(true);
+    form.ui->Button1->click();
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(form.GetMapVersion(), 1);
+    QSettings s = store();
+    EXPECT_EQ(s.value(QStringLiteral("CityComboBox")).toString(), QStringLiteral("Land"));
+    EXPECT_EQ(s.value(QStringLiteral("Tablename")).toString(), QStringLiteral("a"));
+    EXPECT_EQ(s.allKeys().size(), 12);
+
+    TConfigurationForm again(nullptr, &connection);
+    EXPECT_TRUE(again.ui->EuropeanRadioButton->isChecked());
+    EXPECT_EQ(again.GetCityField(), QStringLiteral("Land"));
+}
+
+} // namespace
