@@ -2,6 +2,7 @@
 
 #include "AccessProvider.h"
 #include "DataError.h"
+#include "PostgresProvider.h"
 #include "SqliteProvider.h"
 
 #include <QFile>
@@ -15,10 +16,11 @@ struct Format
     std::unique_ptr<DatabaseProvider> (*open)(const QString &fileName, const QByteArray &firstBytes);
 };
 
-// Formats by their first bytes; data link files join this list.
+// Formats by their first bytes; a data link file is recognised by the text it holds.
 const Format formats[] = {
     {&SqliteProvider::recognizes, &SqliteProvider::open},
     {&AccessProvider::recognizes, &AccessProvider::open},
+    {&PostgresProvider::recognizes, &PostgresProvider::open},
 };
 
 } // namespace

@@ -1,0 +1,475 @@
+#include "PostgresProvider.h"
+
+#include "ConnectionText.h"
+#include "DataError.h"
+#include "SqliteProvider.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <charconv>
+#include <libpq-fe.h>
+
+namespace {
+
+constexpr qint64 LargestDataLinkFile = 64 * 1024;
+constexpr Oid BoolOid = 16, TextOid = 25, BpcharOid = 1042, VarcharOid = 1043, Float4Oid = 700, Float8Oid = 701;
+
+QString quoted(const QString &identifier)
+{
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+ColumnKind kindOf(Oid type)
+{
+    switch (type) {
+    case TextOid:
+    case VarcharOid:
+    case BpcharOid: return ColumnKind::Text;
+    case BoolOid: return ColumnKind::YesNo;
+    case Float4Oid:
+    case Float8Oid: return ColumnKind::Float;
+    default: return ColumnKind::Other;
+    }
+}
+
+// The text of a data link file: UTF-16 with a byte order mark, or UTF-8.
+QString decode(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xff\xfe"))
+        return QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2));
+    return QString::fromUtf8(bytes.startsWith("\xef\xbb\xbf") ? bytes.mid(3) : bytes);
+}
+
+// The connection text of a data link file: the first line that is neither a comment nor a section.
+QString connectionLine(const QString &text)
+{
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        const QString l = line.trimmed();
+        if (!l.isEmpty() && !l.startsWith(QLatin1Char(';')) && !l.startsWith(QLatin1Char('[')))
+            return l;
+    }
+    return {};
+}
+
+QByteArray parameter(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Bool: return v.toBool() ? "true" : "false";
+    case QMetaType::Double: return QByteArray::number(v.toDouble(), 'g', 17);
+    default: return v.toString().toUtf8();
+    }
+}
+
+class PostgresCursor : public QueryCursor
+{
+public:
+    // Streams rows in single-row mode when 'result' is null, else walks a complete result.
+    PostgresCursor(PGconn *conn, PGresult *result, QList<QueryColumn> columns, QList<TableKey> keys,
+                   std::function<void(const char *)> onError)
+        : m_conn(conn), m_result(result), m_streaming(result == nullptr), m_columns(std::move(columns)),
+          m_keys(std::move(keys)), m_onError(std::move(onError))
+    {
+    }
+    ~PostgresCursor() override
+    {
+        PQclear(m_result);
+        if (m_streaming)
+            while (PGresult *r = PQgetResult(m_conn))
+                PQclear(r);
+    }
+    const QList<QueryColumn> &columns() const override { return m_columns; }
+    const QList<TableKey> &keys() const override { return m_keys; }
+    bool next() override
+    {
+        if (!m_streaming)
+            return m_result && ++m_row < PQntuples(m_result);
+        PQclear(m_result);
+        m_result = PQgetResult(m_conn);
+        m_row = 0;
+        if (m_result && PQresultStatus(m_result) == PGRES_SINGLE_TUPLE)
+            return true;
+        if (m_result && PQresultStatus(m_result) != PGRES_TUPLES_OK) {
+            const QByteArray message = PQresultErrorMessage(m_result);
+            PQclear(m_result);
+            m_result = nullptr;
+            while (PGresult *r = PQgetResult(m_conn))
+                PQclear(r);
+            m_streaming = false;
+            m_onError(message.constData());
+        }
+        PQclear(m_result);
+        m_result = nullptr;
+        while (PGresult *r = PQgetResult(m_conn))
+            PQclear(r);
+        m_streaming = false;
+        return false;
+    }
+    bool isNull(int c) const override { return PQgetisnull(m_result, m_row, c); }
+    double floatAt(int c) const override { return QByteArray(PQgetvalue(m_result, m_row, c)).toDouble(); }
+    qint64 integerAt(int c) const override
+    {
+        const char *v = PQgetvalue(m_result, m_row, c);
+        if (v[0] == 't' || v[0] == 'f')
+            return v[0] == 't';
+        qint64 n = 0;
+        std::from_chars(v, v + PQgetlength(m_result, m_row, c), n);
+        return n;
+    }
+    std::string_view utf8At(int c) const override
+    {
+        return std::string_view(PQgetvalue(m_result, m_row, c), size_t(PQgetlength(m_result, m_row, c)));
+    }
+
+private:
+    PGconn *m_conn;
+    PGresult *m_result;
+    bool m_streaming;
+    int m_row = -1;
+    QList<QueryColumn> m_columns;
+    QList<TableKey> m_keys;
+    std::function<void(const char *)> m_onError;
+};
+
+struct Result
+{
+    PGresult *r;
+    ~Result() { PQclear(r); }
+    bool ok() const { return PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK; }
+};
+
+} // namespace
+
+bool PostgresProvider::recognizes(const QByteArray &head)
+{
+    QString text = decode(head).simplified().toLower();
+    text.remove(QLatin1Char(' '));
+    return text.startsWith(QLatin1String("[oledb]")) || text.contains(QLatin1String("provider="));
+}
+
+std::unique_ptr<DatabaseProvider> PostgresProvider::open(const QString &fileName, const QByteArray &)
+{
+    QFile file(fileName);
+    if (file.size() > LargestDataLinkFile || !file.open(QIODevice::ReadOnly))
+        throw DataError(QStringLiteral("The data link file '%1' cannot be read.").arg(fileName));
+    const QString text = connectionLine(decode(file.readAll()));
+    const QString provider = ConnectionText::parse(text).value(QStringLiteral("Provider"));
+    if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) != 0)
+        throw DataError(QStringLiteral("The data link file '%1' names the provider \"%2\"; only PostgreSQL servers "
+                                       "can be opened (Provider=PostgreSQL).").arg(fileName, provider));
+    return connect(text, fileName);
+}
+
+std::unique_ptr<DatabaseProvider> PostgresProvider::connect(const QString &connectionText, const QString &fileName)
+{
+    const ConnectionText text = ConnectionText::parse(connectionText);
+    const QList<QPair<const char *, QString>> given{
+        {"host", text.value(QStringLiteral("Server"))},   {"port", text.value(QStringLiteral("Port"))},
+        {"dbname", text.value(QStringLiteral("Database"))}, {"user", text.value(QStringLiteral("User ID"))},
+        {"password", text.value(QStringLiteral("Password"))}};
+    std::vector<QByteArray> values;
+    std::vector<const char *> keys, vals;
+    for (const auto &[key, value] : given)
+        if (!value.isEmpty()) {
+            keys.push_back(key);
+            values.push_back(value.toUtf8());
+        }
+    for (const auto &[key, value] : {std::pair{"connect_timeout", "10"}, {"client_encoding", "UTF8"},
+                                     {"application_name", "Orvane"}}) {
+        keys.push_back(key);
+        values.push_back(value);
+    }
+    for (const QByteArray &v : values)
+        vals.push_back(v.constData());
+    keys.push_back(nullptr);
+    vals.push_back(nullptr);
+
+    const QString host = given[0].second.isEmpty() ? QStringLiteral("localhost") : given[0].second;
+    const QString where = QStringLiteral("the PostgreSQL database '%1' on %2:%3 (data link file '%4')")
+                              .arg(given[2].second, host, given[1].second.isEmpty() ? QStringLiteral("5432") : given[1].second,
+                                   fileName);
+    PGconn *conn = PQconnectdbParams(keys.data(), vals.data(), 0);
+    std::unique_ptr<PostgresProvider> p(new PostgresProvider(conn, where, given[4].second));
+    if (PQstatus(conn) != CONNECTION_OK)
+        throw DataError(QStringLiteral("Connecting to %1 failed: %2").arg(where, p->clean(PQerrorMessage(conn))));
+    return p;
+}
+
+PostgresProvider::PostgresProvider(PGconn *conn, const QString &where, const QString &password)
+    : m_conn(conn), m_where(where), m_password(password)
+{
+}
+
+PostgresProvider::~PostgresProvider()
+{
+    if (inTransaction())
+        PQclear(PQexec(m_conn, "COMMIT"));
+    PQfinish(m_conn);
+}
+
+QString PostgresProvider::clean(const char *message) const
+{
+    QString m = QString::fromUtf8(message).trimmed();
+    if (!m_password.isEmpty())
+        m.replace(m_password, QStringLiteral("***"));
+    return m;
+}
+
+void PostgresProvider::fail(const QString &what, const char *serverMessage) const
+{
+    throw DataError(QStringLiteral("%1 failed in %2: %3").arg(what, m_where, clean(serverMessage)));
+}
+
+void PostgresProvider::command(const char *sql)
+{
+    Result r{PQexec(m_conn, sql)};
+    if (!r.ok())
+        fail(QString::fromLatin1(sql), PQerrorMessage(m_conn));
+}
+
+QStringList PostgresProvider::tableNames() const
+{
+    Result r{PQexec(m_conn, "SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                            "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'm', 'p', 'f') "
+                            "ORDER BY c.oid")};
+    if (!r.ok())
+        fail(QStringLiteral("Listing the tables"), PQerrorMessage(m_conn));
+    QStringList names;
+    for (int i = 0; i < PQntuples(r.r); ++i)
+        names << QString::fromUtf8(PQgetvalue(r.r, i, 0));
+    return names;
+}
+
+QStringList PostgresProvider::primaryKey(quint32 tableOid, QString *tableName)
+{
+    const QByteArray oid = QByteArray::number(tableOid);
+    const char *params[] = {oid.constData()};
+    Result name{PQexecParams(m_conn, "SELECT relname FROM pg_class WHERE oid = $1::oid", 1, nullptr, params, nullptr, nullptr, 0)};
+    if (!name.ok() || PQntuples(name.r) != 1)
+        fail(QStringLiteral("Reading the tables of a query"), PQerrorMessage(m_conn));
+    *tableName = QString::fromUtf8(PQgetvalue(name.r, 0, 0));
+    Result key{PQexecParams(m_conn,
+                            "SELECT a.attnum FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "
+                            "AND a.attnum = ANY(i.indkey) WHERE i.indrelid = $1::oid AND i.indisprimary "
+                            "ORDER BY array_position(i.indkey::int2[], a.attnum)",
+                            1, nullptr, params, nullptr, nullptr, 0)};
+    if (!key.ok())
+        fail(QStringLiteral("Reading the key of table '%1'").arg(*tableName), PQerrorMessage(m_conn));
+    QStringList columns;
+    for (int i = 0; i < PQntuples(key.r); ++i)
+        columns << QString::fromUtf8(PQgetvalue(key.r, i, 0));
+    return columns;   // attribute numbers, matched against PQftablecol
+}
+
+std::unique_ptr<QueryCursor> PostgresProvider::query(const QString &sqlText)
+{
+    const QByteArray sql = SqliteProvider::rewriteTop(sqlText).toUtf8();
+    {
+        Result prep{PQprepare(m_conn, "", sql.constData(), 0, nullptr)};
+        if (!prep.ok())
+            fail(QStringLiteral("The query \"%1\"").arg(sqlText.simplified()), PQerrorMessage(m_conn));
+    }
+    Result desc{PQdescribePrepared(m_conn, "")};
+    if (!desc.ok())
+        fail(QStringLiteral("The query \"%1\"").arg(sqlText.simplified()), PQerrorMessage(m_conn));
+    const int n = PQnfields(desc.r);
+    QList<QueryColumn> columns;
+    QHash<Oid, QString> tables;
+    QList<TableKey> keys;
+    for (int c = 0; c < n; ++c) {
+        const Oid table = PQftable(desc.r, c);
+        if (table != InvalidOid && !tables.contains(table)) {
+            QString name;
+            const QStringList keyNumbers = primaryKey(table, &name);
+            tables.insert(table, name);
+            TableKey key{name, {}, {}};
+            for (const QString &k : keyNumbers)
+                for (int d = 0; d < n; ++d)
+                    if (PQftable(desc.r, d) == table && PQftablecol(desc.r, d) == k.toInt()) {
+                        key.cursorColumns << d;
+                        break;
+                    }
+            if (!keyNumbers.isEmpty() && key.cursorColumns.size() == keyNumbers.size())
+                keys << key;
+        }
+    }
+    // Declared types and base names of table columns; expressions keep an empty type.
+    for (int c = 0; c < n; ++c) {
+        QueryColumn col;
+        col.name = QString::fromUtf8(PQfname(desc.r, c));
+        col.kind = kindOf(PQftype(desc.r, c));
+        const Oid table = PQftable(desc.r, c);
+        if (table != InvalidOid) {
+            const QByteArray oid = QByteArray::number(table), num = QByteArray::number(PQftablecol(desc.r, c));
+            const char *params[] = {oid.constData(), num.constData()};
+            Result a{PQexecParams(m_conn, "SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute "
+                                          "WHERE attrelid = $1::oid AND attnum = $2::int2",
+                                  2, nullptr, params, nullptr, nullptr, 0)};
+            if (a.ok() && PQntuples(a.r) == 1) {
+                col.baseTable = tables.value(table);
+                col.baseColumn = QString::fromUtf8(PQgetvalue(a.r, 0, 0));
+                col.declaredType = QString::fromUtf8(PQgetvalue(a.r, 0, 1));
+            }
+        }
+        columns.append(col);
+    }
+    for (TableKey &k : keys)
+        for (int c : std::as_const(k.cursorColumns))
+            k.keyColumns << columns[c].baseColumn;
+
+    if (!PQsendQueryParams(m_conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+        fail(QStringLiteral("The query \"%1\"").arg(sqlText.simplified()), PQerrorMessage(m_conn));
+    PQsetSingleRowMode(m_conn);
+    return std::make_unique<PostgresCursor>(m_conn, nullptr, columns, keys, [this](const char *message) {
+        fail(QStringLiteral("Reading the query result"), message);
+    });
+}
+
+const QByteArray &PostgresProvider::prepared(const QString &sql)
+{
+    const auto it = m_statements.constFind(sql);
+    if (it != m_statements.constEnd())
+        return *it;
+    const QByteArray name = "orvane_" + QByteArray::number(m_statements.size() + 1);
+    Result r{PQprepare(m_conn, name.constData(), sql.toUtf8().constData(), 0, nullptr)};
+    if (!r.ok())
+        fail(QStringLiteral("Preparing \"%1\"").arg(sql), PQerrorMessage(m_conn));
+    return *m_statements.insert(sql, name);
+}
+
+// Inside a transaction a failed statement would undo every post since the last commit; a
+// savepoint keeps them.
+int PostgresProvider::execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows)
+{
+    const QByteArray &name = prepared(sql);
+    std::vector<QByteArray> texts;
+    std::vector<const char *> values;
+    texts.reserve(size_t(params.size()));
+    for (const QVariant &v : params) {
+        texts.push_back(v.isNull() ? QByteArray() : parameter(v));
+        values.push_back(v.isNull() ? nullptr : texts.back().constData());
+    }
+    const bool guarded = rows == nullptr && inTransaction();
+    if (guarded)
+        command("SAVEPOINT orvane_post");
+    PGresult *r = PQexecPrepared(m_conn, name.constData(), int(values.size()), values.data(), nullptr, nullptr, 0);
+    if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK) {
+        const QString message = clean(PQresultErrorMessage(r));
+        PQclear(r);
+        if (guarded)
+            command("ROLLBACK TO SAVEPOINT orvane_post");
+        throw DataError(QStringLiteral("Writing to %1 failed: %2").arg(m_where, message));
+    }
+    if (guarded)
+        command("RELEASE SAVEPOINT orvane_post");
+    const int changed = QByteArray(PQcmdTuples(r)).toInt();
+    if (rows)
+        *rows = std::make_unique<PostgresCursor>(m_conn, r, QList<QueryColumn>{}, QList<TableKey>{}, [](const char *) {});
+    else
+        PQclear(r);
+    return changed;
+}
+
+namespace {
+QString whereClause(const ColumnValues &where, int firstIndex, QList<QVariant> &params)
+{
+    QStringList parts;
+    for (const auto &[col, value] : where) {
+        if (value.isNull()) {
+            parts << quoted(col) + QStringLiteral(" IS NULL");
+        } else {
+            parts << quoted(col) + QStringLiteral(" = $") + QString::number(firstIndex++);
+            params << value;
+        }
+    }
+    return parts.join(QStringLiteral(" AND "));
+}
+} // namespace
+
+int PostgresProvider::update(const QString &table, const ColumnValues &set, const ColumnValues &where)
+{
+    QStringList assignments;
+    QList<QVariant> params;
+    for (const auto &[col, value] : set) {
+        params << value;
+        assignments << quoted(col) + QStringLiteral(" = $") + QString::number(params.size());
+    }
+    const QString w = whereClause(where, int(params.size()) + 1, params);
+    return execute(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(table), assignments.join(QStringLiteral(", ")), w), params);
+}
+
+ColumnValues PostgresProvider::insert(const QString &table, const ColumnValues &values, const QStringList &keyColumns)
+{
+    QStringList cols, marks, returning;
+    QList<QVariant> params;
+    for (const auto &[col, value] : values) {
+        cols << quoted(col);
+        params << value;
+        marks << QStringLiteral("$") + QString::number(params.size());
+    }
+    for (const QString &k : keyColumns)
+        returning << quoted(k);
+    QString sql = values.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(table))
+                                   : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                         .arg(quoted(table), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    if (keyColumns.isEmpty()) {
+        execute(sql, params);
+        return {};
+    }
+    sql += QStringLiteral(" RETURNING ") + returning.join(QStringLiteral(", "));
+    const bool guarded = inTransaction();
+    if (guarded)
+        command("SAVEPOINT orvane_post");
+    std::unique_ptr<QueryCursor> rows;
+    try {
+        execute(sql, params, &rows);
+    } catch (const DataError &) {
+        if (guarded)
+            command("ROLLBACK TO SAVEPOINT orvane_post");
+        throw;
+    }
+    if (guarded)
+        command("RELEASE SAVEPOINT orvane_post");
+    ColumnValues key;
+    const bool found = rows->next();
+    for (int i = 0; i < keyColumns.size(); ++i)
+        key.append({keyColumns[i], !found || rows->isNull(i) ? QVariant()
+                                                             : QVariant(QString::fromUtf8(rows->utf8At(i).data(), qsizetype(rows->utf8At(i).size())))});
+    return key;
+}
+
+int PostgresProvider::remove(const QString &table, const ColumnValues &where)
+{
+    QList<QVariant> params;
+    const QString w = whereClause(where, 1, params);
+    return execute(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(table), w), params);
+}
+
+std::unique_ptr<QueryCursor> PostgresProvider::select(const QString &table, const QStringList &columns,
+                                                      const ColumnValues &where)
+{
+    QStringList cols;
+    for (const QString &c : columns)
+        cols << quoted(c);
+    QList<QVariant> params;
+    const QString w = whereClause(where, 1, params);
+    std::unique_ptr<QueryCursor> rows;
+    execute(QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(cols.join(QStringLiteral(", ")), quoted(table), w), params, &rows);
+    return rows;
+}
+
+void PostgresProvider::beginTransaction()
+{
+    command("BEGIN");
+}
+
+void PostgresProvider::commitTransaction()
+{
+    command("COMMIT");
+}
+
+bool PostgresProvider::inTransaction() const
+{
+    return PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "DatabaseProvider.h"
+
+#include <QByteArray>
+#include <QHash>
+
+struct pg_conn;
+
+// A PostgreSQL server through libpq, opened from a data link file: a small text file holding a
+// connection text (Provider=PostgreSQL;Server=...;Port=...;Database=...;User ID=...;Password=...).
+// Tables and views of the current schema; writes through prepared statements, rows located by
+// the primary key; "select TOP n ..." runs as "... LIMIT n". The password never appears in a message.
+class PostgresProvider : public DatabaseProvider
+{
+public:
+    static bool recognizes(const QByteArray &firstBytes);
+    static std::unique_ptr<DatabaseProvider> open(const QString &fileName, const QByteArray &firstBytes);
+    static std::unique_ptr<DatabaseProvider> connect(const QString &connectionText, const QString &fileName);
+    ~PostgresProvider() override;
+
+    QStringList tableNames() const override;
+    bool isReadOnly() const override { return false; }
+    std::unique_ptr<QueryCursor> query(const QString &sql) override;
+    int update(const QString &table, const ColumnValues &set, const ColumnValues &where) override;
+    ColumnValues insert(const QString &table, const ColumnValues &values,
+                        const QStringList &keyColumns) override;
+    int remove(const QString &table, const ColumnValues &where) override;
+    std::unique_ptr<QueryCursor> select(const QString &table, const QStringList &columns,
+                                        const ColumnValues &where) override;
+    void beginTransaction() override;
+    void commitTransaction() override;
+    bool inTransaction() const override;
+
+private:
+    PostgresProvider(pg_conn *conn, const QString &where, const QString &password);
+    [[noreturn]] void fail(const QString &what, const char *serverMessage) const;
+    QString clean(const char *message) const;
+    const QByteArray &prepared(const QString &sql);
+    int execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows = nullptr);
+    QStringList primaryKey(quint32 tableOid, QString *tableName);
+    void command(const char *sql);
+
+    pg_conn *m_conn;
+    QString m_where;      // "database 'crm' on localhost:5432" for messages
+    QString m_password;   // only to keep it out of messages
+    QHash<QString, QByteArray> m_statements;
+};

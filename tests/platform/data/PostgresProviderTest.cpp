@@ -1,0 +1,163 @@
+#include "BatchScope.h"
+#include "Connection.h"
+#include "DataError.h"
+#include "PostgresProvider.h"
+#include "RecordSet.h"
+#include "TestServer.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char *schema = R"(
+CREATE TABLE kunden (id INTEGER PRIMARY KEY, name VARCHAR(30), kurz CHAR(2), aktiv BOOLEAN, breite REAL,
+  laenge DOUBLE PRECISION, status TEXT, anzahl INTEGER, seit DATE, betrag NUMERIC(10,2));
+CREATE VIEW aktive AS SELECT * FROM kunden WHERE aktiv;
+CREATE TABLE "Asset Items" (nr TEXT PRIMARY KEY);
+)";
+
+QString messageOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const DataError &e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+struct Postgres : ::testing::Test
+{
+    std::unique_ptr<PostgresTestServer> db;
+    Connection connection;
+
+    void SetUp() override
+    {
+        QString why;
+        db = PostgresTestServer::create(QStringLiteral("orvane_postgres"), &why);
+        if (!db)
+            GTEST_SKIP() << why.toStdString();
+        db->exec(QString::fromUtf8(schema));
+        db->exec(QStringLiteral("INSERT INTO kunden (id, name, status) SELECT g, 'K' || g, '' FROM generate_series(1, 200) g"));
+        connection.setConnectionText(db->connectionText());
+        connection.open();
+    }
+};
+
+} // namespace
+
+TEST_F(Postgres, DataLinkFileOpensTheServerAndListsTheCurrentSchema)
+{
+    EXPECT_FALSE(connection.isReadOnly());
+    EXPECT_EQ(connection.tableNames(), (QStringList{"kunden", "aktive", "Asset Items"}));
+    RecordSet rs;
+    rs.setConnection(&connection);
+    rs.setCommandText("select TOP 1 * from kunden");
+    rs.open();
+    EXPECT_EQ(rs.recordCount(), 1);
+    QStringList kinds;
+    for (const ColumnDef &d : rs.columnDefs())
+        kinds << d.name + "=" + QString::number(int(d.kind));
+    // text/varchar/char are text, boolean yes/no, real/double floating point, the rest other.
+    EXPECT_EQ(kinds, (QStringList{"id=3", "name=0", "kurz=0", "aktiv=1", "breite=2", "laenge=2", "status=0",
+                                  "anzahl=3", "seit=3", "betrag=3"}));
+}
+
+TEST_F(Postgres, WrongPasswordAndMissingServerNameTheDatabaseButNeverThePassword)
+{
+    QString text = db->dataLinkText();
+    const QString password = text.section("Password=", 1).section(';', 0, 0);
+    ASSERT_FALSE(password.isEmpty());
+    QString wrong = text;
+    wrong.replace("Password=" + password, "Password=" + password + "x");
+    const QString m = messageOf([&] { PostgresProvider::connect(wrong, "kunden.udl"); });
+    EXPECT_TRUE(m.contains("kunden.udl")) << m.toStdString();
+    EXPECT_TRUE(m.contains("password authentication failed")) << m.toStdString();
+    EXPECT_FALSE(m.contains(password)) << m.toStdString();
+
+    QFile f(db->dataLinkFile());
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write("Provider=SQLOLEDB;Server=x;Password=" + password.toUtf8());
+    f.close();
+    Connection other;
+    other.setConnectionText(db->connectionText());
+    const QString p = messageOf([&] { other.open(); });
+    EXPECT_TRUE(p.contains("SQLOLEDB")) << p.toStdString();
+    EXPECT_FALSE(p.contains(password));
+}
+
+TEST_F(Postgres, TwoProgramsPostingDisjointSelectionsLoseNoUpdate)
+{
+    Connection second;
+    second.setConnectionText(db->connectionText());
+    second.open();
+    RecordSet even, odd;
+    even.setConnection(&connection);
+    odd.setConnection(&second);
+    even.setCommandText("select * from kunden where id % 2 = 0 order by id");
+    odd.setCommandText("select * from kunden where id % 2 = 1 order by id");
+    even.open();
+    odd.open();
+    for (RecordSet *rs : {&even, &odd}) {
+        rs->setProviderOption("Update Criteria", 0);
+        rs->setProviderOption("Update Resync", 15);
+    }
+    {
+        BatchScope a(connection), b(second);
+        for (even.first(), odd.first(); !even.eof() || !odd.eof(); even.next(), odd.next()) {
+            for (RecordSet *rs : {&even, &odd}) {
+                if (rs->eof())
+                    continue;
+                rs->edit();
+                rs->fieldByName("status").setAsString(rs == &even ? "Street" : "City");
+                rs->fieldByName("laenge").setAsFloat(rs->fieldByName("id").asString().toDouble() / 10);
+                rs->fieldByName("aktiv").setAsBoolean(true);
+                rs->post();
+            }
+        }
+    }
+    EXPECT_EQ(db->value("select count(*) from kunden where status = 'Street' and id % 2 = 0").toInt(), 100);
+    EXPECT_EQ(db->value("select count(*) from kunden where status = 'City' and id % 2 = 1").toInt(), 100);
+    EXPECT_EQ(db->value("select count(*) from kunden where aktiv and laenge = id / 10.0").toInt(), 200);
+}
+
+TEST_F(Postgres, VanishedRowAndAFailedPostInABatchKeepEarlierPosts)
+{
+    RecordSet rs;
+    rs.setConnection(&connection);
+    rs.setCommandText("select * from kunden order by id");
+    rs.open();
+    rs.setProviderOption("Update Criteria", 0);
+    BatchScope batch(connection);
+    rs.edit();
+    rs.fieldByName("status").setAsString("Postcode");
+    rs.post();
+    db->exec("DELETE FROM kunden WHERE id = 2");
+    rs.next();
+    rs.edit();
+    rs.fieldByName("status").setAsString("City");
+    EXPECT_TRUE(messageOf([&] { rs.post(); }).contains("row cannot be located for updating"));
+    rs.cancel();
+    rs.next();
+    rs.edit();
+    rs.fieldByName("name").setAsString(QString(40, 'x'));   // longer than varchar(30)
+    EXPECT_TRUE(messageOf([&] { rs.post(); }).contains("too long"));
+    rs.cancel();
+    batch.commit();
+    EXPECT_EQ(db->value("select status from kunden where id = 1").toString(), "Postcode");
+}
+
+TEST_F(Postgres, InsertReturnsTheKeyAndDeleteRemovesOneRow)
+{
+    RecordSet rs;
+    rs.setConnection(&connection);
+    rs.setCommandText("select * from \"Asset Items\"");
+    rs.open();
+    rs.insert();
+    rs.fieldByName("nr").setAsString("30050");
+    rs.post();
+    EXPECT_EQ(db->value("select count(*) from \"Asset Items\"").toInt(), 1);
+    rs.remove();
+    EXPECT_EQ(db->value("select count(*) from \"Asset Items\"").toInt(), 0);
+}
