@@ -154,7 +154,14 @@ std::unique_ptr<DatabaseProvider> PostgresProvider::open(const QString &fileName
     if (file.size() > LargestDataLinkFile || !file.open(QIODevice::ReadOnly))
         throw DataError(QStringLiteral("The data link file '%1' cannot be read.").arg(fileName));
     const QString text = connectionLine(decode(file.readAll()));
-    const QString provider = ConnectionText::parse(text).value(QStringLiteral("Provider"));
+    QString provider;
+    try {
+        provider = ConnectionText::parse(text).value(QStringLiteral("Provider"));
+    } catch (const DataError &) {
+        // The parser quotes the broken part, which may be a piece of the password.
+        throw DataError(QStringLiteral("The data link file '%1' holds no valid connection text: each part must be "
+                                       "key=value, separated by ';', values with ';' in double quotes.").arg(fileName));
+    }
     if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) != 0)
         throw DataError(QStringLiteral("The data link file '%1' names the provider \"%2\"; only PostgreSQL servers "
                                        "can be opened (Provider=PostgreSQL).").arg(fileName, provider));

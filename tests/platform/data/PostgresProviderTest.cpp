@@ -85,6 +85,13 @@ TEST_F(Postgres, WrongPasswordAndMissingServerNameTheDatabaseButNeverThePassword
     const QString p = messageOf([&] { other.open(); });
     EXPECT_TRUE(p.contains("SQLOLEDB")) << p.toStdString();
     EXPECT_FALSE(p.contains(password));
+
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write("Provider=PostgreSQL;Password=" + password.toUtf8() + ";" + password.toUtf8().left(5) + "tail");
+    f.close();
+    const QString broken = messageOf([&] { other.open(); });
+    EXPECT_TRUE(broken.contains(db->dataLinkFile())) << broken.toStdString();
+    EXPECT_FALSE(broken.contains(password.left(5))) << broken.toStdString();
 }
 
 TEST_F(Postgres, TwoProgramsPostingDisjointSelectionsLoseNoUpdate)
