@@ -47,7 +47,8 @@ QString ChooseDatabaseFile(QWidget *parent)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix(QStringLiteral("mdb"));
     const QString sqliteFilter = QStringLiteral("SQLite databases (*.sqlite *.sqlite3 *.db)");
-    dialog.setNameFilters({QStringLiteral("Access (*.mdb)"), sqliteFilter,
+    dialog.setNameFilters({QStringLiteral("Access (*.mdb)"), QStringLiteral("Access 2007 (*.accdb)"),
+                           sqliteFilter, QStringLiteral("Database servers (*.udl)"),
                            QStringLiteral("All files (*)")});
     // Access files are read-only here; the databases Orvane can write come first to the eye.
     dialog.selectNameFilter(sqliteFilter);
