@@ -196,15 +196,19 @@ TEST_F(AddressSearchDialog, SearchAgainWithoutResultKeepsTheEarlierSelectionAndO
 
     engine().addAnswer({3, {}});   // no results: the search ends without widening
     edit("StreetEdit")->setText("Chauseestrasse");
-    QTest::mouseClick(button("SearchButton"), Qt::LeftButton);
+    button("SearchButton")->click();
 
     EXPECT_EQ(engine().calls("LookupAddress").last(), "LookupAddress(Chauseestrasse|Berlin|||10115|94)");
     EXPECT_EQ(list()->count(), 0);
     EXPECT_TRUE(button("OkButton")->isEnabled());
     EXPECT_TRUE(pinLocations().isEmpty()) << "the new search removed the earlier pin";
+    form.hide();   // exec() on a dialog already on screen would not make it modal
     ModalScript script;
-    script.expect("AddressSearchForm", [](QWidget *w) { QTest::keyClick(w, Qt::Key_Return); });
-    EXPECT_EQ(form.ShowModal(), 1) << "Enter presses the default button";
+    script.expect("AddressSearchForm", [&](QWidget *) {
+        edit("CityEdit")->setFocus();
+        QTest::keyClick(edit("CityEdit"), Qt::Key_Return);
+    });
+    EXPECT_EQ(form.ShowModal(), 1) << "Enter in an edit presses the default button";
     EXPECT_EQ(resultOf(form).MatchedAddress, "Chausseestraße 40, 10115 Berlin");
 }
 

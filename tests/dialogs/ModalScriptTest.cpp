@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 // The helper must end any modal loop it did not expect; otherwise a broken test hangs.
 TEST(ModalScript, AnswersExpectedModalsInOrder)
 {
@@ -36,6 +38,17 @@ TEST(ModalScript, RejectsStraysAndRecordsThem)
     EXPECT_TRUE(failures[0].contains("unexpected modal QDialog 'stray'")) << failures[0].toStdString();
     EXPECT_TRUE(failures[1].contains("expected modal QMessageBox but QDialog 'wrong'")) << failures[1].toStdString();
     EXPECT_TRUE(failures[2].contains("QMessageBox never appeared")) << failures[2].toStdString();
+}
+
+TEST(ModalScript, AnActionThatThrowsEndsTheModalAsAFailure)
+{
+    ModalScript script;
+    script.expect("QDialog", [](QWidget *) { throw std::runtime_error("no scripted answer left"); });
+    QDialog dialog;
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    const QStringList failures = script.takeFailures();
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains("no scripted answer left")) << failures[0].toStdString();
 }
 
 TEST(ModalScript, AnswersAModalOpenedFromInsideAnAction)

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <exception>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -123,7 +125,12 @@ void ModalScript::poll()
     }
     Action action = std::move(m_expected.front().action);
     m_expected.pop_front();
-    action(modal);
+    // An exception must not unwind through the modal loop: the test would hang or abort.
+    try {
+        action(modal);
+    } catch (const std::exception &e) {
+        fail(QStringLiteral("answering %1 threw: %2").arg(describe(modal), QString::fromUtf8(e.what())), modal);
+    }
 }
 
 void ModalScript::fail(const QString &message, QWidget *strayToReject)

@@ -16,7 +16,8 @@ class QWidget;
 // Answers the modal dialogs and message boxes that the code under test opens with exec().
 // Expect them in order before the call that opens them; each poll (a zero timer) looks at
 // QApplication::activeModalWidget(). A modal nobody expected, or one that does not match the
-// next expectation, is rejected and recorded as a failure, so a broken test never hangs.
+// next expectation, or whose action throws, is rejected and recorded as a failure, so a broken
+// test never hangs.
 // Failures still held when the script ends are reported to GoogleTest.
 class ModalScript : public QObject {
 public:
