@@ -6,7 +6,7 @@
 #include <ModalScript.h>
 
 #include <ConfigurationUnit.h>
-#include "ui_ConfigurationForm.h"
+// The including test file brings in the generated ConfigurationForm class (ui_ConfigurationForm.h).
 
 #include <QComboBox>
 #include <QFile>

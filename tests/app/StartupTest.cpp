@@ -1,3 +1,4 @@
+#include "ui_ConfigurationForm.h"
 #include "MainWindowFixture.h"
 
 #include <HelpViewer.h>
