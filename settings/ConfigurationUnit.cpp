@@ -37,7 +37,8 @@ TConfigurationForm::TConfigurationForm(QWidget *owner, Connection *connection)
     }
     FillFieldLists();
 
-    connect(ui->TableListBox, &QListWidget::currentRowChanged, this,
+    // Selection, not the current row: a click on the row that only had the focus must count too.
+    connect(ui->TableListBox, &QListWidget::itemSelectionChanged, this,
             &TConfigurationForm::TableListBoxClick);
     connect(ui->Button1, &QPushButton::clicked, this, &TConfigurationForm::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &QDialog::reject);

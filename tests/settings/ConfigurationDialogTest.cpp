@@ -6,6 +6,7 @@
 #include "ui_ConfigurationForm.h"
 
 #include <QFile>
+#include <QTest>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -122,6 +123,18 @@ TEST_F(ConfigurationDialogTest, StoredChoicePreselectsAndIsReappliedWhenTheUserC
     click(form, QStringLiteral("a"));
     EXPECT_EQ(form.GetIdentifierField(), QStringLiteral("Id"));
     EXPECT_EQ(form.GetStreetField(), QStringLiteral("Strasse"));
+}
+
+TEST_F(ConfigurationDialogTest, ClickOnTheRowThatOnlyHadTheFocusListsItsColumns)
+{
+    TConfigurationForm form(nullptr, &connection);
+    form.show();
+    QListWidget *list = form.ui->TableListBox;
+    list->setCurrentRow(0, QItemSelectionModel::NoUpdate);   // as focusing the list does
+    ASSERT_FALSE(list->item(0)->isSelected());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    EXPECT_TRUE(form.ui->Button1->isEnabled());
+    EXPECT_EQ(form.ui->IdentifierComboBox->count(), 8);
 }
 
 TEST_F(ConfigurationDialogTest, StoredNamesMatchExactlyAndAMissingTableSelectsNothing)
