@@ -30,14 +30,14 @@ const char *specialLetter(char16_t c)
 }
 
 // Splits into lower-case ASCII tokens (other letters kept as UTF-8); anything that is not a letter
-// or digit separates.
-std::vector<std::string> tokens(QStringView text)
+// or digit separates. Each token goes to use() in one reused buffer: keys are made for every
+// name at load and for every typed part, so no token is allocated on its own.
+template<typename Use> void forEachToken(QStringView text, Use use)
 {
-    std::vector<std::string> out;
     std::string current;
     auto flush = [&] {
         if (!current.empty())
-            out.push_back(std::move(current));
+            use(current);
         current.clear();
     };
     auto addChar = [&](char32_t c) {
@@ -82,7 +82,6 @@ std::vector<std::string> tokens(QStringView text)
             addChar(c);
     }
     flush();
-    return out;
 }
 
 bool endsWith(const std::string &s, std::string_view suffix)
@@ -98,16 +97,13 @@ const std::string_view synonyms[][2] = {
 };
 
 // ae/oe/ue stand for ä/ö/ü in German names; folding them on both sides makes either spelling match.
-void foldUmlautSpelling(std::string &t)
+void appendUmlautFolded(std::string &key, const std::string &t)
 {
-    std::string out;
-    out.reserve(t.size());
     for (size_t i = 0; i < t.size(); ++i) {
-        out.push_back(t[i]);
+        key.push_back(t[i]);
         if (i + 1 < t.size() && t[i + 1] == 'e' && (t[i] == 'a' || t[i] == 'o' || t[i] == 'u'))
             ++i;
     }
-    t.swap(out);
 }
 
 bool allDigits(const std::string &s)
@@ -133,7 +129,7 @@ std::string alnumUpper(QStringView text)
 std::string name(QStringView text)
 {
     std::string key;
-    for (std::string &t : tokens(text)) {
+    forEachToken(text, [&](std::string &t) {
         for (const auto &s : synonyms)
             if (t == s[0]) {
                 t = s[1];
@@ -141,9 +137,8 @@ std::string name(QStringView text)
             }
         if (t != "strasse" && endsWith(t, "strasse"))
             t.replace(t.size() - 7, 7, "str");
-        foldUmlautSpelling(t);
-        key += t;
-    }
+        appendUmlautFolded(key, t);
+    });
     return key;
 }
 
@@ -191,9 +186,37 @@ std::string postcodeDistrict(QStringView countryIso, const std::string &key)
 std::string houseNumber(QStringView text)
 {
     std::string out;
-    for (const std::string &t : tokens(text))
-        out += t;
+    forEachToken(text, [&](const std::string &t) { out += t; });
     return out;
+}
+
+namespace {
+
+// Whether cleaned() would give the text back unchanged: the usual case, worth a copy-free answer.
+bool alreadyClean(QStringView text)
+{
+    if (text.size() > MaxInputLength)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F) {
+            if (c == u' ' && (i == 0 || i + 1 == text.size() || text[i + 1] == u' '))
+                return false;
+            continue;
+        }
+        if (c.isSurrogate() || c.isSpace() || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString cleaned(const QString &text)
+{
+    if (alreadyClean(text))
+        return text;
+    return cleaned(QStringView(text));
 }
 
 QString cleaned(QStringView text)

@@ -26,6 +26,8 @@ std::string houseNumber(QStringView text);
 // Inputs from users: control characters and unpaired surrogates removed, blanks collapsed and
 // trimmed, cut to a length no address part needs.
 QString cleaned(QStringView text);
+// The same, sharing the text itself when it needs no cleaning.
+QString cleaned(const QString &text);
 
 // Edits (insert, delete, substitute, swap of neighbours) between a and b, or maxEdits + 1 when more.
 int editDistance(const std::string &a, const std::string &b, int maxEdits);

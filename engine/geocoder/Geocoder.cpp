@@ -36,6 +36,20 @@ double km(double lat1, double lon1, double lat2, double lon2)
     return 2 * r * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
+// Whether two points certainly lie limitKm or more apart, judged by latitude alone: the great
+// circle is never shorter than the difference in latitude. Most candidate pairs are settled so,
+// without trigonometry; the margin leaves every close call to the full formula.
+bool latitudesApart(double lat1, double lat2, double limitKm)
+{
+    constexpr double kmPerDegree = 6371.0 * M_PI / 180.0;
+    return std::abs(lat2 - lat1) * kmPerDegree > limitKm * (1 + 1e-9) + 1e-9;
+}
+
+bool within(double lat1, double lon1, double lat2, double lon2, double limitKm)
+{
+    return !latitudesApart(lat1, lat2, limitKm) && km(lat1, lon1, lat2, lon2) < limitKm;
+}
+
 struct PlaceCandidate {
     Gazetteer::PlaceHit hit;
     int edits;
@@ -47,7 +61,7 @@ public:
     Lookup(const Gazetteer &g, QStringList countries, const QString &street, const QString &city,
            const QString &postcode)
         : g(g), countries(std::move(countries)), street(street), city(city), postcode(postcode),
-          cityKey(TextKey::name(city))
+          cityKey(TextKey::name(city)), countryCodes(pairCodes(this->countries))
     {
     }
 
@@ -62,7 +76,23 @@ public:
     }
 
 private:
-    bool allowed(const QString &country) const { return countries.contains(country); }
+    // Called for every candidate: the codes compared as two UTF-16 units rather than as strings.
+    bool allowed(const QString &country) const
+    {
+        if (country.size() != 2)
+            return countries.contains(country);
+        const uint32_t code = pairCode(country);
+        return std::find(countryCodes.begin(), countryCodes.end(), code) != countryCodes.end();
+    }
+    static uint32_t pairCode(const QString &iso) { return uint32_t(iso[0].unicode()) << 16 | iso[1].unicode(); }
+    static std::vector<uint32_t> pairCodes(const QStringList &isos)
+    {
+        std::vector<uint32_t> out;
+        for (const QString &c : isos)
+            if (c.size() == 2)
+                out.push_back(pairCode(c));
+        return out;
+    }
 
     void findPostcodes()
     {
@@ -129,7 +159,7 @@ private:
         for (const PlaceCandidate &p : places) {
             const bool twin = std::any_of(kept.begin(), kept.end(), [&](const PlaceCandidate &k) {
                 return k.record->country == p.record->country
-                    && km(k.record->latitude, k.record->longitude, p.record->latitude, p.record->longitude) < DuplicateKm;
+                    && within(k.record->latitude, k.record->longitude, p.record->latitude, p.record->longitude, DuplicateKm);
             });
             if (!twin)
                 kept.push_back(p);
@@ -159,6 +189,8 @@ private:
         const PlaceCandidate *best = nullptr;
         double bestKm = SamePlaceKm;
         for (const PlaceCandidate &p : places) {
+            if (latitudesApart(lat, p.record->latitude, bestKm))
+                continue;
             const double d = km(lat, lon, p.record->latitude, p.record->longitude);
             if (d < bestKm) {
                 bestKm = d;
@@ -288,7 +320,7 @@ private:
         std::vector<const AddressRecord *> distinct;
         for (const AddressRecord *a : points)
             if (std::none_of(distinct.begin(), distinct.end(), [&](const AddressRecord *d) {
-                    return km(d->latitude, d->longitude, a->latitude, a->longitude) < SameAddressKm;
+                    return within(d->latitude, d->longitude, a->latitude, a->longitude, SameAddressKm);
                 }))
                 distinct.push_back(a);
 
@@ -327,9 +359,10 @@ private:
     {
         if (const PostcodeRecord *best = bestPostcode()) {
             const PlaceCandidate *near = placeNear(best->latitude, best->longitude);
-            const bool consistent = cityKey.empty() || servesCity(*best) || near;
+            const bool serves = servesCity(*best);
+            const bool consistent = cityKey.empty() || serves || near;
             // "02134 Boston": the ZIP's own name is Allston, a part of Boston; say what the user said.
-            const QString cityName = servesCity(*best) || !near ? best->place : shownName(*near);
+            const QString cityName = serves || !near ? best->place : shownName(*near);
             Answer answer{consistent ? 1 : 2, {postcodeMatch(*best, cityName)}};
             if (consistent) {
                 if (near)
@@ -359,6 +392,7 @@ private:
     const QStringList countries;
     const QString street, city, postcode;
     const std::string cityKey;
+    const std::vector<uint32_t> countryCodes;
     std::vector<const PostcodeRecord *> postcodes;
     std::vector<PlaceCandidate> places;
     bool typoSuspected = false;
