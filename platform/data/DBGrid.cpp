@@ -51,10 +51,11 @@ void DBGrid::rebuildColumns()
     if (!m_model)
         return;
     m_model->rebuildColumns();
-    const int charWidth = fontMetrics().averageCharWidth();
+    // A display width counts characters as wide as a digit, plus the cell's own margins.
+    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
     for (int c = 0; c < m_model->columnCount(); ++c) {
         const int chars = m_model->headerData(c, Qt::Horizontal, RecordSetModel::DisplayWidthRole).toInt();
-        setColumnWidth(c, chars * charWidth + 8);
+        setColumnWidth(c, chars * charWidth + 14);
     }
 }
 
