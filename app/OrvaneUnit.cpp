@@ -2,6 +2,7 @@
 
 #include "ui_OrvaneForm.h"
 
+#include "CustomerRecords.h"
 #include "IconData.h"
 #include "OrvaneApplication.h"
 #include "ProgressRunView.h"
@@ -113,20 +114,7 @@ TOrvaneForm::~TOrvaneForm()
 
 void TOrvaneForm::addFieldSlots()
 {
-    RecordSet &rs = ADODataSetCustomer;
-    rs.addField(FieldKind::WideText, QStringLiteral("KolmNummer"), 30, QStringLiteral("Id"), 12);
-    rs.addField(FieldKind::WideText, QStringLiteral("Name1"), 32, QStringLiteral("Name"), 20);
-    rs.addField(FieldKind::WideText, QStringLiteral("LandKennz"), 5, QStringLiteral("Counry"), 5);
-    rs.addField(FieldKind::WideText, QStringLiteral("Plz"), 10, QStringLiteral("Postcode"), 6);
-    rs.addField(FieldKind::WideText, QStringLiteral("Ort"), 30, QStringLiteral("City"), 20);
-    rs.addField(FieldKind::WideText, QStringLiteral("Strasse"), 80, QStringLiteral("Street"), 30);
-    rs.addField(FieldKind::Boolean, QStringLiteral("MPControlGeocode"), 0, QStringLiteral("Need control"), 3);
-    rs.addField(FieldKind::WideText, QStringLiteral("MPStatus"), 50, QStringLiteral("Geocode Status"), 10);
-    rs.addField(FieldKind::WideText, QStringLiteral("MPAddress"), 50, QStringLiteral("Geocoded on"), 40);
-    rs.addField(FieldKind::Float, QStringLiteral("W2MP"), 0, QStringLiteral("Latitude"), 10,
-                QStringLiteral("#.00000"));
-    rs.addField(FieldKind::Float, QStringLiteral("W1MP"), 0, QStringLiteral("Longitude"), 10,
-                QStringLiteral("#.00000"));
+    TCustomerRecords::AddFieldSlots(ADODataSetCustomer);
 }
 
 void TOrvaneForm::buildToolBar(const TIconDataModule &icons)
@@ -204,8 +192,7 @@ bool TOrvaneForm::ADOConnection1BeforeConnect()
         OrvaneApplication::Terminate();
         return false;
     }
-    ADOConnection1.setConnectionText(QString::fromLatin1(ConnectionTextPrefix)
-                                     + QStringLiteral(";Data Source=") + path);
+    ADOConnection1.setConnectionText(TCustomerRecords::ConnectionText(path));
     return true;
 }
 
@@ -234,19 +221,14 @@ bool TOrvaneForm::ADOConnection1AfterConnect()
                                  FPostcodeField,   FCityField,       FStreetField,
                                  FControlGeocodeField, FStatusTextField, FGeocodedOnField,
                                  FLatitudeField,   FLongitudeField};
-    const QList<Field *> fieldSlots = ADODataSetCustomer.fields();
-    for (int i = 0; i < columns.size(); ++i)
-        fieldSlots[i]->setFieldName(columns[i]);
+    TCustomerRecords::BindColumns(ADODataSetCustomer, columns);
     ui->DBGrid1->rebuildColumns();
     return true;
 }
 
 void TOrvaneForm::openRecordSet()
 {
-    ADODataSetCustomer.setCommandText(QStringLiteral("select * from ") + FTableName);
-    ADODataSetCustomer.open();
-    ADODataSetCustomer.setProviderOption(QStringLiteral("Update Criteria"), 0);
-    ADODataSetCustomer.setProviderOption(QStringLiteral("Update Resync"), 15);
+    TCustomerRecords::OpenTable(ADODataSetCustomer, FTableName);
 }
 
 void TOrvaneForm::ToolButton2Click()

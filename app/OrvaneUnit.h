@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BatchGeocodeRun.h"
+#include "CustomerRecords.h"
 
 #include <Connection.h>
 #include <DataSource.h>
@@ -42,11 +43,7 @@ public:
     QString FStatusTextField, FGeocodedOnField, FControlGeocodeField, FLatitudeField,
         FLongitudeField;
 
-    static constexpr const char *ConnectionTextPrefix =
-        "Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";User ID=Admin;Mode=Share Deny None;"
-        "Jet OLEDB:Database Password=\"\";Jet OLEDB:Engine Type=5;"
-        "Jet OLEDB:Database Locking Mode=1;Jet OLEDB:Global Partial Bulk Ops=2;"
-        "Jet OLEDB:Global Bulk Transactions=1";
+    static constexpr const char *ConnectionTextPrefix = TCustomerRecords::ConnectionTextPrefix;
     static constexpr const char *InitialCommandText = "SELECT * FROM kunden ORDER BY KolmNummer";
     static constexpr const char *HelpFileName = "Orvane.hlp";
 

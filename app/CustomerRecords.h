@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class RecordSet;
+
+// How the program and the headless command set up the customer records: the connection text for
+// a database file, the eleven field slots, their binding to the mapped columns and the open.
+class TCustomerRecords {
+public:
+    static constexpr const char *ConnectionTextPrefix =
+        "Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";User ID=Admin;Mode=Share Deny None;"
+        "Jet OLEDB:Database Password=\"\";Jet OLEDB:Engine Type=5;"
+        "Jet OLEDB:Database Locking Mode=1;Jet OLEDB:Global Partial Bulk Ops=2;"
+        "Jet OLEDB:Global Bulk Transactions=1";
+
+    static QString ConnectionText(const QString &databasePath);
+
+    // Identifier, name, country, postcode, city, street, needs control, status, matched address,
+    // latitude, longitude: the slot order, which is also the grid's column order.
+    static void AddFieldSlots(RecordSet &records);
+    // Binds the slots to eleven column names given in slot order.
+    static void BindColumns(RecordSet &records, const QStringList &columns);
+    // Opens every row of the table, with posts located by key and re-read afterwards.
+    static void OpenTable(RecordSet &records, const QString &table);
+    static void OpenQuery(RecordSet &records, const QString &sql);
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "BatchOptions.h"
+
+#include <BatchGeocodeRun.h>
+
+#include <ColumnDef.h>
+
+// orvane-batch: the program's batch run over a database without the window. Opens the
+// database, takes the mapping from the options and the per-user store, checks it against the
+// table before anything is written, creates the map and runs the shared batch loop.
+class TBatchCommand {
+public:
+    explicit TBatchCommand(BatchOptions options);
+
+    // Throws UsageError when the mapping, the table or a named file is wrong (nothing written),
+    // any other exception when the run fails (posts before the failure are kept).
+    TBatchCounts Run(IBatchRunView &view);
+
+    // The eleven columns in slot order, each from --map or else the store; throws UsageError
+    // naming every role left without a column.
+    QStringList MappedColumns() const;
+    // Throws UsageError naming a mapped column the table lacks or one of the wrong kind.
+    static void CheckColumns(const QStringList &mappedColumns, const QList<ColumnDef> &tableColumns,
+                             const QString &table);
+
+private:
+    QString tableName() const;
+
+    BatchOptions m_options;
+};

@@ -1,0 +1,105 @@
+#include "BatchOptions.h"
+
+#include <QCommandLineParser>
+
+const QStringList &BatchOptions::Roles()
+{
+    static const QStringList roles = {
+        QStringLiteral("id"),      QStringLiteral("name"),    QStringLiteral("country"),
+        QStringLiteral("postcode"), QStringLiteral("city"),   QStringLiteral("street"),
+        QStringLiteral("control"), QStringLiteral("status"),  QStringLiteral("address"),
+        QStringLiteral("lat"),     QStringLiteral("lon")};
+    return roles;
+}
+
+QString BatchOptions::HelpText()
+{
+    return QStringLiteral(
+        "usage: orvane-batch DATABASE [--table NAME] [--map ROLE=COLUMN ...] [--edition EU|US]\n"
+        "                    [--query SQL] [--settings FILE] [--gazetteer FILE]\n"
+        "\n"
+        "Geocodes every record of a customer table, exactly as \"Geocode all\" in the program does,\n"
+        "and writes the results into the records.\n"
+        "\n"
+        "  DATABASE           the database file (SQLite, or a data link file for a server)\n"
+        "  --table NAME       the customer table; default: the table chosen last in the program\n"
+        "  --map ROLE=COLUMN  the column of one role; roles not given keep the column chosen last\n"
+        "                     in the program. Roles: id name country postcode city street\n"
+        "                     control status address lat lon\n"
+        "  --edition EU|US    the map edition: European (default) or North American\n"
+        "  --query SQL        geocode the records of this query instead of the whole table\n"
+        "  --settings FILE    the program's settings file (default country and more)\n"
+        "  --gazetteer FILE   the user gazetteer with imported streets and postcodes\n"
+        "  --help             this text\n"
+        "\n"
+        "Ends with the lines \"Records geocoded: N\" and \"Records not geocoded: M\".\n"
+        "Exit status: 0 the run completed; 1 the run ended with an error (records posted before\n"
+        "it keep their values); 2 the command line, the mapping or the table is wrong (nothing\n"
+        "is written).\n");
+}
+
+BatchOptions BatchOptions::Parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption table(QStringLiteral("table"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption map(QStringLiteral("map"), {}, QStringLiteral("ROLE=COLUMN"));
+    const QCommandLineOption edition(QStringLiteral("edition"), {}, QStringLiteral("EU|US"));
+    const QCommandLineOption query(QStringLiteral("query"), {}, QStringLiteral("SQL"));
+    const QCommandLineOption settings(QStringLiteral("settings"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption gazetteer(QStringLiteral("gazetteer"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption help(QStringLiteral("help"));
+    parser.addOptions({table, map, edition, query, settings, gazetteer, help});
+    if (!parser.parse(QStringList{QStringLiteral("orvane-batch")} + arguments))
+        throw UsageError(parser.errorText());
+
+    BatchOptions options;
+    options.help = parser.isSet(help);
+    if (options.help)
+        return options;
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        throw UsageError(QStringLiteral("No database given."));
+    if (positional.size() > 1)
+        throw UsageError(QStringLiteral("Only one database can be given; also got \"%1\".").arg(positional[1]));
+    options.database = positional.first();
+
+    const auto single = [&parser](const QCommandLineOption &option) {
+        const QStringList values = parser.values(option);
+        if (values.size() > 1)
+            throw UsageError(QStringLiteral("--%1 is given more than once.").arg(option.names().first()));
+        return values.value(0);
+    };
+    options.table = single(table);
+    options.query = single(query);
+    options.settingsFile = single(settings);
+    options.gazetteerFile = single(gazetteer);
+    if (parser.isSet(table) && options.table.isEmpty())
+        throw UsageError(QStringLiteral("--table needs a table name."));
+    if (parser.isSet(query) && options.query.trimmed().isEmpty())
+        throw UsageError(QStringLiteral("--query needs the SQL text of a query."));
+
+    const QString editionText = single(edition);
+    if (!editionText.isEmpty() || parser.isSet(edition)) {
+        if (editionText.compare(QLatin1String("US"), Qt::CaseInsensitive) == 0)
+            options.northAmerica = true;
+        else if (editionText.compare(QLatin1String("EU"), Qt::CaseInsensitive) != 0)
+            throw UsageError(QStringLiteral("Unknown edition \"%1\": use EU or US.").arg(editionText));
+    }
+
+    for (const QString &pair : parser.values(map)) {
+        const qsizetype equals = pair.indexOf(QLatin1Char('='));
+        const QString role = pair.left(equals).trimmed();
+        const QString column = equals < 0 ? QString() : pair.mid(equals + 1).trimmed();
+        if (equals < 0 || column.isEmpty())
+            throw UsageError(QStringLiteral("--map \"%1\" needs the form ROLE=COLUMN.").arg(pair));
+        if (!Roles().contains(role))
+            throw UsageError(QStringLiteral("Unknown role \"%1\" in --map; the roles are: %2.")
+                                 .arg(role, Roles().join(QLatin1Char(' '))));
+        if (options.columns.contains(role))
+            throw UsageError(QStringLiteral("The role %1 is mapped twice.").arg(role));
+        options.columns.insert(role, column);
+    }
+    return options;
+}

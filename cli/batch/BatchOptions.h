@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+// A command line that cannot be run as given; the command ends with status 2.
+class UsageError : public std::runtime_error {
+public:
+    explicit UsageError(const QString &message) : std::runtime_error(message.toStdString()) {}
+};
+
+// What orvane-batch was asked to do.
+struct BatchOptions {
+    // The eleven roles a mapping names, in the record set's slot order.
+    static const QStringList &Roles();
+
+    QString database;
+    QString table;                  // empty: the stored table
+    QMap<QString, QString> columns; // role -> column, only the roles given with --map
+    bool northAmerica = false;      // --edition US
+    QString query;                  // replaces "select * from TABLE" when given
+    QString settingsFile;
+    QString gazetteerFile;
+    bool help = false;
+
+    // Throws UsageError naming what is wrong.
+    static BatchOptions Parse(const QStringList &arguments);
+    static QString HelpText();
+};

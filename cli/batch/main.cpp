@@ -1,0 +1,62 @@
+// orvane-batch DATABASE [options]: geocodes every record of a customer table from the shell.
+#include "BatchCommand.h"
+#include "TerminalRunView.h"
+
+#include <MapEngineClasses.h>
+
+#include <QApplication>
+#include <QFile>
+
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+int usageError(const char *message)
+{
+    std::fprintf(stderr, "orvane-batch: %s\nTry orvane-batch --help.\n", message);
+    return 2;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    BatchOptions options;
+    try {
+        options = BatchOptions::Parse(arguments);
+    } catch (const UsageError &e) {
+        return usageError(e.what());
+    }
+    if (options.help) {
+        std::fputs(qPrintable(BatchOptions::HelpText()), stdout);
+        return 0;
+    }
+
+    // Nothing is ever shown: the map only has to exist, with or without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The program's parameters come from the file named by the first argument; the database must
+    // not be taken for it.
+    QByteArray settingsFile = QFile::encodeName(options.settingsFile);
+    std::vector<char *> appArguments{argv[0]};
+    if (!settingsFile.isEmpty())
+        appArguments.push_back(settingsFile.data());
+    int appArgumentCount = int(appArguments.size());
+    appArguments.push_back(nullptr);
+    QApplication app(appArgumentCount, appArguments.data());
+    RegisterMapEngineClasses();
+
+    TTerminalRunView view(stdout, isatty(fileno(stdout)) == 1);
+    try {
+        TBatchCommand(options).Run(view);
+    } catch (const UsageError &e) {
+        return usageError(e.what());
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "orvane-batch: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
