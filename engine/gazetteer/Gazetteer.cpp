@@ -415,10 +415,12 @@ const QString &Gazetteer::placeName(const PlaceHit &hit) const
 
 const QString *Gazetteer::placeNameWritten(uint32_t place, const QString &text) const
 {
-    if (m_places[place].name.compare(text, Qt::CaseInsensitive) == 0)
-        return &m_places[place].name;
+    // Case-insensitive equality folds unit by unit: only names of the text's length can match.
+    const QString &name = m_places[place].name;
+    if (name.size() == text.size() && name.compare(text, Qt::CaseInsensitive) == 0)
+        return &name;
     for (const QString &n : m_placeNames[place])
-        if (n.compare(text, Qt::CaseInsensitive) == 0)
+        if (n.size() == text.size() && n.compare(text, Qt::CaseInsensitive) == 0)
             return &n;
     return nullptr;
 }

@@ -29,6 +29,23 @@ const char *specialLetter(char16_t c)
     }
 }
 
+// The letters Western European names are written with (Latin-1, Latin Extended-A and -B),
+// decomposed once. Decomposing a text is decomposing each of its characters and then ordering the
+// accents; forEachToken drops accents wherever they stand, so the order never matters.
+constexpr char16_t DecomposedEnd = 0x250;
+
+const std::array<std::u32string, DecomposedEnd> &decompositions()
+{
+    static const auto table = [] {
+        std::array<std::u32string, DecomposedEnd> t;
+        for (char16_t c = 0x80; c < DecomposedEnd; ++c)
+            for (char32_t u : QString(QChar(c)).normalized(QString::NormalizationForm_KD).toUcs4())
+                t[c].push_back(u);
+        return t;
+    }();
+    return table;
+}
+
 // Splits into lower-case ASCII tokens (other letters kept as UTF-8); anything that is not a letter
 // or digit separates. Each token goes to use() in one reused buffer: keys are made for every
 // name at load and for every typed part, so no token is allocated on its own.
@@ -66,15 +83,21 @@ template<typename Use> void forEachToken(QStringView text, Use use)
         current += lower.toStdString();
     };
 
-    bool ascii = true;
+    char16_t highest = 0;
     for (QChar ch : text)
-        if (ch.unicode() >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii) {
+        highest = std::max(highest, ch.unicode());
+    if (highest < 0x80) {
         for (QChar ch : text)
             addChar(ch.unicode());
+    } else if (highest < DecomposedEnd) {
+        const auto &table = decompositions();
+        for (QChar ch : text) {
+            if (ch.unicode() < 0x80)
+                addChar(ch.unicode());
+            else
+                for (char32_t c : table[ch.unicode()])
+                    addChar(c);
+        }
     } else {
         // Decompose so that accents become separate marks that addChar drops.
         const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);

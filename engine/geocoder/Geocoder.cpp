@@ -27,6 +27,27 @@ const QStringList EuropeanCountries{
     QStringLiteral("LU"), QStringLiteral("DK"), QStringLiteral("GB"), QStringLiteral("IE")};
 const QStringList NorthAmericanCountries{QStringLiteral("US"), QStringLiteral("CA")};
 
+bool sameText(const QString &a, const QString &b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+// Case-insensitive equality folds unit by unit, so texts of different lengths never match.
+bool sameTextIgnoringCase(const QString &a, const QString &b)
+{
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool hasUmlaut(const QString &s)
+{
+    return std::any_of(s.begin(), s.end(), [](QChar c) {
+        switch (c.unicode()) {
+        case u'ä': case u'ö': case u'ü': case u'Ä': case u'Ö': case u'Ü': case u'ß': return true;
+        default: return false;
+        }
+    });
+}
+
 double km(double lat1, double lon1, double lat2, double lon2)
 {
     constexpr double r = 6371.0, rad = M_PI / 180.0;
@@ -158,7 +179,7 @@ private:
         std::vector<PlaceCandidate> kept;
         for (const PlaceCandidate &p : places) {
             const bool twin = std::any_of(kept.begin(), kept.end(), [&](const PlaceCandidate &k) {
-                return k.record->country == p.record->country
+                return sameText(k.record->country, p.record->country)
                     && within(k.record->latitude, k.record->longitude, p.record->latitude, p.record->longitude, DuplicateKm);
             });
             if (!twin)
@@ -248,8 +269,7 @@ private:
     const QString &shownName(const PlaceCandidate &p) const
     {
         const QString &name = g.placeName(p.hit);
-        if (p.edits > 0 ||  name.compare(city, Qt::CaseInsensitive) == 0
-            || std::any_of(name.begin(), name.end(), [](QChar c) { return QStringLiteral("äöüÄÖÜß").contains(c); }))
+        if (p.edits > 0 || sameTextIgnoringCase(name, city) || hasUmlaut(name))
             return name;
         const QString *written = g.placeNameWritten(p.hit.place, city);
         return written ? *written : name;
