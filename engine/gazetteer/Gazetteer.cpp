@@ -417,10 +417,13 @@ const QString *Gazetteer::placeNameWritten(uint32_t place, const QString &text) 
 {
     // Case-insensitive equality folds unit by unit: only names of the text's length can match.
     const QString &name = m_places[place].name;
-    if (name.size() == text.size() && name.compare(text, Qt::CaseInsensitive) == 0)
+    auto written = [&](const QString &n) {
+        return n.size() == text.size() && (n == text || n.compare(text, Qt::CaseInsensitive) == 0);
+    };
+    if (written(name))
         return &name;
     for (const QString &n : m_placeNames[place])
-        if (n.size() == text.size() && n.compare(text, Qt::CaseInsensitive) == 0)
+        if (written(n))
             return &n;
     return nullptr;
 }

@@ -6,6 +6,8 @@ namespace Engine::AddressFormat {
 
 namespace {
 
+using namespace Qt::Literals::StringLiterals;
+
 bool northAmerican(const QString &country)
 {
     return country == u"US" || country == u"CA";
@@ -16,13 +18,14 @@ bool british(const QString &country)
     return country == u"GB" || country == u"IE";
 }
 
-QString joined(const QStringList &parts, const QString &separator)
+// The parts that are not empty, with the separator between them.
+QString joined(const QString &first, const QString &second, QLatin1StringView separator)
 {
-    QStringList kept;
-    for (const QString &p : parts)
-        if (!p.isEmpty())
-            kept << p;
-    return kept.join(separator);
+    if (first.isEmpty())
+        return second;
+    if (second.isEmpty())
+        return first;
+    return first + separator + second;
 }
 
 } // namespace
@@ -42,22 +45,22 @@ QString streetLine(const QString &country, const QString &street, const QString 
 QString postcodeArea(const QString &country, const QString &postcode, const QString &city, const QString &region)
 {
     if (northAmerican(country))
-        return joined({city, joined({region, postcode}, QStringLiteral(" "))}, QStringLiteral(", "));
+        return joined(city, joined(region, postcode, " "_L1), ", "_L1);
     if (british(country))
-        return joined({city, postcode}, QStringLiteral(" "));
-    return joined({postcode, city}, QStringLiteral(" "));
+        return joined(city, postcode, " "_L1);
+    return joined(postcode, city, " "_L1);
 }
 
 QString address(const QString &country, const QString &streetLine, const QString &postcode, const QString &city,
                 const QString &region)
 {
-    return joined({streetLine, postcodeArea(country, postcode, city, region)}, QStringLiteral(", "));
+    return joined(streetLine, postcodeArea(country, postcode, city, region), ", "_L1);
 }
 
 QString place(const QString &country, const QString &name, const QString &region)
 {
     if (northAmerican(country))
-        return joined({name, region}, QStringLiteral(", "));
+        return joined(name, region, ", "_L1);
     return name;
 }
 

@@ -35,7 +35,21 @@ bool sameText(const QString &a, const QString &b)
 // Case-insensitive equality folds unit by unit, so texts of different lengths never match.
 bool sameTextIgnoringCase(const QString &a, const QString &b)
 {
-    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+    return a.size() == b.size() && (a == b || a.compare(b, Qt::CaseInsensitive) == 0);
+}
+
+// Country codes as key prefixes; they are ASCII, so UTF-8 is one byte per unit.
+std::string keyPrefix(const QString &country)
+{
+    std::string out;
+    out.reserve(country.size() + 1);
+    for (QChar c : country) {
+        if (c.unicode() >= 0x80)
+            return country.toStdString() + ':';
+        out.push_back(char(c.unicode()));
+    }
+    out.push_back(':');
+    return out;
 }
 
 bool hasUmlaut(const QString &s)
@@ -123,7 +137,7 @@ private:
             const std::string key = TextKey::postcode(country, postcode);
             if (key.empty())
                 continue;
-            const std::string prefix = country.toStdString() + ':';
+            const std::string prefix = keyPrefix(country);
             auto found = g.postcodesCoded(prefix + key);
             if (found.empty()) {
                 const std::string district = TextKey::postcodeDistrict(country, key);
@@ -139,7 +153,9 @@ private:
     {
         if (cityKey.empty())
             return;
-        for (const Gazetteer::PlaceHit &hit : g.placesNamed(cityKey))
+        const auto hits = g.placesNamed(cityKey);
+        places.reserve(hits.size());
+        for (const Gazetteer::PlaceHit &hit : hits)
             if (allowed(g.places()[hit.place].country))
                 places.push_back({hit, 0, &g.places()[hit.place]});
         // Typing errors: nothing matched, or what matched is spelled otherwise than typed
@@ -252,7 +268,7 @@ private:
         const std::string key = TextKey::postcode(country, code);
         for (const std::string &k : {key, TextKey::postcodeDistrict(country, key)})
             if (!k.empty())
-                for (uint32_t i : g.postcodesCoded(country.toStdString() + ':' + k))
+                for (uint32_t i : g.postcodesCoded(keyPrefix(country) + k))
                     if (!g.postcodes()[i].admin1.isEmpty())
                         return AddressFormat::regionCode(country, g.postcodes()[i].admin1);
         return {};
@@ -313,7 +329,7 @@ private:
             if (streetKey.empty())
                 continue;
             for (const QString &country : countries) {
-                const std::string prefix = country.toStdString() + ':' + streetKey;
+                const std::string prefix = keyPrefix(country) + streetKey;
                 if (!reading.houseNumber.isEmpty())
                     for (uint32_t i : g.addressesAt(prefix + '#' + TextKey::houseNumber(reading.houseNumber))) {
                         const AddressRecord &a = g.addresses()[i];
