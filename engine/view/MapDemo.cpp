@@ -1,5 +1,6 @@
 // orvane-mapdemo: the European edition at its start setting with a few pushpins in both symbols.
-// Usage: orvane-mapdemo [world|country|street]  (the view to open at; default: start setting)
+// Usage: orvane-mapdemo [world|country|street|city | at LATITUDE LONGITUDE ALTITUDE_KM]
+// (the view to open at; default: the start setting)
 #include "EngineMap.h"
 #include "MapEngineClasses.h"
 #include "OleContainer.h"
@@ -33,6 +34,10 @@ int main(int argc, char *argv[])
         map->LocationAt(51.0, 10.3, 900.0)->MoveViewTo();
     } else if (view == QLatin1String("street")) {
         map->LocationAt(48.1372, 11.5755, 2.0)->MoveViewTo();
+    } else if (view == QLatin1String("at") && argc > 4) {
+        map->LocationAt(QString::fromLocal8Bit(argv[2]).toDouble(), QString::fromLocal8Bit(argv[3]).toDouble(),
+                        QString::fromLocal8Bit(argv[4]).toDouble())
+            ->MoveViewTo();
     } else if (view == QLatin1String("city")) {
         map->LocationAt(48.1372, 11.5755, 0)->MoveViewTo();
         map->SetViewAltitude(50.0);
