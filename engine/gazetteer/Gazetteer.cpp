@@ -81,6 +81,30 @@ public:
             return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_s, i)),
                                      sqlite3_column_bytes(m_s, i));
         }
+        // Codes and place names repeat across thousands of rows; equal texts share one string.
+        QString pooled(int i, std::unordered_map<std::string, QString> &pool) const
+        {
+            std::string bytes(reinterpret_cast<const char *>(sqlite3_column_text(m_s, i)),
+                              size_t(sqlite3_column_bytes(m_s, i)));
+            auto it = pool.find(bytes);
+            if (it == pool.end())
+                it = pool.emplace(std::move(bytes), text(i)).first;
+            return it->second;
+        }
+        // A comma-separated list, empty items left out.
+        std::vector<QString> list(int i) const
+        {
+            const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_s, i));
+            const char *end = p + sqlite3_column_bytes(m_s, i);
+            std::vector<QString> out;
+            while (p < end) {
+                const char *comma = std::find(p, end, ',');
+                if (comma > p)
+                    out.push_back(QString::fromUtf8(p, comma - p));
+                p = comma + 1;
+            }
+            return out;
+        }
         double real(int i) const { return sqlite3_column_double(m_s, i); }
         qint64 integer(int i) const { return sqlite3_column_int64(m_s, i); }
         std::vector<std::pair<double, double>> latLon(int i) const
@@ -146,16 +170,24 @@ GeoBox boundsOf(const std::vector<std::pair<double, double>> &latLon)
 template<typename Id>
 void Gazetteer::KeyIndex<Id>::build(std::vector<std::pair<std::string, Id>> &&pairs)
 {
-    std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    // Ids of one key keep their record order; sorting positions (ties broken by position) gives
+    // that order without moving the keys around.
+    std::vector<uint32_t> order(pairs.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const int c = pairs[a].first.compare(pairs[b].first);
+        return c < 0 || (c == 0 && a < b);
+    });
     ranges.clear();
     ranges.reserve(pairs.size());
     ids.clear();
     ids.reserve(pairs.size());
-    for (size_t i = 0; i < pairs.size();) {
+    for (size_t i = 0; i < order.size();) {
         size_t j = i;
-        while (j < pairs.size() && pairs[j].first == pairs[i].first)
-            ids.push_back(pairs[j++].second);
-        ranges.emplace(std::move(pairs[i].first), std::pair<uint32_t, uint32_t>(uint32_t(ids.size() - (j - i)), uint32_t(j - i)));
+        const std::string &key = pairs[order[i]].first;
+        while (j < order.size() && pairs[order[j]].first == key)
+            ids.push_back(pairs[order[j++]].second);
+        ranges.emplace(std::move(pairs[order[i]].first), std::pair<uint32_t, uint32_t>(uint32_t(ids.size() - (j - i)), uint32_t(j - i)));
         i = j;
     }
 }
@@ -210,34 +242,41 @@ std::shared_ptr<const Gazetteer> Gazetteer::open(const QStringList &files)
     auto g = std::shared_ptr<Gazetteer>(new Gazetteer);
     std::vector<StreetPiece> pieces;
     QHash<QString, uint32_t> placeSlots, postcodeSlots;
-    for (const QString &f : files)
-        g->load(f, pieces, placeSlots, postcodeSlots);
+    for (qsizetype i = 0; i < files.size(); ++i)
+        g->load(files[i], pieces, placeSlots, postcodeSlots, i + 1 < files.size());
     g->buildStreets(std::move(pieces));
     g->buildIndexes();
     return g;
 }
 
 void Gazetteer::load(const QString &file, std::vector<StreetPiece> &pieces,
-                     QHash<QString, uint32_t> &placeSlot, QHash<QString, uint32_t> &slot)
+                     QHash<QString, uint32_t> &placeSlot, QHash<QString, uint32_t> &slot, bool moreFiles)
 {
     ReadOnlyFile db(file);
     // A later file replaces the records of an earlier one that come from the same source record.
+    // Within one file the source identifiers are unique, so the slots are only kept for the files
+    // that follow and only searched when an earlier file filled them.
+    std::unordered_map<std::string, QString> pool;
 
     {
         ReadOnlyFile::Query q(db, "SELECT source, source_id, country, name, alternates, admin1, latitude, "
                                   "longitude, population FROM place");
         while (q.next()) {
-            PlaceRecord p{q.text(2), q.text(3), q.text(5), q.real(6), q.real(7), q.integer(8)};
-            std::vector<QString> alternates;
-            for (const QString &a : q.text(4).split(u',', Qt::SkipEmptyParts))
-                alternates.push_back(a);
+            PlaceRecord p{q.pooled(2, pool), q.text(3), q.pooled(5, pool), q.real(6), q.real(7), q.integer(8)};
+            std::vector<QString> alternates = q.list(4);
+            if (placeSlot.isEmpty() && !moreFiles) {
+                m_places.push_back(std::move(p));
+                m_placeNames.push_back(std::move(alternates));
+                continue;
+            }
             const QString id = q.text(0) + u'\x1f' + q.text(1);
             const auto it = placeSlot.constFind(id);
             if (it != placeSlot.constEnd()) {
                 m_places[*it] = std::move(p);
                 m_placeNames[*it] = std::move(alternates);
             } else {
-                placeSlot.insert(id, uint32_t(m_places.size()));
+                if (moreFiles)
+                    placeSlot.insert(id, uint32_t(m_places.size()));
                 m_places.push_back(std::move(p));
                 m_placeNames.push_back(std::move(alternates));
             }
@@ -246,7 +285,12 @@ void Gazetteer::load(const QString &file, std::vector<StreetPiece> &pieces,
     {
         ReadOnlyFile::Query q(db, "SELECT country, code, place, admin1, latitude, longitude, kind FROM postcode");
         while (q.next()) {
-            PostcodeRecord p{q.text(0), q.text(1), q.text(2), q.text(3), q.real(4), q.real(5), int(q.integer(6))};
+            PostcodeRecord p{q.pooled(0, pool), q.text(1), q.pooled(2, pool), q.pooled(3, pool), q.real(4), q.real(5),
+                             int(q.integer(6))};
+            if (slot.isEmpty() && !moreFiles) {
+                m_postcodes.push_back(std::move(p));
+                continue;
+            }
             const QString id = p.country + u'\x1f' + p.code + u'\x1f' + p.place;
             const auto it = slot.constFind(id);
             if (it != slot.constEnd()) {
@@ -255,7 +299,8 @@ void Gazetteer::load(const QString &file, std::vector<StreetPiece> &pieces,
                 m_postcodes[*it] = std::move(p);
             }
             else {
-                slot.insert(id, uint32_t(m_postcodes.size()));
+                if (moreFiles)
+                    slot.insert(id, uint32_t(m_postcodes.size()));
                 m_postcodes.push_back(std::move(p));
             }
         }
@@ -263,12 +308,13 @@ void Gazetteer::load(const QString &file, std::vector<StreetPiece> &pieces,
     {
         ReadOnlyFile::Query q(db, "SELECT country, name, postcode, city, geometry FROM street");
         while (q.next())
-            pieces.push_back({q.text(0), q.text(1), q.text(2), q.text(3), q.latLon(4)});
+            pieces.push_back({q.pooled(0, pool), q.text(1), q.pooled(2, pool), q.pooled(3, pool), q.latLon(4)});
     }
     {
         ReadOnlyFile::Query q(db, "SELECT country, street, housenumber, postcode, city, latitude, longitude FROM address");
         while (q.next())
-            m_addresses.push_back({q.text(0), q.text(1), q.text(2), q.text(3), q.text(4), q.real(5), q.real(6)});
+            m_addresses.push_back({q.pooled(0, pool), q.pooled(1, pool), q.text(2), q.pooled(3, pool), q.pooled(4, pool),
+                                   q.real(5), q.real(6)});
     }
 }
 
@@ -348,9 +394,10 @@ void Gazetteer::buildIndexes()
     {
         std::vector<std::pair<std::string, PlaceHit>> pairs;
         pairs.reserve(m_places.size() * 4);
+        std::vector<std::pair<std::string, uint16_t>> keys;
         for (uint32_t i = 0; i < m_places.size(); ++i) {
             // One entry per key and place, under the name shown for it.
-            std::vector<std::pair<std::string, uint16_t>> keys;
+            keys.clear();
             const auto &alts = m_placeNames[i];
             for (size_t n = 0; n <= alts.size() && n < 0xFFFF; ++n) {
                 const QString &name = n == 0 ? m_places[i].name : alts[n - 1];

@@ -107,7 +107,7 @@ private:
     };
     // The slots map source record ids to the records already loaded from earlier files.
     void load(const QString &file, std::vector<StreetPiece> &pieces, QHash<QString, uint32_t> &placeSlots,
-              QHash<QString, uint32_t> &postcodeSlots);
+              QHash<QString, uint32_t> &postcodeSlots, bool moreFiles);
     void buildStreets(std::vector<StreetPiece> &&pieces);
     void buildIndexes();
 
