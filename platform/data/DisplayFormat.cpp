@@ -1,7 +1,7 @@
 #include "DisplayFormat.h"
 
 #include <QLocale>
-#include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
 QString DisplayFormat::formatFloat(double value, const QString &pattern)
@@ -32,7 +32,7 @@ QString DisplayFormat::formatFloat(double value, const QString &pattern)
     if (digits < minWhole)
         text.prepend(QString(minWhole - digits, QLatin1Char('0')));
     // A value that rounds to zero shows no sign.
-    const bool zero = !text.contains(QRegularExpression(QStringLiteral("[1-9]")));
+    const bool zero = std::none_of(text.cbegin(), text.cend(), [](QChar ch) { return ch >= u'1' && ch <= u'9'; });
     if (value < 0 && !zero)
         text.prepend(QLatin1Char('-'));
     return text;

@@ -132,6 +132,17 @@ QList<Field *> RecordSet::fields() const
     return list;
 }
 
+int RecordSet::fieldCount() const
+{
+    return int((m_slots.empty() ? m_dynamicFields : m_slots).size());
+}
+
+Field *RecordSet::fieldAt(int index) const
+{
+    const auto &all = m_slots.empty() ? m_dynamicFields : m_slots;
+    return index >= 0 && index < int(all.size()) ? all[size_t(index)].get() : nullptr;
+}
+
 Field &RecordSet::fieldByName(const QString &column)
 {
     const QList<Field *> all = fields();

@@ -36,6 +36,8 @@ public:
     Field &addField(FieldKind kind, const QString &column, int size, const QString &label,
                     int displayWidth, const QString &displayFormat = {});
     QList<Field *> fields() const;
+    int fieldCount() const;
+    Field *fieldAt(int index) const;   // as fields()[index], without building the list (views ask per cell)
     Field &fieldByName(const QString &column);   // throws DataError naming the column
     QList<ColumnDef> columnDefs() const;          // every column of the open query with its kind
 

@@ -82,13 +82,15 @@ int RecordSetModel::columnCount(const QModelIndex &parent) const
 
 QVariant RecordSetModel::data(const QModelIndex &index, int role) const
 {
+    // A paint asks every cell for a dozen roles; the unused ones must cost nothing.
+    if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::TextAlignmentRole)
+        return {};
     RecordSet *rs = m_attached;
     if (!rs || !index.isValid() || index.row() >= m_rows || index.column() >= m_columns)
         return {};
-    const QList<Field *> fields = rs->fields();
-    if (index.column() >= fields.size())
+    const Field *f = rs->fieldAt(index.column());
+    if (!f)
         return {};
-    const Field *f = fields[index.column()];
     switch (role) {
     case Qt::DisplayRole: return f->displayTextAt(index.row());
     case Qt::EditRole: {
@@ -97,9 +99,8 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const
             return QString();
         return v;
     }
-    case Qt::TextAlignmentRole:
+    default:
         return f->kind() == FieldKind::Float ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
-    default: return {};
     }
 }
 
@@ -113,7 +114,9 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
             rs->setRecNo(index.row());
         if (rs->state() == RecordSet::State::Browse)
             rs->edit();
-        Field *f = rs->fields()[index.column()];
+        Field *f = rs->fieldAt(index.column());
+        if (!f)
+            return false;
         switch (f->kind()) {
         case FieldKind::WideText: f->setAsString(value.toString()); break;
         case FieldKind::Boolean: f->setAsBoolean(value.toBool()); break;
@@ -150,13 +153,13 @@ QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, in
     }
     if (!rs || section < 0 || section >= m_columns)
         return {};
-    const QList<Field *> fields = rs->fields();
-    if (section >= fields.size())
+    const Field *f = rs->fieldAt(section);
+    if (!f)
         return {};
     if (role == Qt::DisplayRole)
-        return fields[section]->displayLabel();
+        return f->displayLabel();
     if (role == DisplayWidthRole)
-        return fields[section]->displayWidth();
+        return f->displayWidth();
     return {};
 }
 

@@ -2,6 +2,7 @@
 
 #include "DataError.h"
 
+#include <algorithm>
 #include <cstring>
 
 int RowStore::addColumn(Type type)
@@ -54,7 +55,8 @@ void RowStore::clearRows()
         c.integers.clear();
         c.flags.clear();
     }
-    m_arena.clear();
+    m_chunks.clear();
+    m_chunkUsed = 0;
     m_rows = 0;
 }
 
@@ -66,7 +68,12 @@ void RowStore::squeeze()
         c.integers.shrink_to_fit();
         c.flags.shrink_to_fit();
     }
-    m_arena.shrink_to_fit();
+    if (!m_chunks.empty() && m_chunkUsed < m_chunks.back().capacity) {
+        Chunk &last = m_chunks.back();
+        auto fitted = std::make_unique_for_overwrite<char[]>(m_chunkUsed);
+        std::memcpy(fitted.get(), last.data.get(), m_chunkUsed);
+        last = {std::move(fitted), m_chunkUsed};
+    }
 }
 
 bool RowStore::isNull(int column, int row) const
@@ -78,7 +85,11 @@ bool RowStore::isNull(int column, int row) const
 std::string_view RowStore::utf8(int column, int row) const
 {
     const TextRef r = m_columns[column].texts[row];
-    return r.length == NullLength ? std::string_view() : std::string_view(m_arena.data() + r.offset, r.length);
+    if (r.length == NullLength)
+        return {};
+    if (r.length == 0)
+        return std::string_view("", 0);
+    return std::string_view(m_chunks[r.offset >> ChunkBits].data.get() + (r.offset & (ChunkSize - 1)), r.length);
 }
 
 QString RowStore::text(int column, int row) const
@@ -111,11 +122,24 @@ void RowStore::setNull(int column, int row)
 
 void RowStore::setUtf8(int column, int row, std::string_view s)
 {
-    const size_t offset = m_arena.size();
-    if (offset + s.size() >= NullLength)
+    if (s.size() >= NullLength)
         throw DataError(QStringLiteral("The query result is too large to hold in memory (more than 4 GB of text)."));
-    m_arena.insert(m_arena.end(), s.begin(), s.end());
-    m_columns[column].texts[row] = {quint32(offset), quint32(s.size())};
+    if (s.empty()) {
+        m_columns[column].texts[row] = {0, 0};
+        return;
+    }
+    if (m_chunks.empty() || m_chunks.back().capacity - m_chunkUsed < s.size()) {
+        if (m_chunks.size() == MaxChunks)
+            throw DataError(QStringLiteral("The query result is too large to hold in memory (more than 4 GB of text)."));
+        // Small stores (an edit buffer, a short query) start small; large ones settle at ChunkSize.
+        const size_t grown = m_chunks.empty() ? MinChunkSize : std::min(ChunkSize, m_chunks.back().capacity * 2);
+        const size_t capacity = std::max(grown, s.size());
+        m_chunks.push_back({std::make_unique_for_overwrite<char[]>(capacity), capacity});
+        m_chunkUsed = 0;
+    }
+    std::memcpy(m_chunks.back().data.get() + m_chunkUsed, s.data(), s.size());
+    m_columns[column].texts[row] = {quint32((m_chunks.size() - 1) << ChunkBits | m_chunkUsed), quint32(s.size())};
+    m_chunkUsed += s.size();
 }
 
 void RowStore::setText(int column, int row, const QString &text)
@@ -157,7 +181,9 @@ void RowStore::copyValue(int column, int row, const RowStore &from, int fromRow)
 
 qint64 RowStore::bytes() const
 {
-    qint64 n = qint64(m_arena.capacity());
+    qint64 n = 0;
+    for (const Chunk &c : m_chunks)
+        n += qint64(c.capacity);
     for (const Column &c : m_columns)
         n += qint64(c.texts.capacity() * sizeof(TextRef) + c.floats.capacity() * sizeof(double)
                     + c.integers.capacity() * sizeof(qint64) + c.flags.capacity());

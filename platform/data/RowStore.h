@@ -3,11 +3,12 @@
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
+#include <memory>
 #include <string_view>
 #include <vector>
 
-// Rows held column by column in typed vectors; text as UTF-8 in one arena, so a row costs a few
-// bytes per column beyond its text.
+// Rows held column by column in typed vectors; text as UTF-8 in an arena of fixed-size chunks, so
+// a row costs a few bytes per column beyond its text and a growing arena never moves its text.
 class RowStore
 {
 public:
@@ -44,10 +45,14 @@ public:
 private:
     struct TextRef
     {
-        quint32 offset;
+        quint32 offset;   // chunk index << ChunkBits | offset in the chunk
         quint32 length;   // NullLength for null
     };
     static constexpr quint32 NullLength = 0xffffffffu;
+    static constexpr int ChunkBits = 20;
+    static constexpr size_t ChunkSize = size_t(1) << ChunkBits;
+    static constexpr size_t MinChunkSize = 4096;
+    static constexpr size_t MaxChunks = size_t(1) << (32 - ChunkBits);
     static constexpr quint8 NullFlag = 2;
 
     struct Column
@@ -59,7 +64,14 @@ private:
         std::vector<quint8> flags;   // bit 0 Boolean value, bit 1 null (Float, Boolean, Integer)
     };
 
+    struct Chunk
+    {
+        std::unique_ptr<char[]> data;
+        size_t capacity;
+    };
+
     std::vector<Column> m_columns;
-    std::vector<char> m_arena;
+    std::vector<Chunk> m_chunks;   // text longer than a chunk gets a chunk of its own
+    size_t m_chunkUsed = 0;        // bytes used in the last chunk
     int m_rows = 0;
 };

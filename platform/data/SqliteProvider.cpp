@@ -60,16 +60,7 @@ public:
             m_map.push_back(c);
         if (hiddenFirst)
             m_map.push_back(0);
-        for (int c : m_map) {
-            QueryColumn col;
-            col.name = text16(sqlite3_column_name(stmt, c));
-            col.declaredType = text16(sqlite3_column_decltype(stmt, c));
-            col.kind = kindOf(col.declaredType);
-            col.baseTable = text16(sqlite3_column_table_name(stmt, c));
-            col.baseColumn = text16(sqlite3_column_origin_name(stmt, c));
-            col.hidden = hiddenFirst && c == 0;
-            m_columns.append(col);
-        }
+        m_hiddenFirst = hiddenFirst;
         m_keys = std::move(keys);
     }
     ~SqliteCursor() override
@@ -79,7 +70,23 @@ public:
         else
             sqlite3_reset(m_stmt);
     }
-    const QList<QueryColumn> &columns() const override { return m_columns; }
+    // Described on first use: re-reading a row after a post never asks, and describing costs
+    // more than the read.
+    const QList<QueryColumn> &columns() const override
+    {
+        if (m_columns.isEmpty())
+            for (int c : m_map) {
+                QueryColumn col;
+                col.name = text16(sqlite3_column_name(m_stmt, c));
+                col.declaredType = text16(sqlite3_column_decltype(m_stmt, c));
+                col.kind = kindOf(col.declaredType);
+                col.baseTable = text16(sqlite3_column_table_name(m_stmt, c));
+                col.baseColumn = text16(sqlite3_column_origin_name(m_stmt, c));
+                col.hidden = m_hiddenFirst && c == 0;
+                m_columns.append(col);
+            }
+        return m_columns;
+    }
     const QList<TableKey> &keys() const override { return m_keys; }
     bool next() override
     {
@@ -113,7 +120,8 @@ private:
     bool m_owned;
     std::function<void(const char *)> m_onError;
     std::vector<int> m_map;   // cursor column -> statement column
-    QList<QueryColumn> m_columns;
+    bool m_hiddenFirst = false;
+    mutable QList<QueryColumn> m_columns;
     QList<TableKey> m_keys;
 };
 
@@ -143,8 +151,9 @@ std::unique_ptr<DatabaseProvider> SqliteProvider::open(const QString &fileName, 
                             .arg(fileName).arg(size));
 
     sqlite3 *db = nullptr;
-    // Read/write but never create: a missing file must stay missing.
-    const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // Read/write but never create: a missing file must stay missing. A connection belongs to the
+    // thread that opened it, so SQLite's own locking per call is pure overhead on a fetch.
+    const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString msg = text16(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close(db);
