@@ -11,9 +11,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numeric>
-#include <unordered_set>
 
 namespace Engine {
 
@@ -135,6 +135,16 @@ int displayScore(const QString &s, bool mainName)
     static const QString umlauts = QStringLiteral("äöüÄÖÜß");
     const bool umlaut = std::any_of(s.begin(), s.end(), [](QChar c) { return umlauts.contains(c); });
     return (umlaut ? 2 : 0) + (mainName ? 1 : 0);
+}
+
+// The bytes a key holds, folded into 64 bits. Every byte kind one key has and the other lacks
+// costs at least one edit, so counting those bits bounds the edit distance from below.
+uint64_t letterBits(const std::string &key)
+{
+    uint64_t bits = 0;
+    for (unsigned char c : key)
+        bits |= uint64_t(1) << (c % 64);
+    return bits;
 }
 
 bool inBox(const GeoBox &b, double lat, double lon)
@@ -415,6 +425,7 @@ void Gazetteer::buildIndexes()
         }
         m_placeIndex.build(std::move(pairs));
         m_placeKeys.clear();
+        m_placeKeyShapes.clear();
         m_keysByHead.clear();
         m_keysByTail.clear();
         for (const auto &[key, range] : m_placeIndex.ranges) {
@@ -422,6 +433,7 @@ void Gazetteer::buildIndexes()
                 continue;
             const auto k = uint32_t(m_placeKeys.size());
             m_placeKeys.push_back(&key);
+            m_placeKeyShapes.push_back({letterBits(key), uint32_t(key.size())});
             m_keysByHead[key.substr(0, 2)].push_back(k);
             m_keysByTail[key.substr(key.size() - 3)].push_back(k);
         }
@@ -501,14 +513,21 @@ std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(cons
     std::vector<std::pair<PlaceHit, int>> out;
     if (nameKey.size() < 4)
         return out;
-    std::unordered_set<uint32_t> tried;
-    auto scan = [&](const std::string &bucket, const auto &buckets) {
+    const uint64_t letters = letterBits(nameKey);
+    // A key in both buckets is measured once: the tail scan passes over keys with the same head,
+    // which the head scan has seen.
+    auto scan = [&](const std::string &bucket, const auto &buckets, bool skipSameHead) {
         const auto it = buckets.find(bucket);
         if (it == buckets.end())
             return;
         for (uint32_t k : it->second) {
+            const KeyShape &shape = m_placeKeyShapes[k];
+            if (std::abs(int(shape.size) - int(nameKey.size())) > maxEdits
+                || std::popcount(letters & ~shape.letters) > maxEdits
+                || std::popcount(shape.letters & ~letters) > maxEdits)
+                continue;
             const std::string &key = *m_placeKeys[k];
-            if (key == nameKey || std::abs(int(key.size()) - int(nameKey.size())) > maxEdits || !tried.insert(k).second)
+            if (key == nameKey || (skipSameHead && key.compare(0, 2, nameKey, 0, 2) == 0))
                 continue;
             const int d = TextKey::editDistance(nameKey, key, maxEdits);
             if (d <= maxEdits)
@@ -516,8 +535,8 @@ std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(cons
                     out.emplace_back(hit, d);
         }
     };
-    scan(nameKey.substr(0, 2), m_keysByHead);
-    scan(nameKey.substr(nameKey.size() - 3), m_keysByTail);
+    scan(nameKey.substr(0, 2), m_keysByHead, false);
+    scan(nameKey.substr(nameKey.size() - 3), m_keysByTail, true);
     return out;
 }
 

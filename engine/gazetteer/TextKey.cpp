@@ -274,9 +274,22 @@ int editDistance(const std::string &a, const std::string &b, int maxEdits)
     const int n = int(a.size()), m = int(b.size());
     if (std::abs(n - m) > maxEdits)
         return maxEdits + 1;
-    std::vector<int> twoBack(m + 1), prev(m + 1), cur(m + 1);
-    for (int j = 0; j <= m; ++j)
+    // Three rows of the table; typo search measures thousands of keys, so short keys keep their
+    // rows on the stack.
+    constexpr int StackRow = 64;
+    std::array<int, 3 * StackRow> stackRows;
+    std::vector<int> heapRows;
+    int *rows = stackRows.data();
+    if (m + 1 > StackRow) {
+        heapRows.resize(3 * size_t(m + 1));
+        rows = heapRows.data();
+    }
+    const int width = std::max(StackRow, m + 1);
+    int *twoBack = rows, *prev = rows + width, *cur = rows + 2 * width;
+    for (int j = 0; j <= m; ++j) {
+        twoBack[j] = 0;
         prev[j] = j;
+    }
     for (int i = 1; i <= n; ++i) {
         cur[0] = i;
         int rowBest = cur[0];
