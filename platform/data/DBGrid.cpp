@@ -1,6 +1,7 @@
 #include "DBGrid.h"
 
 #include "DataSource.h"
+#include "GridCellDelegate.h"
 #include "RecordSet.h"
 #include "RecordSetModel.h"
 
@@ -13,6 +14,10 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent)
     // A fixed row height keeps large record sets instant; sizing rows to contents takes minutes.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    // One line per row: wrapping could never show its second line, and laying out text for it
+    // costs most of a repaint.
+    setWordWrap(false);
+    setItemDelegate(new GridCellDelegate(this));
     verticalHeader()->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('W')) * 2);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::SingleSelection);

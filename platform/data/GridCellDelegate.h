@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+// Paints a grid cell as one elided line of text. The styled delegate lays every cell out for
+// wrapping and icons the grid never shows, which is most of the time of a repaint; editing is
+// the styled delegate's.
+class GridCellDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+};
