@@ -425,7 +425,6 @@ void Gazetteer::buildIndexes()
         }
         m_placeIndex.build(std::move(pairs));
         m_placeKeys.clear();
-        m_placeKeyShapes.clear();
         m_keysByHead.clear();
         m_keysByTail.clear();
         for (const auto &[key, range] : m_placeIndex.ranges) {
@@ -433,9 +432,9 @@ void Gazetteer::buildIndexes()
                 continue;
             const auto k = uint32_t(m_placeKeys.size());
             m_placeKeys.push_back(&key);
-            m_placeKeyShapes.push_back({letterBits(key), uint32_t(key.size())});
-            m_keysByHead[key.substr(0, 2)].push_back(k);
-            m_keysByTail[key.substr(key.size() - 3)].push_back(k);
+            const KeyShape shape{letterBits(key), uint32_t(key.size()), k};
+            m_keysByHead[key.substr(0, 2)].push_back(shape);
+            m_keysByTail[key.substr(key.size() - 3)].push_back(shape);
         }
     }
     {
@@ -520,13 +519,12 @@ std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(cons
         const auto it = buckets.find(bucket);
         if (it == buckets.end())
             return;
-        for (uint32_t k : it->second) {
-            const KeyShape &shape = m_placeKeyShapes[k];
+        for (const KeyShape &shape : it->second) {
             if (std::abs(int(shape.size) - int(nameKey.size())) > maxEdits
                 || std::popcount(letters & ~shape.letters) > maxEdits
                 || std::popcount(shape.letters & ~letters) > maxEdits)
                 continue;
-            const std::string &key = *m_placeKeys[k];
+            const std::string &key = *m_placeKeys[shape.key];
             if (key == nameKey || (skipSameHead && key.compare(0, 2, nameKey, 0, 2) == 0))
                 continue;
             const int d = TextKey::editDistance(nameKey, key, maxEdits);

@@ -120,12 +120,11 @@ private:
     KeyIndex<PlaceHit> m_placeIndex;
     KeyIndex<uint32_t> m_postcodeIndex, m_streetIndex, m_addressIndex;
     // Fuzzy candidates: the place index's keys, bucketed by their first two and last three bytes.
+    // Each bucket entry carries its key's length and the letters it holds, so that most keys are
+    // ruled out in one pass over the bucket without reading them.
+    struct KeyShape { uint64_t letters; uint32_t size; uint32_t key; };
     std::vector<const std::string *> m_placeKeys;
-    // Per key of m_placeKeys: its length and which letters it holds, so that most keys are ruled
-    // out without reading them.
-    struct KeyShape { uint64_t letters; uint32_t size; };
-    std::vector<KeyShape> m_placeKeyShapes;
-    std::unordered_map<std::string, std::vector<uint32_t>> m_keysByHead, m_keysByTail;
+    std::unordered_map<std::string, std::vector<KeyShape>> m_keysByHead, m_keysByTail;
 };
 
 } // namespace Engine
