@@ -1,4 +1,4 @@
-// Full repaint of a 1920x1080 map at world, country and street zoom.
+// Full repaint of a 1920x1080 map at world, country and street zoom, and the repaint while dragging.
 // Run: QT_QPA_PLATFORM=offscreen [ORVANE_GAZETTEER=file] bench_view_render
 #include "Basemap.h"
 #include "MapRenderer.h"
@@ -36,14 +36,16 @@ Fixture &fixture()
 }
 
 // moving: every iteration shows a slightly different view (dragging), so nothing is reused;
-// otherwise the view stays and the repaint reuses the image of the last view.
-void renderAt(benchmark::State &state, double latitude, double longitude, double altitudeKm, bool moving)
+// otherwise the view stays and the repaint reuses the image of the last view. dragging: the
+// renderer knows a drag is on and moves the last picture.
+void renderAt(benchmark::State &state, double latitude, double longitude, double altitudeKm, bool moving, bool dragging = false)
 {
     MapScene scene;
     scene.setView(latitude, longitude, altitudeKm);
     for (const auto &[name, lat, lon] : {std::tuple{"Berlin", 52.52, 13.40}, {"Munich", 48.14, 11.58}, {"Paris", 48.86, 2.35}})
         scene.addPin(QString::fromUtf8(name), lat, lon);
     MapRenderer renderer(scene, fixture().coarse, fixture().fine, fixture().gazetteer);
+    renderer.setPanning(dragging);
     QImage image(1920, 1080, QImage::Format_RGB32);
     int step = 0;
     for (auto _ : state) {
@@ -62,11 +64,17 @@ void BM_PanEurope(benchmark::State &s) { renderAt(s, 53.5, 12.0, 4600.0, true); 
 void BM_PanCountry(benchmark::State &s) { renderAt(s, 51.0, 10.3, 900.0, true); }
 void BM_PanStreet(benchmark::State &s) { renderAt(s, 48.137, 11.575, 2.0, true); }
 void BM_RepaintCountry(benchmark::State &s) { renderAt(s, 51.0, 10.3, 900.0, false); }
+void BM_DragWorld(benchmark::State &s) { renderAt(s, 20.0, 10.0, 30000.0, true, true); }
+void BM_DragCountry(benchmark::State &s) { renderAt(s, 51.0, 10.3, 900.0, true, true); }
+void BM_DragStreet(benchmark::State &s) { renderAt(s, 48.137, 11.575, 2.0, true, true); }
 BENCHMARK(BM_PanWorld)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PanEurope)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PanCountry)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PanStreet)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintCountry)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DragWorld)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DragCountry)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DragStreet)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

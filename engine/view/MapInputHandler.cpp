@@ -45,8 +45,10 @@ bool MapInputHandler::eventFilter(QObject *, QEvent *event)
             return false;
         if (!m_dragged && (e->position() - m_pressAt).manhattanLength() < DragThresholdPx)
             return true;
-        if (!m_dragged)
+        if (!m_dragged) {
             m_widget.setCursor(Qt::ClosedHandCursor);
+            m_widget.setPanning(true);
+        }
         m_dragged = true;
         scene.panBy(e->position() - m_lastAt, size);
         m_lastAt = e->position();
@@ -57,6 +59,8 @@ bool MapInputHandler::eventFilter(QObject *, QEvent *event)
         if (e->button() != Qt::LeftButton || !m_pressed)
             return false;
         m_pressed = false;
+        if (m_dragged)
+            m_widget.setPanning(false);
         if (!m_dragged && m_clickTool)
             m_clickTool(e->position());
         m_widget.setCursor(m_clickTool ? Qt::CrossCursor : Qt::OpenHandCursor);

@@ -2,6 +2,7 @@
 
 #include "BasemapLayer.h"
 #include "MapScene.h"
+#include "MapStyle.h"
 #include "PlaceLabelLayer.h"
 #include "PushpinLayer.h"
 #include "StreetLayer.h"
@@ -10,6 +11,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 MapRenderer::MapRenderer(const MapScene &scene, std::shared_ptr<const Basemap> coarse,
                          std::shared_ptr<const Basemap> fine, std::shared_ptr<const Engine::Gazetteer> gazetteer)
@@ -28,24 +30,72 @@ MapRenderer::~MapRenderer() = default;
 
 void MapRenderer::render(QPainter &painter, QSize size)
 {
+    renderView(painter, size, m_panning);
+}
+
+void MapRenderer::renderView(QPainter &painter, QSize size, bool shiftWhilePanning)
+{
     const MapViewport viewport = m_scene.viewport(size);
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const ViewKey key{m_scene.centreLatitude(), m_scene.centreLongitude(), m_scene.altitudeKm(), size, ratio};
     if (m_frame.isNull() || !(key == m_frameKey)) {
-        m_frame = QImage(size * ratio, QImage::Format_RGB32);
-        m_frame.setDevicePixelRatio(ratio);
-        QPainter framePainter(&m_frame);
-        framePainter.setFont(painter.font());
-        for (const auto &layer : m_background)
-            layer->render(framePainter, viewport);
-        m_frameKey = key;
+        if (!shiftWhilePanning || !drawShiftedFrame(painter, viewport, size, ratio)) {
+            renderFrame(painter, viewport, size, ratio);
+            m_frameKey = key;
+            painter.drawImage(QPointF(0, 0), m_frame);
+        }
+    } else {
+        painter.drawImage(QPointF(0, 0), m_frame);
     }
-    painter.drawImage(QPointF(0, 0), m_frame);
     m_pins->render(painter, viewport);
+}
+
+void MapRenderer::setPanning(bool panning)
+{
+    m_panning = panning;
+}
+
+void MapRenderer::renderFrame(QPainter &painter, const MapViewport &viewport, QSize size, qreal ratio)
+{
+    m_frame = QImage(size * ratio, QImage::Format_RGB32);
+    m_frame.setDevicePixelRatio(ratio);
+    QPainter framePainter(&m_frame);
+    framePainter.setFont(painter.font());
+    for (const auto &layer : m_background)
+        layer->render(framePainter, viewport);
+    m_framePixelsPerWorldUnit = viewport.pixelsPerWorldUnit();
+}
+
+// The last image moved to where its centre now lies; the strip it no longer covers is sea until
+// the full repaint. Fails when the scale differs, since then the image no longer fits the view.
+bool MapRenderer::drawShiftedFrame(QPainter &painter, const MapViewport &viewport, QSize size, qreal ratio) const
+{
+    if (m_frame.isNull() || m_frameKey.size != size || m_frameKey.devicePixelRatio != ratio)
+        return false;
+    const double scale = viewport.pixelsPerWorldUnit();
+    if (std::abs(scale - m_framePixelsPerWorldUnit) > 1e-9 * scale)
+        return false;
+    const QPointF frameCentre = MapViewport::toWorld(m_frameKey.latitude, m_frameKey.longitude);
+    const QPointF screenCentre(size.width() / 2.0, size.height() / 2.0);
+    // The nearest world copy of the old centre, so a drag across the antimeridian stays a small shift.
+    QPointF shift = viewport.worldToScreen(frameCentre) - screenCentre;
+    for (int copy : {-1, 1}) {
+        const QPointF other = viewport.worldToScreen(frameCentre, copy) - screenCentre;
+        if (other.manhattanLength() < shift.manhattanLength())
+            shift = other;
+    }
+    const QPoint offset((shift * ratio).toPoint());
+    // Past a third of the view the sea strip would show too much; paint the view anew instead.
+    if (std::abs(offset.x()) * 3 > m_frame.width() || std::abs(offset.y()) * 3 > m_frame.height())
+        return false;
+    painter.fillRect(QRect(QPoint(0, 0), size), MapStyle::Sea);
+    painter.drawImage(QPointF(offset) / ratio, m_frame);
+    return true;
 }
 
 void MapRenderer::render(QPaintDevice &device)
 {
+    // Pictures of the map are always of the full view, even in the middle of a drag.
     QPainter painter(&device);
-    render(painter, QSize(device.width(), device.height()));
+    renderView(painter, QSize(device.width(), device.height()), false);
 }

@@ -11,11 +11,14 @@ class Basemap;
 class BasemapLayer;
 class QPainter;
 class QPaintDevice;
+class MapViewport;
 namespace Engine { class Gazetteer; }
 
 // Paints the scene onto any paint device: basemap, streets, place labels, pushpins. What does not
 // change with the pins is kept as an image of the last view, so a repaint of an unchanged view
-// (the host's own redraws, pins placed or removed) only copies it and draws the pins.
+// (the host's own redraws, pins placed or removed) only copies it and draws the pins. While the
+// map is panned, that image is drawn shifted with the view instead of being painted anew, which
+// keeps dragging fluid; the view is painted in full once panning ends.
 class MapRenderer {
 public:
     MapRenderer(const MapScene &scene, std::shared_ptr<const Basemap> coarse,
@@ -24,6 +27,8 @@ public:
 
     void render(QPainter &painter, QSize size);
     void render(QPaintDevice &device);
+    void setPanning(bool panning);
+    bool isPanning() const { return m_panning; }
 
     const BasemapLayer &basemap() const { return *m_basemap; }
 
@@ -35,10 +40,16 @@ private:
         bool operator==(const ViewKey &) const = default;
     };
 
+    void renderView(QPainter &painter, QSize size, bool shiftWhilePanning);
+    void renderFrame(QPainter &painter, const MapViewport &viewport, QSize size, qreal ratio);
+    bool drawShiftedFrame(QPainter &painter, const MapViewport &viewport, QSize size, qreal ratio) const;
+
     const MapScene &m_scene;
     BasemapLayer *m_basemap;
     std::vector<std::unique_ptr<MapLayer>> m_background;   // by zValue
     std::unique_ptr<MapLayer> m_pins;
     QImage m_frame;
     ViewKey m_frameKey;
+    double m_framePixelsPerWorldUnit = 0;
+    bool m_panning = false;
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -7,7 +8,8 @@ class MapRenderer;
 class MapScene;
 
 // Shows the scene through the renderer; repaints when the view or the pins change and reports
-// every finished paint.
+// every finished paint. While the user drags, repaints move the last picture and the map is
+// painted in full when the drag ends or pauses.
 class MapWidget : public QWidget {
     Q_OBJECT
 public:
@@ -15,6 +17,7 @@ public:
 
     MapScene &scene() const { return *m_scene; }
     QSize sizeHint() const override { return {900, 650}; }
+    void setPanning(bool panning);
 
 signals:
     void painted();
@@ -23,6 +26,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void followView();
+
     std::shared_ptr<MapScene> m_scene;
     std::shared_ptr<MapRenderer> m_renderer;
+    QTimer m_settle;
+    bool m_panning = false;
 };

@@ -1,7 +1,9 @@
 #include "Basemap.h"
 #include "EngineMap.h"
 #include "LocationAndScaleWidget.h"
+#include "MapRenderer.h"
 #include "MapScene.h"
+#include "MapStyle.h"
 #include "MapViewport.h"
 #include "MapWidget.h"
 #include "MapWindow.h"
@@ -133,6 +135,52 @@ TEST(MapView, RendersSeaAndLandWhereTheyAre)
     const QColor land = image.pixelColor(viewport.toScreen(47.0, 2.5).toPoint());      // central France
     EXPECT_GT(sea.blue(), sea.red() + 40);
     EXPECT_GT(land.red(), land.blue());
+}
+
+TEST(MapRendererPanning, MovesTheLastPictureWithTheDragAndPaintsInFullAfterwards)
+{
+    viewTestApp();
+    const auto coarse = Basemap::load(QStringLiteral(":/basemap/countries-110m.json"));
+    const auto fine = Basemap::load(QStringLiteral(":/basemap/countries-50m.json"));
+    MapScene scene;
+    scene.setView(51.0, 10.3, 900.0);
+    MapRenderer renderer(scene, coarse, fine, nullptr);
+    const QSize size(400, 300);
+    QImage before(size, QImage::Format_RGB32), during(size, QImage::Format_RGB32);
+    renderer.render(before);
+
+    renderer.setPanning(true);
+    scene.panBy(QPointF(40, -20), size);
+    {
+        QPainter painter(&during);
+        renderer.render(painter, size);
+    }
+    // The old picture sits 40 right and 20 up; the uncovered strips are sea.
+    for (const QPoint at : {QPoint(100, 150), QPoint(200, 100), QPoint(300, 200)})
+        EXPECT_EQ(during.pixel(at + QPoint(40, -20)), before.pixel(at)) << at.x() << "," << at.y();
+    EXPECT_EQ(QColor(during.pixel(10, 150)), MapStyle::Sea);
+    EXPECT_EQ(QColor(during.pixel(200, 295)), MapStyle::Sea);
+
+    // A zoom cannot be shown by moving the picture.
+    scene.zoomBy(2.0, QPointF(200, 150), size);
+    QImage zoomed(size, QImage::Format_RGB32), zoomedFresh(size, QImage::Format_RGB32);
+    {
+        QPainter painter(&zoomed);
+        renderer.render(painter, size);
+    }
+    MapRenderer fresh(scene, coarse, fine, nullptr);
+    fresh.render(zoomedFresh);
+    EXPECT_EQ(zoomed, zoomedFresh);
+
+    scene.panBy(QPointF(-30, 0), size);
+    renderer.setPanning(false);
+    QImage after(size, QImage::Format_RGB32), afterFresh(size, QImage::Format_RGB32);
+    {
+        QPainter painter(&after);
+        renderer.render(painter, size);
+    }
+    MapRenderer(scene, coarse, fine, nullptr).render(afterFresh);
+    EXPECT_EQ(after, afterFresh);
 }
 
 TEST(MapBasemap, CountriesAtPointsAndNeighboursColouredApart)
