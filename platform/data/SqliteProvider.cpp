@@ -337,6 +337,47 @@ sqlite3_stmt *SqliteProvider::cached(const QString &sql)
     return s;
 }
 
+sqlite3_stmt *SqliteProvider::shaped(char kind, const QString &table, const QStringList &columns,
+                                     const ColumnValues &set, const ColumnValues &where,
+                                     const std::function<QString()> &sql)
+{
+    size_t h = qHashMulti(0, kind, table);
+    for (const QString &c : columns)
+        h = qHashMulti(h, c);
+    for (const auto &p : set)
+        h = qHashMulti(h, p.first);
+    for (const auto &p : where)
+        h = qHashMulti(h, p.first, p.second.isNull());
+    std::vector<Shape> &bucket = m_shapes[h];
+    const auto matches = [&](const Shape &s) {
+        if (s.kind != kind || s.table != table || s.names.size() != columns.size() + set.size()
+            || s.where.size() != where.size())
+            return false;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            if (s.names[i] != columns[i])
+                return false;
+        for (qsizetype i = 0; i < set.size(); ++i)
+            if (s.names[columns.size() + i] != set[i].first)
+                return false;
+        for (qsizetype i = 0; i < where.size(); ++i)
+            if (s.where[i] != where[i].first || s.isNull[size_t(i)] != where[i].second.isNull())
+                return false;
+        return true;
+    };
+    for (const Shape &s : bucket)
+        if (matches(s))
+            return s.stmt;
+    Shape s{kind, table, columns, {}, {}, cached(sql())};
+    for (const auto &p : set)
+        s.names << p.first;
+    for (const auto &p : where) {
+        s.where << p.first;
+        s.isNull.push_back(p.second.isNull());
+    }
+    bucket.push_back(std::move(s));
+    return bucket.back().stmt;
+}
+
 void SqliteProvider::bind(sqlite3_stmt *stmt, int index, const QVariant &v)
 {
     int rc;
@@ -389,12 +430,13 @@ int bindWhere(const ColumnValues &where, int index, const std::function<void(int
 
 int SqliteProvider::update(const QString &table, const ColumnValues &set, const ColumnValues &where)
 {
-    QStringList assignments;
-    for (int i = 0; i < set.size(); ++i)
-        assignments << quoted(set[i].first) + QStringLiteral(" = ?") + QString::number(i + 1);
-    sqlite3_stmt *s = cached(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                                 .arg(quoted(table), assignments.join(QStringLiteral(", ")),
-                                      whereClause(where, int(set.size()) + 1)));
+    sqlite3_stmt *s = shaped('U', table, {}, set, where, [&] {
+        QStringList assignments;
+        for (int i = 0; i < set.size(); ++i)
+            assignments << quoted(set[i].first) + QStringLiteral(" = ?") + QString::number(i + 1);
+        return QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+            .arg(quoted(table), assignments.join(QStringLiteral(", ")), whereClause(where, int(set.size()) + 1));
+    });
     for (int i = 0; i < set.size(); ++i)
         bind(s, i + 1, set[i].second);
     bindWhere(where, int(set.size()) + 1, [&](int i, const QVariant &v) { bind(s, i, v); });
@@ -448,11 +490,13 @@ int SqliteProvider::remove(const QString &table, const ColumnValues &where)
 std::unique_ptr<QueryCursor> SqliteProvider::select(const QString &table, const QStringList &columns,
                                                     const ColumnValues &where)
 {
-    QStringList cols;
-    for (const QString &c : columns)
-        cols << quoted(c);
-    sqlite3_stmt *s = cached(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                 .arg(cols.join(QStringLiteral(", ")), quoted(table), whereClause(where, 1)));
+    sqlite3_stmt *s = shaped('S', table, columns, {}, where, [&] {
+        QStringList cols;
+        for (const QString &c : columns)
+            cols << quoted(c);
+        return QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+            .arg(cols.join(QStringLiteral(", ")), quoted(table), whereClause(where, 1));
+    });
     bindWhere(where, 1, [&](int i, const QVariant &v) { bind(s, i, v); });
     return std::make_unique<SqliteCursor>(s, false, QList<TableKey>{}, false, [this](const char *what) {
         fail(QString::fromUtf8(what));

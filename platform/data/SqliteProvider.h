@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <functional>
+#include <unordered_map>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -39,6 +42,8 @@ private:
     SqliteProvider(sqlite3 *db, const QString &fileName);
     [[noreturn]] void fail(const QString &what) const;
     sqlite3_stmt *cached(const QString &sql);
+    sqlite3_stmt *shaped(char kind, const QString &table, const QStringList &columns, const ColumnValues &set,
+                         const ColumnValues &where, const std::function<QString()> &sql);
     void bind(sqlite3_stmt *stmt, int index, const QVariant &value);
     int execute(sqlite3_stmt *stmt);
     QStringList primaryKey(const QString &table) const;
@@ -48,4 +53,17 @@ private:
     QString m_fileName;
     QString m_journalMode;
     QHash<QString, sqlite3_stmt *> m_statements;
+
+    // An update or re-read statement found by what it writes and compares, so that a post
+    // builds no SQL text. The statement itself is owned by m_statements.
+    struct Shape
+    {
+        char kind;
+        QString table;
+        QStringList names;         // selected columns, then assigned columns
+        QStringList where;
+        std::vector<bool> isNull;  // per where column: compared with IS NULL
+        sqlite3_stmt *stmt;
+    };
+    std::unordered_map<size_t, std::vector<Shape>> m_shapes;
 };
