@@ -70,7 +70,7 @@ TOrvaneForm::TOrvaneForm(const TIconDataModule &icons, FileChooser chooseFile, Q
     ui->SingleGeocodeAction->setIcon(icons.NavigatorImageList.icon(16));
     ui->SQLAction->setIcon(icons.NavigatorImageList.icon(13));
     buildToolBar(icons);
-    buildPopupMenu(icons);
+    buildPopupMenu();
     buildStatusBar();
 
     ui->DBGrid1->setDataSource(&DataSourceKolm);
@@ -133,7 +133,7 @@ void TOrvaneForm::buildToolBar(const TIconDataModule &icons)
     connect(ToolButton2, &QToolButton::clicked, this, &TOrvaneForm::ToolButton2Click);
 }
 
-void TOrvaneForm::buildPopupMenu(const TIconDataModule &)
+void TOrvaneForm::buildPopupMenu()
 {
     PopupMenu = new QMenu(ui->DBGrid1);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));

@@ -43,7 +43,6 @@ public:
     QString FStatusTextField, FGeocodedOnField, FControlGeocodeField, FLatitudeField,
         FLongitudeField;
 
-    static constexpr const char *ConnectionTextPrefix = TCustomerRecords::ConnectionTextPrefix;
     static constexpr const char *InitialCommandText = "SELECT * FROM kunden ORDER BY KolmNummer";
     static constexpr const char *HelpFileName = "Orvane.hlp";
 
@@ -88,7 +87,7 @@ protected:
 private:
     void addFieldSlots();
     void buildToolBar(const TIconDataModule &icons);
-    void buildPopupMenu(const TIconDataModule &icons);
+    void buildPopupMenu();
     void buildStatusBar();
     void openRecordSet();
     void runActionListUpdate();
