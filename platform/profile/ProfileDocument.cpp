@@ -1,7 +1,5 @@
 #include "ProfileDocument.h"
 
-#include <QStringDecoder>
-
 namespace {
 constexpr char Utf8Bom[] = "\xEF\xBB\xBF";
 
@@ -64,20 +62,7 @@ ProfileDocument::ProfileDocument(const QByteArray &content)
 
 bool ProfileDocument::isText(const QByteArray &content)
 {
-    if (content.contains('\0'))
-        return false;
-    qsizetype start = 0;
-    while (start < content.size()) {
-        qsizetype nl = content.indexOf('\n', start);
-        if (nl < 0)
-            nl = content.size();
-        if (nl - start > MaxLineLength)
-            return false;
-        start = nl + 1;
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder.decode(content);
-    return !decoder.hasError();
+    return !content.contains('\0');
 }
 
 QByteArray ProfileDocument::lineText(qsizetype i) const

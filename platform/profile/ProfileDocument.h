@@ -10,9 +10,9 @@ class ProfileDocument {
 public:
     explicit ProfileDocument(const QByteArray &content);
 
-    // Not a text settings file: NUL bytes, invalid UTF-8 or a line longer than MaxLineLength.
+    // Not a text settings file: NUL bytes. Any other byte is text: values are 8-bit strings in
+    // whatever code page the file was saved with, and lines may be of any length.
     static bool isText(const QByteArray &content);
-    static constexpr qsizetype MaxLineLength = 64 * 1024;
 
     std::optional<QByteArray> value(const QByteArray &section, const QByteArray &key) const;
     void setValue(const QByteArray &section, const QByteArray &key, const QByteArray &value);

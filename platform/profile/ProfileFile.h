@@ -6,7 +6,8 @@
 // case; a bare file name is relative to the current directory.
 //
 // Reading never fails: a missing file, section or key, and a file that is not a text settings file
-// (a directory, binary data, invalid UTF-8, an overlong line), give the default. Values are trimmed
+// (a directory, binary data with NUL bytes, more than 16 MB), give the default. Bytes that are no
+// UTF-8 (a file saved in a Windows code page) and long lines are ordinary text, kept as they are. Values are trimmed
 // of surrounding blanks and one pair of enclosing quotes, and cut to ProfileValueMax bytes.
 //
 // Writing replaces the value of the first line that lists the key, or adds the key at the end of
