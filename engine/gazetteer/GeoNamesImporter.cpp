@@ -109,7 +109,7 @@ double coordinate(const QString &text, double limit, const RowError &error, cons
 {
     bool ok = false;
     const double v = text.toDouble(&ok);   // QString::toDouble ignores the user's locale
-    if (!ok || v < -limit || v > limit)
+    if (!ok || !(v >= -limit && v <= limit))   // also refuses "nan", which compares false
         error(QStringLiteral("the %1 \"%2\" is not a number between %3 and %4")
                   .arg(QLatin1String(what), text.left(30)).arg(-limit).arg(limit));
     return v;
