@@ -134,7 +134,7 @@ QList<AccessConverter::TableCount> AccessConverter::convert(const QString &acces
         Output out(partial);
         out.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         out.exec(QStringLiteral("BEGIN"));
-        for (const QString &table : access->tableNames()) {
+        for (const QString &table : access->userTables()) {
             const QList<AccessColumn> columns = access->columnsOf(table);
             const QStringList key = access->primaryKey(table);
             const bool rowidKey = key.size() == 1 && std::any_of(columns.begin(), columns.end(), [&](const AccessColumn &c) {

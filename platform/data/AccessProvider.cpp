@@ -1,5 +1,6 @@
 #include "AccessProvider.h"
 
+#include "AccessExpression.h"
 #include "AccessQuery.h"
 #include "DataError.h"
 
@@ -103,15 +104,81 @@ private:
     qsizetype m_row = -1;
 };
 
-MdbCatalogEntry *findTable(MdbHandle *mdb, const QString &name)
+MdbCatalogEntry *entryAt(MdbHandle *mdb, guint i)
+{
+    return static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
+}
+
+// Access's own queries behind forms and reports are named "~sq_..."; the type bits of the
+// catalog flags are zero for select queries only.
+bool isListedView(const MdbCatalogEntry *e)
+{
+    return e->object_type == MDB_QUERY && (e->flags & 0xF0) == 0 && e->object_name[0] != '~';
+}
+
+MdbCatalogEntry *findEntry(MdbHandle *mdb, const QString &name, bool (*accept)(MdbCatalogEntry *))
 {
     const QByteArray wanted = name.toUtf8();
     for (guint i = 0; mdb->catalog && i < mdb->catalog->len; ++i) {
-        auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
-        if (mdb_is_user_table(e) && qstricmp(e->object_name, wanted.constData()) == 0)
+        MdbCatalogEntry *e = entryAt(mdb, i);
+        if (accept(e) && qstricmp(e->object_name, wanted.constData()) == 0)
             return e;
     }
     return nullptr;
+}
+
+MdbCatalogEntry *findTable(MdbHandle *mdb, const QString &name)
+{
+    return findEntry(mdb, name, [](MdbCatalogEntry *e) { return bool(mdb_is_user_table(e)); });
+}
+
+MdbCatalogEntry *findView(MdbHandle *mdb, const QString &name)
+{
+    return findEntry(mdb, name, [](MdbCatalogEntry *e) { return e->object_type == MDB_QUERY; });
+}
+
+MdbCatalogEntry *findSystemTable(MdbHandle *mdb, const char *name)
+{
+    return findEntry(mdb, QLatin1String(name), [](MdbCatalogEntry *e) { return e->object_type == MDB_TABLE; });
+}
+
+constexpr int DeepestNesting = 16;   // saved queries reading saved queries
+
+// Every row of one table of the file, user or system.
+void readEntry(MdbHandle *mdb, MdbCatalogEntry *entry, const QString &fileName, QStringList *columnNames,
+               const std::function<void(const AccessRow &)> &onRow)
+{
+    TableHandle t{mdb_read_table(entry)};
+    if (!t.def || !mdb_read_columns(t.def))
+        throw DataError(QStringLiteral("The table \"%1\" of the Access file '%2' cannot be read.")
+                            .arg(QString::fromUtf8(entry->object_name), fileName));
+    const guint n = t.def->num_cols;
+    std::vector<QByteArray> buffers(n, QByteArray(qsizetype(BindSize), '\0'));
+    std::vector<int> lengths(n, 0);
+    for (guint i = 0; i < n; ++i) {
+        mdb_bind_column(t.def, int(i + 1), buffers[i].data(), &lengths[i]);
+        if (columnNames)
+            *columnNames << QString::fromUtf8(static_cast<MdbColumn *>(g_ptr_array_index(t.def->columns, i))->name);
+    }
+    mdb_rewind_table(t.def);
+    AccessRow row(n);
+    while (mdb_fetch_row(t.def)) {
+        for (guint i = 0; i < n; ++i) {
+            auto *c = static_cast<MdbColumn *>(g_ptr_array_index(t.def->columns, i));
+            if (c->col_type == MDB_OLE) {
+                size_t size = 0;
+                void *blob = lengths[i] > 0 ? mdb_ole_read_full(mdb, c, &size) : nullptr;
+                row[i] = blob ? std::optional<QByteArray>(QByteArray(static_cast<const char *>(blob), qsizetype(size)))
+                              : std::nullopt;
+                g_free(blob);
+            } else if (lengths[i] > 0 || c->col_type == MDB_BOOL) {
+                row[i] = QByteArray(buffers[i].constData(), c->col_type == MDB_BOOL && lengths[i] == 0 ? 1 : lengths[i]);
+            } else {
+                row[i].reset();   // mdbtools reads an empty text as null
+            }
+        }
+        onRow(row);
+    }
 }
 
 } // namespace
@@ -164,8 +231,30 @@ QStringList AccessProvider::tableNames() const
 {
     QStringList names;
     for (guint i = 0; i < m_handle->mdb->catalog->len; ++i) {
-        auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(m_handle->mdb->catalog, i));
+        MdbCatalogEntry *e = entryAt(m_handle->mdb, i);
+        if (mdb_is_user_table(e) || isListedView(e))
+            names << QString::fromUtf8(e->object_name);
+    }
+    return names;
+}
+
+QStringList AccessProvider::userTables() const
+{
+    QStringList names;
+    for (guint i = 0; i < m_handle->mdb->catalog->len; ++i) {
+        MdbCatalogEntry *e = entryAt(m_handle->mdb, i);
         if (mdb_is_user_table(e))
+            names << QString::fromUtf8(e->object_name);
+    }
+    return names;
+}
+
+QStringList AccessProvider::viewNames() const
+{
+    QStringList names;
+    for (guint i = 0; i < m_handle->mdb->catalog->len; ++i) {
+        MdbCatalogEntry *e = entryAt(m_handle->mdb, i);
+        if (isListedView(e))
             names << QString::fromUtf8(e->object_name);
     }
     return names;
@@ -247,52 +336,89 @@ void AccessProvider::readRows(const QString &table, const std::function<void(con
     MdbCatalogEntry *entry = findTable(m_handle->mdb, table);
     if (!entry)
         throw DataError(QStringLiteral("The Access file '%1' has no table \"%2\".").arg(m_fileName, table));
-    TableHandle t{mdb_read_table(entry)};
-    if (!t.def || !mdb_read_columns(t.def))
-        throw DataError(QStringLiteral("The table \"%1\" of the Access file '%2' cannot be read.").arg(table, m_fileName));
-    const guint n = t.def->num_cols;
-    std::vector<QByteArray> buffers(n, QByteArray(qsizetype(BindSize), '\0'));
-    std::vector<int> lengths(n, 0);
-    for (guint i = 0; i < n; ++i)
-        mdb_bind_column(t.def, int(i + 1), buffers[i].data(), &lengths[i]);
-    mdb_rewind_table(t.def);
-    Row row(n);
-    while (mdb_fetch_row(t.def)) {
-        for (guint i = 0; i < n; ++i) {
-            auto *c = static_cast<MdbColumn *>(g_ptr_array_index(t.def->columns, i));
-            if (c->col_type == MDB_OLE) {
-                size_t size = 0;
-                void *blob = lengths[i] > 0 ? mdb_ole_read_full(m_handle->mdb, c, &size) : nullptr;
-                row[i] = blob ? std::optional<QByteArray>(QByteArray(static_cast<const char *>(blob), qsizetype(size)))
-                              : std::nullopt;
-                g_free(blob);
-            } else if (lengths[i] > 0 || c->col_type == MDB_BOOL) {
-                row[i] = QByteArray(buffers[i].constData(), c->col_type == MDB_BOOL && lengths[i] == 0 ? 1 : lengths[i]);
-            } else {
-                row[i].reset();   // mdbtools reads an empty text as null
-            }
-        }
-        onRow(row);
+    readEntry(m_handle->mdb, entry, m_fileName, nullptr, onRow);
+}
+
+// The definitions of all saved queries, read once: MSysObjects names them, MSysQueries holds their parts.
+const QHash<QString, QList<AccessSavedQuery::Part>> &AccessProvider::savedQueries() const
+{
+    if (m_savedQueries)
+        return *m_savedQueries;
+    MdbCatalogEntry *objects = findSystemTable(m_handle->mdb, "MSysObjects");
+    MdbCatalogEntry *queries = findSystemTable(m_handle->mdb, "MSysQueries");
+    QHash<QString, QList<AccessSavedQuery::Part>> result;
+    if (objects && queries) {
+        QHash<QByteArray, QString> names;   // object id -> query name
+        QStringList cols;
+        readEntry(m_handle->mdb, objects, m_fileName, &cols, [&](const Row &r) {
+            const auto id = r[size_t(cols.indexOf(QLatin1String("Id")))], name = r[size_t(cols.indexOf(QLatin1String("Name")))],
+                       type = r[size_t(cols.indexOf(QLatin1String("Type")))];
+            if (id && name && type && type->toInt() == MDB_QUERY)
+                names.insert(*id, QString::fromUtf8(*name));
+        });
+        cols.clear();
+        const auto text = [&](const Row &r, const char *column) {
+            const auto &v = r[size_t(cols.indexOf(QLatin1String(column)))];
+            return v ? QString::fromUtf8(*v) : QString();
+        };
+        readEntry(m_handle->mdb, queries, m_fileName, &cols, [&](const Row &r) {
+            const auto &id = r[size_t(cols.indexOf(QLatin1String("ObjectId")))];
+            const auto &flag = r[size_t(cols.indexOf(QLatin1String("Flag")))];
+            if (!id || !names.contains(*id))
+                return;
+            result[names.value(*id).toLower()].append({text(r, "Attribute").toInt(), text(r, "Name1"), text(r, "Name2"),
+                                                       text(r, "Expression"), flag ? std::optional(flag->toInt()) : std::nullopt});
+        });
+    }
+    m_savedQueries = std::move(result);
+    return *m_savedQueries;
+}
+
+AccessProvider::Source AccessProvider::sourceOf(const QString &name, int depth) const
+{
+    if (MdbCatalogEntry *table = findTable(m_handle->mdb, name)) {
+        Source s{QString::fromUtf8(table->object_name), columnsOf(name), {}, {}};
+        s.computed = QList<bool>(s.columns.size(), false);
+        readEntry(m_handle->mdb, table, m_fileName, nullptr, [&](const Row &r) { s.rows.push_back(r); });
+        return s;
+    }
+    MdbCatalogEntry *view = findView(m_handle->mdb, name);
+    if (!view)
+        throw DataError(QStringLiteral("The Access file '%1' has no table or query \"%2\".").arg(m_fileName, name));
+    const QString viewName = QString::fromUtf8(view->object_name);
+    QString sourceName;
+    try {
+        if (!isListedView(view))
+            throw AccessExpression::Unsupported(QStringLiteral("is not a select query of its own"));
+        if (depth > DeepestNesting)
+            throw AccessExpression::Unsupported(QStringLiteral("reads saved queries nested too deep or in a circle"));
+        const QList<AccessSavedQuery::Part> parts = savedQueries().value(viewName.toLower());
+        for (const AccessSavedQuery::Part &p : parts)
+            if (p.attribute == AccessSavedQuery::InputAttribute && sourceName.isEmpty())
+                sourceName = p.name1;
+        const AccessSavedQuery q(viewName, parts);
+        Source from = sourceOf(q.source(), depth + 1);
+        AccessSavedQuery::Result r = q.run(from.columns, std::move(from.rows));
+        return {viewName, std::move(r.columns), std::move(r.computed), std::move(r.rows)};
+    } catch (const AccessExpression::Unsupported &e) {
+        throw DataError(QStringLiteral("The saved query \"%1\" of the Access file '%2' cannot be run here: it %3.%4")
+                            .arg(viewName, m_fileName, e.description(),
+                                 sourceName.isEmpty() ? QString()
+                                                      : QStringLiteral(" Choose its table \"%1\" instead.").arg(sourceName)));
     }
 }
 
 std::unique_ptr<QueryCursor> AccessProvider::query(const QString &sql)
 {
     const AccessQuery q = AccessQuery::parse(sql);
-    const QList<AccessColumn> all = columnsOf(q.table);
-    const QString tableName = [&] {
-        const QStringList names = tableNames();
-        const auto it = std::find_if(names.begin(), names.end(), [&](const QString &n) {
-            return n.compare(q.table, Qt::CaseInsensitive) == 0;
-        });
-        return *it;
-    }();
+    Source source = sourceOf(q.table, 0);
+    const QList<AccessColumn> &all = source.columns;
     const auto indexOf = [&](const QString &name) {
         for (int i = 0; i < all.size(); ++i)
             if (all[i].name.compare(name, Qt::CaseInsensitive) == 0)
                 return i;
-        throw DataError(QStringLiteral("The table \"%1\" of the Access file '%2' has no column \"%3\".")
-                            .arg(tableName, m_fileName, name));
+        throw DataError(QStringLiteral("The table or query \"%1\" of the Access file '%2' has no column \"%3\".")
+                            .arg(source.name, m_fileName, name));
     };
     std::vector<int> picked;
     if (q.columns.isEmpty())
@@ -304,9 +430,7 @@ std::unique_ptr<QueryCursor> AccessProvider::query(const QString &sql)
     for (const AccessQuery::Order &o : q.orderBy)
         order.push_back({indexOf(o.column), o.descending});
 
-    std::vector<Row> rows;
-    readRows(tableName, [&](const Row &r) { rows.push_back(r); });
-
+    std::vector<Row> &rows = source.rows;
     // Access orders nulls first and text without regard to case.
     const auto less = [&](const Row &a, const Row &b) {
         for (const auto &[c, desc] : order) {
@@ -325,12 +449,18 @@ std::unique_ptr<QueryCursor> AccessProvider::query(const QString &sql)
     };
     if (!order.empty())
         std::stable_sort(rows.begin(), rows.end(), less);
-    if (q.top >= 0 && size_t(q.top) < rows.size())
-        rows.resize(size_t(q.top));
+    if (q.top >= 0 && size_t(q.top) < rows.size()) {
+        // With an order, TOP n keeps the rows tied with the n-th as well, as Access does.
+        size_t keep = size_t(q.top);
+        while (!order.empty() && keep > 0 && keep < rows.size() && !less(rows[keep - 1], rows[keep]))
+            ++keep;
+        rows.resize(keep);
+    }
 
     QList<QueryColumn> columns;
     for (int i : picked)
-        columns.append({all[i].name, kindOf(all[i].mdbType), all[i].typeName, tableName, all[i].name, false});
+        columns.append({all[i].name, kindOf(all[i].mdbType), all[i].typeName,
+                        source.computed[i] ? QString() : source.name, source.computed[i] ? QString() : all[i].name, false});
     for (Row &r : rows) {
         Row projected;
         projected.reserve(picked.size());

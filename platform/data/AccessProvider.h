@@ -1,34 +1,27 @@
 #pragma once
 
+#include "AccessColumn.h"
+#include "AccessSavedQuery.h"
 #include "DatabaseProvider.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <functional>
 #include <optional>
-
-// One column of an Access table as the file defines it.
-struct AccessColumn
-{
-    QString name;
-    QString typeName;   // the Access type: "Text", "Long Integer", "Double", ...
-    int mdbType = 0;
-    int size = 0;       // characters for Text, bytes otherwise
-    bool autoNumber = false;
-};
 
 // Access files (Jet 3, Jet 4, ACE) read through mdbtools. The file is opened read-only at the
 // file level; every write is refused with the way out: convert the file with orvane-convert.
 class AccessProvider : public DatabaseProvider
 {
 public:
-    using Row = std::vector<std::optional<QByteArray>>;   // text as UTF-8, dates ISO, OLE as bytes
+    using Row = AccessRow;
 
     static bool recognizes(const QByteArray &firstBytes);
     static std::unique_ptr<DatabaseProvider> open(const QString &fileName, const QByteArray &firstBytes);
     ~AccessProvider() override;
 
-    QStringList tableNames() const override;   // user tables in catalog order
+    QStringList tableNames() const override;   // user tables and saved select queries, catalog order
     bool isReadOnly() const override { return true; }
     void checkWritable() const override;
     std::unique_ptr<QueryCursor> query(const QString &sql) override;   // see AccessQuery
@@ -42,6 +35,8 @@ public:
     bool inTransaction() const override { return false; }
 
     QString formatName() const;   // "Jet 3", "Jet 4" or "ACE"
+    QStringList userTables() const;   // tables only
+    QStringList viewNames() const;    // saved select queries only
     QList<AccessColumn> columnsOf(const QString &table) const;
     QStringList primaryKey(const QString &table) const;
     void readRows(const QString &table, const std::function<void(const Row &)> &row) const;
@@ -49,10 +44,22 @@ public:
 private:
     struct Handle;   // the mdbtools file handle, closed with the provider
 
+    // The rows and columns of a table, or of a saved query run over its source.
+    struct Source
+    {
+        QString name;
+        QList<AccessColumn> columns;
+        QList<bool> computed;
+        std::vector<Row> rows;
+    };
+
     AccessProvider(std::unique_ptr<Handle> handle, const QString &fileName, int version);
     [[noreturn]] void refuse() const;
+    const QHash<QString, QList<AccessSavedQuery::Part>> &savedQueries() const;   // by lower-case name
+    Source sourceOf(const QString &name, int depth) const;
 
     std::unique_ptr<Handle> m_handle;
     QString m_fileName;
     int m_version;
+    mutable std::optional<QHash<QString, QList<AccessSavedQuery::Part>>> m_savedQueries;
 };

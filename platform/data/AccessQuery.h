@@ -5,7 +5,7 @@
 #include <QStringList>
 
 // The few select statements an Access file answers here, written in the Access dialect:
-//   SELECT [TOP n] * | column, ... FROM table [ORDER BY column [ASC|DESC], ...] [;]
+//   SELECT [TOP n] * | column, ... FROM table-or-saved-query [ORDER BY column [ASC|DESC], ...] [;]
 // Names are bare words or bracketed ([Asset Items]); a column may be qualified by its table.
 struct AccessQuery
 {
