@@ -4,6 +4,7 @@
 #include "DataError.h"
 #include "DatabaseProvider.h"
 #include "ProviderRegistry.h"
+#include "SqliteProvider.h"
 
 #include <QCoreApplication>
 
@@ -51,7 +52,11 @@ void Connection::open()
                             ? QStringLiteral("The connection text names no provider.")
                             : QStringLiteral("Provider \"%1\" cannot be found.").arg(provider));
     const QString file = text.value(QStringLiteral("Data Source"));
-    m_provider = ProviderRegistry::openFile(file);
+    std::unique_ptr<DatabaseProvider> opened = ProviderRegistry::openFile(file);
+    {
+        const std::lock_guard lock(m_providerChange);
+        m_provider = std::move(opened);
+    }
     m_fileName = file;
     emit connectedChanged(true);
 }
@@ -68,7 +73,10 @@ void Connection::close()
         }
     }
     m_commitTimer.stop();
-    m_provider.reset();
+    {
+        const std::lock_guard lock(m_providerChange);
+        m_provider.reset();
+    }
     m_fileName.clear();
     emit connectedChanged(false);
 }
@@ -98,6 +106,13 @@ DatabaseProvider &Connection::provider() const
     if (!m_provider)
         throw DataError(QStringLiteral("Operation is not allowed when the connection is closed."));
     return *m_provider;
+}
+
+void Connection::interrupt()
+{
+    const std::lock_guard lock(m_providerChange);
+    if (auto *sqlite = dynamic_cast<SqliteProvider *>(m_provider.get()))
+        sqlite->interrupt();
 }
 
 void Connection::beginBatch()

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
 
 class DatabaseProvider;
 
@@ -31,6 +32,10 @@ public:
 
     DatabaseProvider &provider() const;   // throws DataError when closed
 
+    // Stops the query being read (a runaway SQL selection), or else the next one, with a
+    // DataError; writes are never stopped. Safe from any thread; SQLite files only.
+    void interrupt();
+
 signals:
     void connectedChanged(bool connected);
 
@@ -48,6 +53,7 @@ private:
     QString m_text;
     QString m_fileName;
     std::unique_ptr<DatabaseProvider> m_provider;
+    std::mutex m_providerChange;   // interrupt() against open() and close()
     int m_batchDepth = 0;
     QElapsedTimer m_sinceCommit;
     QTimer m_commitTimer;

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <functional>
 #include <QRegularExpression>
+#include <cstring>
+#include <utility>
 #include <sqlite3.h>
 
 namespace {
@@ -47,13 +49,53 @@ QString text16(const char *utf8)
     return utf8 ? QString::fromUtf8(utf8) : QString();
 }
 
+// The cause of the last failure in words a user can act on; the library's own text otherwise.
+QString cause(sqlite3 *db)
+{
+    switch (sqlite3_extended_errcode(db) & 0xff) {
+    case SQLITE_FULL:
+        return QStringLiteral("the disk is full");
+    case SQLITE_IOERR: {
+        const int code = sqlite3_extended_errcode(db);
+        const int error = sqlite3_system_errno(db);
+        const bool write = code == SQLITE_IOERR_WRITE || code == SQLITE_IOERR_FSYNC || code == SQLITE_IOERR_TRUNCATE;
+        return (write ? QStringLiteral("the disk refused to write (it may be full)")
+                      : QStringLiteral("the disk could not be read or written"))
+               + (error != 0 ? QStringLiteral(" (%1)").arg(text16(std::strerror(error))) : QString());
+    }
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("another program holds the database locked (waited %1 s)")
+            .arg(SqliteProvider::BusyTimeoutMs / 1000.0);
+    case SQLITE_READONLY:
+        return QStringLiteral("the file cannot be written");
+    case SQLITE_INTERRUPT:
+        return QStringLiteral("the query was stopped before it ended");
+    }
+    return text16(sqlite3_errmsg(db));
+}
+
+// A query text short enough for a message.
+QString shown(const QString &sql)
+{
+    constexpr qsizetype MaxShown = 200;
+    const QString s = sql.simplified();
+    return s.size() <= MaxShown ? s : s.left(MaxShown) + QStringLiteral("...");
+}
+
+// Each database of a connection is one file the user chose; a query must not reach others.
+int denyAttach(void *, int action, const char *, const char *, const char *, const char *)
+{
+    return action == SQLITE_ATTACH || action == SQLITE_DETACH ? SQLITE_DENY : SQLITE_OK;
+}
+
 class SqliteCursor : public QueryCursor
 {
 public:
     // 'hiddenFirst' marks a provider-added rowid in result column 0.
     SqliteCursor(sqlite3_stmt *stmt, bool hiddenFirst, QList<TableKey> keys, bool owned,
-                 std::function<void(const char *)> onError)
-        : m_stmt(stmt), m_owned(owned), m_onError(std::move(onError))
+                 std::function<void(const char *)> onError, std::function<void()> onEnd = {})
+        : m_stmt(stmt), m_owned(owned), m_onError(std::move(onError)), m_onEnd(std::move(onEnd))
     {
         const int n = sqlite3_column_count(stmt);
         for (int c = hiddenFirst ? 1 : 0; c < n; ++c)
@@ -69,6 +111,8 @@ public:
             sqlite3_finalize(m_stmt);
         else
             sqlite3_reset(m_stmt);
+        if (m_onEnd)
+            m_onEnd();
     }
     // Described on first use: re-reading a row after a post never asks, and describing costs
     // more than the read.
@@ -94,7 +138,7 @@ public:
         if (rc == SQLITE_ROW)
             return true;
         if (rc != SQLITE_DONE)
-            m_onError("reading the query result");
+            m_onError("Reading the query result");
         return false;
     }
     bool isNull(int c) const override { return sqlite3_column_type(m_stmt, m_map[c]) == SQLITE_NULL; }
@@ -119,6 +163,7 @@ private:
     sqlite3_stmt *m_stmt;
     bool m_owned;
     std::function<void(const char *)> m_onError;
+    std::function<void()> m_onEnd;
     std::vector<int> m_map;   // cursor column -> statement column
     bool m_hiddenFirst = false;
     mutable QList<QueryColumn> m_columns;
@@ -162,6 +207,7 @@ std::unique_ptr<DatabaseProvider> SqliteProvider::open(const QString &fileName, 
     std::unique_ptr<SqliteProvider> p(new SqliteProvider(db, fileName));
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, BusyTimeoutMs);
+    sqlite3_set_authorizer(db, denyAttach, nullptr);
 
     // Reading the schema checks the file and waits for a lock held by another program.
     sqlite3_stmt *probe = nullptr;
@@ -203,13 +249,13 @@ SqliteProvider::~SqliteProvider()
 
 void SqliteProvider::fail(const QString &what) const
 {
-    throw DataError(QStringLiteral("%1 failed in '%2': %3").arg(what, m_fileName, text16(sqlite3_errmsg(m_db))));
+    throw DataError(QStringLiteral("%1 failed in '%2': %3.").arg(what, m_fileName, cause(m_db)));
 }
 
-void SqliteProvider::exec(const char *sql)
+void SqliteProvider::exec(const char *sql, const QString &what)
 {
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail(QString::fromUtf8(sql));
+        fail(what.isEmpty() ? QString::fromUtf8(sql) : what);
 }
 
 QStringList SqliteProvider::tableNames() const
@@ -267,13 +313,27 @@ std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK)
-        fail(QStringLiteral("The query \"%1\"").arg(sqlText.simplified()));
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK) {
+        if (sqlite3_errcode(m_db) == SQLITE_AUTH)
+            throw DataError(QStringLiteral("The query \"%1\" cannot be run: a query cannot attach or detach "
+                                           "other databases.").arg(shown(sqlText)));
+        fail(QStringLiteral("The query \"%1\"").arg(shown(sqlText)));
+    }
     if (!stmt)
         throw DataError(QStringLiteral("The query text is empty."));
-    if (QByteArray(tail).trimmed().size() > 0 && QByteArray(tail).trimmed() != ";") {
-        sqlite3_finalize(stmt);
-        throw DataError(QStringLiteral("The query \"%1\" holds more than one statement.").arg(sqlText.simplified()));
+    // After the statement only blanks, comments and semicolons: nothing else is ever run.
+    const char *end = utf8.constData() + utf8.size();
+    for (const char *rest = tail; rest && rest < end && *rest;) {
+        sqlite3_stmt *more = nullptr;
+        const char *next = nullptr;
+        const int rc = sqlite3_prepare_v2(m_db, rest, int(end - rest), &more, &next);
+        sqlite3_finalize(more);
+        if (rc != SQLITE_OK || more || next == rest) {
+            sqlite3_finalize(stmt);
+            throw DataError(QStringLiteral("The query \"%1\" holds more than one statement; only one statement "
+                                           "can be run.").arg(shown(sqlText)));
+        }
+        rest = next;
     }
 
     // Key of each base table: its primary key when the result holds all of it, else its rowid.
@@ -320,9 +380,25 @@ std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
             sqlite3_finalize(s2);
         }
     }
+    // Only a query being read can be stopped: a write stopped halfway would undo the whole
+    // transaction of a batch.
+    sqlite3_progress_handler(m_db, StopCheckInstructions, stopRequested, this);
     return std::make_unique<SqliteCursor>(stmt, hidden, keys, true, [this](const char *what) {
         fail(QString::fromUtf8(what));
+    }, [this] {
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        m_stop = false;
     });
+}
+
+void SqliteProvider::interrupt()
+{
+    m_stop = true;
+}
+
+int SqliteProvider::stopRequested(void *provider)
+{
+    return static_cast<SqliteProvider *>(provider)->m_stop ? 1 : 0;
 }
 
 sqlite3_stmt *SqliteProvider::cached(const QString &sql)
@@ -402,10 +478,8 @@ int SqliteProvider::execute(sqlite3_stmt *stmt)
     const int rc = sqlite3_step(stmt);
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (rc != SQLITE_DONE) {
-        const QString msg = text16(sqlite3_errmsg(m_db));
-        throw DataError(QStringLiteral("Writing to '%1' failed: %2.").arg(m_fileName, msg));
-    }
+    if (rc != SQLITE_DONE)
+        throw DataError(QStringLiteral("Writing to '%1' failed: %2.").arg(m_fileName, cause(m_db)));
     return sqlite3_changes(m_db);
 }
 
@@ -505,12 +579,20 @@ std::unique_ptr<QueryCursor> SqliteProvider::select(const QString &table, const 
 
 void SqliteProvider::beginTransaction()
 {
-    exec("BEGIN IMMEDIATE");
+    exec("BEGIN IMMEDIATE", QStringLiteral("Starting to write"));
 }
 
 void SqliteProvider::commitTransaction()
 {
-    exec("COMMIT");
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return;
+    // A failed commit either undid the transaction already or left it open (a lock); end it
+    // either way, so no later commit can save part of it.
+    const QString why = cause(m_db);
+    if (inTransaction())
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw DataError(QStringLiteral("Saving to '%1' failed: %2. The records posted since the previous save "
+                                   "were not saved.").arg(m_fileName, why));
 }
 
 bool SqliteProvider::inTransaction() const

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <atomic>
 #include <functional>
 #include <unordered_map>
 #include <vector>
@@ -35,6 +36,10 @@ public:
     void commitTransaction() override;
     bool inTransaction() const override;
 
+    // Stops the query being read now, or else the next one, with a DataError; never a write.
+    // Safe from any thread while the provider exists.
+    void interrupt();
+
     QString journalMode() const { return m_journalMode; }
     static QString rewriteTop(const QString &sql);
 
@@ -47,12 +52,15 @@ private:
     void bind(sqlite3_stmt *stmt, int index, const QVariant &value);
     int execute(sqlite3_stmt *stmt);
     QStringList primaryKey(const QString &table) const;
-    void exec(const char *sql);
+    void exec(const char *sql, const QString &what = {});
+    static int stopRequested(void *provider);
+    static constexpr int StopCheckInstructions = 1000;
 
     sqlite3 *m_db;
     QString m_fileName;
     QString m_journalMode;
     QHash<QString, sqlite3_stmt *> m_statements;
+    std::atomic<bool> m_stop{false};
 
     // An update or re-read statement found by what it writes and compares, so that a post
     // builds no SQL text. The statement itself is owned by m_statements.
