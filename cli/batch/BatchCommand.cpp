@@ -54,7 +54,7 @@ void requireFile(const QString &file, const char *option)
 }
 } // namespace
 
-TBatchCommand::TBatchCommand(BatchOptions options) : m_options(std::move(options)) {}
+TBatchCommand::TBatchCommand(BatchOptions options, TStopSignal *stop) : m_options(std::move(options)), m_stop(stop) {}
 
 QString TBatchCommand::tableName() const
 {
@@ -112,6 +112,19 @@ TBatchCounts TBatchCommand::Run(IBatchRunView &view)
     connection.setConnectionText(
         TCustomerRecords::ConnectionText(QFileInfo(m_options.database).absoluteFilePath()));
     connection.open();
+    // A signal from here on interrupts a query being read; the watch ends before the connection.
+    struct Watch {
+        TStopSignal *stop;
+        ~Watch()
+        {
+            if (stop)
+                stop->Watch(nullptr);
+        }
+    } watch{m_stop};
+    if (m_stop) {
+        m_stop->Watch(&connection);
+        m_stop->ThrowIfReceived();
+    }
 
     const QStringList columns = MappedColumns();
     RecordSet records;
@@ -137,6 +150,8 @@ TBatchCounts TBatchCommand::Run(IBatchRunView &view)
         try {
             TCustomerRecords::OpenQuery(records, m_options.query);
         } catch (const DataError &e) {
+            if (m_stop)
+                m_stop->ThrowIfReceived();
             // The query's own text or its columns are wrong; nothing has been written.
             throw UsageError(QStringLiteral("The query cannot be used: %1").arg(e.message()));
         }

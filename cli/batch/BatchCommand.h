@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BatchOptions.h"
+#include "StopSignal.h"
 
 #include <BatchGeocodeRun.h>
 
@@ -11,7 +12,7 @@
 // table before anything is written, creates the map and runs the shared batch loop.
 class TBatchCommand {
 public:
-    explicit TBatchCommand(BatchOptions options);
+    explicit TBatchCommand(BatchOptions options, TStopSignal *stop = nullptr);
 
     // Throws UsageError when the mapping, the table or a named file is wrong (nothing written),
     // any other exception when the run fails (posts before the failure are kept).
@@ -28,4 +29,5 @@ private:
     QString tableName() const;
 
     BatchOptions m_options;
+    TStopSignal *m_stop;
 };

@@ -35,7 +35,9 @@ QString BatchOptions::HelpText()
         "Ends with the lines \"Records geocoded: N\" and \"Records not geocoded: M\".\n"
         "Exit status: 0 the run completed; 1 the run ended with an error (records posted before\n"
         "it keep their values); 2 the command line, the mapping or the table is wrong (nothing\n"
-        "is written).\n");
+        "is written).\n"
+        "SIGINT (Ctrl+C) or SIGTERM stops a query being read, or the run before its next record,\n"
+        "with status 1; a second one ends the program at once.\n");
 }
 
 BatchOptions BatchOptions::Parse(const QStringList &arguments)

@@ -1,5 +1,7 @@
 #include "TerminalRunView.h"
 
+#include "StopSignal.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -18,8 +20,8 @@ QString clockText(qint64 seconds)
 }
 } // namespace
 
-TTerminalRunView::TTerminalRunView(std::FILE *out, bool isTerminal)
-    : m_out(out), m_isTerminal(isTerminal)
+TTerminalRunView::TTerminalRunView(std::FILE *out, bool isTerminal, const TStopSignal *stop)
+    : m_out(out), m_isTerminal(isTerminal), m_stop(stop)
 {
 }
 
@@ -41,6 +43,8 @@ void TTerminalRunView::SetPosition(int)
 
 void TTerminalRunView::ShowRecordNumber(int visited)
 {
+    if (m_stop)
+        m_stop->ThrowIfReceived();
     const qint64 now = m_clock.elapsed();
     if (now - m_lastShownMs < (m_isTerminal ? TerminalIntervalMs : PlainIntervalMs))
         return;

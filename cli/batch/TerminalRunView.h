@@ -4,14 +4,16 @@
 
 #include <QElapsedTimer>
 
+class TStopSignal;
+
 #include <cstdio>
 
 // The batch run in a terminal: one progress line rewritten in place (records done, rate, time
 // left), or a plain line now and then when the output goes to a file or a pipe; the summary as
-// two lines.
+// two lines. A stop signal ends the run before the next record.
 class TTerminalRunView : public IBatchRunView {
 public:
-    TTerminalRunView(std::FILE *out, bool isTerminal);
+    TTerminalRunView(std::FILE *out, bool isTerminal, const TStopSignal *stop = nullptr);
 
     void Open() override;
     void SetRange(int min, int max) override;
@@ -31,4 +33,5 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastShownMs = 0;
     bool m_lineOpen = false;
+    const TStopSignal *m_stop;
 };

@@ -35,6 +35,9 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Before QApplication: the threads it starts must not take the stop signals.
+    TStopSignal stop;
+
     // Nothing is ever shown: the map only has to exist, with or without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -49,12 +52,16 @@ int main(int argc, char *argv[])
     QApplication app(appArgumentCount, appArguments.data());
     RegisterMapEngineClasses();
 
-    TTerminalRunView view(stdout, isatty(fileno(stdout)) == 1);
+    TTerminalRunView view(stdout, isatty(fileno(stdout)) == 1, &stop);
     try {
-        TBatchCommand(options).Run(view);
-    } catch (const UsageError &e) {
-        return usageError(e.what());
+        TBatchCommand(options, &stop).Run(view);
     } catch (const std::exception &e) {
+        if (stop.Received()) {
+            std::fprintf(stderr, "orvane-batch: %s\n", qPrintable(stop.Message()));
+            return 1;
+        }
+        if (dynamic_cast<const UsageError *>(&e))
+            return usageError(e.what());
         std::fprintf(stderr, "orvane-batch: %s\n", e.what());
         return 1;
     }
