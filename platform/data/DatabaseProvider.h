@@ -56,6 +56,17 @@ public:
     virtual void checkWritable() const {}   // throws DataError when records cannot be changed here
     virtual std::unique_ptr<QueryCursor> query(const QString &sql) = 0;
     virtual int update(const QString &table, const ColumnValues &set, const ColumnValues &where) = 0;
+    // Updates and reads the given columns of the updated row again; nullptr when no row matched.
+    // 'keyAfter' locates the row once updated. A server that returns the row from the update
+    // itself saves a round trip.
+    virtual std::unique_ptr<QueryCursor> updateAndRead(const QString &table, const ColumnValues &set,
+                                                       const ColumnValues &where, const ColumnValues &keyAfter,
+                                                       const QStringList &columns)
+    {
+        if (update(table, set, where) == 0)
+            return nullptr;
+        return select(table, columns, keyAfter);
+    }
     virtual ColumnValues insert(const QString &table, const ColumnValues &values,
                                 const QStringList &keyColumns) = 0;   // returns the new row's key
     virtual int remove(const QString &table, const ColumnValues &where) = 0;

@@ -145,11 +145,12 @@ Field *RecordSet::fieldAt(int index) const
 
 Field &RecordSet::fieldByName(const QString &column)
 {
-    const QList<Field *> all = fields();
-    for (Field *f : all)
+    // Called for every field access of a run: walk the slots without building a list.
+    const auto &all = m_slots.empty() ? m_dynamicFields : m_slots;
+    for (const auto &f : all)
         if (f->fieldName() == column)
             return *f;
-    for (Field *f : all)
+    for (const auto &f : all)
         if (f->fieldName().compare(column, Qt::CaseInsensitive) == 0)
             return *f;
     throw DataError(QStringLiteral("The record set has no field \"%1\".").arg(column));
@@ -528,15 +529,35 @@ void RecordSet::postUpdate(int row)
         if (compare && std::find(key->storeColumns.begin(), key->storeColumns.end(), c) == key->storeColumns.end())
             where.append({s.baseColumn, m_store->value(c, row)});
     }
-    write([&](DatabaseProvider &p) {
-        if (p.update(table, set, where) == 0)
+    const auto located = [](bool found) {
+        if (!found)
             throw DataError(QStringLiteral("The row cannot be located for updating: it was deleted or changed since it was read."));
+    };
+    const auto keepChanges = [&] {
+        for (int c = 0; c < m_store->columnCount(); ++c)
+            if (m_changed[size_t(c)])
+                m_store->copyValue(c, row, *m_buffer, 0);
+    };
+    if (!(m_options.value(UpdateResync).toInt() & ResyncUpdates)) {
+        write([&](DatabaseProvider &p) { located(p.update(table, set, where) != 0); });
+        keepChanges();
+        return;
+    }
+    // The row as the database holds it after the update, read back by the update itself where the
+    // provider can; read before the write ends, since a commit may follow it.
+    ColumnValues keyAfter;
+    for (size_t i = 0; i < key->keyColumns.size(); ++i) {
+        const int c = key->storeColumns[i];
+        keyAfter.append({key->keyColumns[qsizetype(i)], m_changed[size_t(c)] ? m_buffer->value(c, 0) : m_store->value(c, row)});
+    }
+    const Reread reread = rereadOf(*key);
+    write([&](DatabaseProvider &p) {
+        auto cursor = p.updateAndRead(table, set, where, keyAfter, reread.columns);
+        located(cursor != nullptr);
+        keepChanges();
+        if (cursor->next())
+            readRow(row, reread, *cursor);
     });
-    for (int c = 0; c < m_store->columnCount(); ++c)
-        if (m_changed[size_t(c)])
-            m_store->copyValue(c, row, *m_buffer, 0);
-    if (m_options.value(UpdateResync).toInt() & ResyncUpdates)
-        resync(row, *key);
 }
 
 void RecordSet::postInsert(int row)
@@ -570,25 +591,34 @@ void RecordSet::postInsert(int row)
         resync(row, *key);
 }
 
-void RecordSet::resync(int row, const Key &key)
+RecordSet::Reread RecordSet::rereadOf(const Key &key) const
 {
-    QStringList columns;
-    std::vector<int> targets;
+    Reread r;
     for (int c = 0; c < m_store->columnCount(); ++c)
         if (m_stored[size_t(c)].baseTable == key.table) {
-            columns << m_stored[size_t(c)].baseColumn;
-            targets.push_back(c);
+            r.columns << m_stored[size_t(c)].baseColumn;
+            r.targets.push_back(c);
         }
+    return r;
+}
+
+void RecordSet::readRow(int row, const Reread &reread, const QueryCursor &cursor)
+{
+    for (size_t i = 0; i < reread.targets.size(); ++i) {
+        m_store->setNull(reread.targets[i], row);
+        readValue(*m_store, reread.targets[i], row, cursor, int(i));
+    }
+}
+
+void RecordSet::resync(int row, const Key &key)
+{
+    const Reread reread = rereadOf(key);
     ColumnValues where;
     for (size_t i = 0; i < key.storeColumns.size(); ++i)
         where.append({key.keyColumns[qsizetype(i)], m_store->value(key.storeColumns[i], row)});
-    auto cursor = m_connection->provider().select(key.table, columns, where);
-    if (!cursor->next())
-        return;
-    for (size_t i = 0; i < targets.size(); ++i) {
-        m_store->setNull(targets[i], row);
-        readValue(*m_store, targets[i], row, *cursor, int(i));
-    }
+    auto cursor = m_connection->provider().select(key.table, reread.columns, where);
+    if (cursor->next())
+        readRow(row, reread, *cursor);
 }
 
 void RecordSet::remove()

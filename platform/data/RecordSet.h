@@ -15,6 +15,7 @@
 class Connection;
 class RowStore;
 struct TableKey;
+class QueryCursor;
 
 // A static client-side copy of a query result: all rows fetched into typed columns, navigation,
 // edit/insert/delete with post and cancel, client-side sort, and change notifications for views.
@@ -119,6 +120,14 @@ private:
     void moveTo(int pos);
     void postUpdate(int row);
     void postInsert(int row);
+    // The columns of a key's table the record set holds, and where it holds them.
+    struct Reread
+    {
+        QStringList columns;
+        std::vector<int> targets;
+    };
+    Reread rereadOf(const Key &key) const;
+    void readRow(int row, const Reread &reread, const QueryCursor &cursor);
     void resync(int row, const Key &key);
     void setState(State s);
     void tellViews();

@@ -405,6 +405,37 @@ TEST_F(Fixture, InsertReadsBackDefaultsAndCancelLeavesNoRow)
     EXPECT_EQ(rs.fieldByName("id").asString(), db.value("select id from auto").toString());
 }
 
+TEST_F(Fixture, PostReadsBackWhatTheUpdateAndItsTriggersWrote)
+{
+    db.exec("CREATE TABLE geaendert (id INTEGER PRIMARY KEY, Name TEXT, Grossname TEXT, Zaehler INTEGER DEFAULT 0)");
+    db.exec("INSERT INTO geaendert (id, Name) VALUES (1, 'a'), (2, 'b')");
+    openOn("select * from geaendert order by id");
+    rs.setProviderOption("Update Resync", 15);
+    rs.edit();
+    rs.fieldByName("Name").setAsString("x");
+    rs.post();
+    EXPECT_EQ(rs.fieldByName("Name").asString(), "x");
+    EXPECT_EQ(db.value("select Name from geaendert where id = 2").toString(), "b");
+
+    // A trigger's changes appear in the record after the post, the row having been read again.
+    db.exec("CREATE TRIGGER gross AFTER UPDATE OF Name ON geaendert BEGIN"
+            " UPDATE geaendert SET Grossname = upper(new.Name), Zaehler = Zaehler + 1 WHERE id = new.id; END");
+    Connection other;
+    other.setConnectionText(db.connectionText());
+    other.open();
+    RecordSet again;
+    again.setConnection(&other);
+    again.setCommandText("select * from geaendert order by id");
+    again.open();
+    again.setProviderOption("Update Resync", 15);
+    again.next();
+    again.edit();
+    again.fieldByName("Name").setAsString("y");
+    again.post();
+    EXPECT_EQ(again.fieldByName("Grossname").asString(), "Y");
+    EXPECT_EQ(again.fieldByName("Zaehler").asString(), "1");
+}
+
 TEST_P(AnyDatabase, QueriesWithoutAKeyRefuseToPost)
 {
     openOn("select distinct Name from ohneschluessel");
