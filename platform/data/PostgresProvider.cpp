@@ -12,6 +12,9 @@
 namespace {
 
 constexpr qint64 LargestDataLinkFile = 64 * 1024;
+// Results waiting in a pipeline are collected at this many statements, so that neither side's
+// socket buffer fills while the other waits.
+constexpr qsizetype DeepestPipeline = 512;
 constexpr Oid BoolOid = 16, TextOid = 25, BpcharOid = 1042, VarcharOid = 1043, Float4Oid = 700, Float8Oid = 701;
 
 QString quoted(const QString &identifier)
@@ -61,6 +64,21 @@ QByteArray parameter(const QVariant &v)
     default: return v.toString().toUtf8();
     }
 }
+
+// Parameter texts for libpq: null pointers for NULL.
+struct Params
+{
+    std::vector<QByteArray> texts;
+    std::vector<const char *> values;
+    explicit Params(const QList<QVariant> &params)
+    {
+        texts.reserve(size_t(params.size()));
+        for (const QVariant &v : params) {
+            texts.push_back(v.isNull() ? QByteArray() : parameter(v));
+            values.push_back(v.isNull() ? nullptr : texts.back().constData());
+        }
+    }
+};
 
 class PostgresCursor : public QueryCursor
 {
@@ -210,6 +228,11 @@ PostgresProvider::PostgresProvider(PGconn *conn, const QString &where, const QSt
 
 PostgresProvider::~PostgresProvider()
 {
+    try {
+        PQclear(collect());
+    } catch (const DataError &e) {
+        qWarning("%s", e.what());
+    }
     if (inTransaction())
         PQclear(PQexec(m_conn, "COMMIT"));
     PQfinish(m_conn);
@@ -230,6 +253,7 @@ void PostgresProvider::fail(const QString &what, const char *serverMessage) cons
 
 void PostgresProvider::command(const char *sql)
 {
+    PQclear(collect());
     Result r{PQexec(m_conn, sql)};
     if (!r.ok())
         fail(QString::fromLatin1(sql), PQerrorMessage(m_conn));
@@ -237,6 +261,7 @@ void PostgresProvider::command(const char *sql)
 
 QStringList PostgresProvider::tableNames() const
 {
+    PQclear(const_cast<PostgresProvider *>(this)->collect());
     Result r{PQexec(m_conn, "SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
                             "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'm', 'p', 'f') "
                             "ORDER BY c.oid")};
@@ -271,6 +296,7 @@ QStringList PostgresProvider::primaryKey(quint32 tableOid, QString *tableName)
 
 std::unique_ptr<QueryCursor> PostgresProvider::query(const QString &sqlText)
 {
+    PQclear(collect());
     const QByteArray sql = SqliteProvider::rewriteTop(sqlText).toUtf8();
     {
         Result prep{PQprepare(m_conn, "", sql.constData(), 0, nullptr)};
@@ -349,14 +375,10 @@ const QByteArray &PostgresProvider::prepared(const QString &sql)
 // savepoint keeps them.
 int PostgresProvider::execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows)
 {
+    PQclear(collect());
     const QByteArray &name = prepared(sql);
-    std::vector<QByteArray> texts;
-    std::vector<const char *> values;
-    texts.reserve(size_t(params.size()));
-    for (const QVariant &v : params) {
-        texts.push_back(v.isNull() ? QByteArray() : parameter(v));
-        values.push_back(v.isNull() ? nullptr : texts.back().constData());
-    }
+    const Params p(params);
+    const std::vector<const char *> &values = p.values;
     const bool guarded = rows == nullptr && inTransaction();
     if (guarded)
         command("SAVEPOINT orvane_post");
@@ -394,16 +416,155 @@ QString whereClause(const ColumnValues &where, int firstIndex, QList<QVariant> &
 }
 } // namespace
 
-int PostgresProvider::update(const QString &table, const ColumnValues &set, const ColumnValues &where)
+QString PostgresProvider::updateText(const QString &table, const ColumnValues &set, const ColumnValues &where,
+                                     QList<QVariant> &params) const
 {
     QStringList assignments;
-    QList<QVariant> params;
     for (const auto &[col, value] : set) {
         params << value;
         assignments << quoted(col) + QStringLiteral(" = $") + QString::number(params.size());
     }
     const QString w = whereClause(where, int(params.size()) + 1, params);
-    return execute(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(table), assignments.join(QStringLiteral(", ")), w), params);
+    return QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(table), assignments.join(QStringLiteral(", ")), w);
+}
+
+int PostgresProvider::update(const QString &table, const ColumnValues &set, const ColumnValues &where)
+{
+    QList<QVariant> params;
+    const QString sql = updateText(table, set, where, params);
+    if (!inTransaction())
+        return execute(sql, params);
+    send(sql, params, {Pending::Kind::Post, {}, table, where});
+    return 1;   // confirmed when the results are collected
+}
+
+std::unique_ptr<QueryCursor> PostgresProvider::updateAndRead(const QString &table, const ColumnValues &set,
+                                                             const ColumnValues &where, const ColumnValues &,
+                                                             const QStringList &columns)
+{
+    QList<QVariant> params;
+    QStringList returning;
+    for (const QString &c : columns)
+        returning << quoted(c);
+    const QString sql = updateText(table, set, where, params) + QStringLiteral(" RETURNING ")
+                      + (returning.isEmpty() ? QStringLiteral("1") : returning.join(QStringLiteral(", ")));
+    if (!inTransaction()) {
+        std::unique_ptr<QueryCursor> rows;
+        return execute(sql, params, &rows) == 0 ? nullptr : std::move(rows);
+    }
+    // The savepoint, the update and the re-read travel together: one round trip per post.
+    send(sql, params, {Pending::Kind::PostReturning, {}, table, where});
+    PGresult *r = collect();
+    if (!r || PQntuples(r) == 0) {
+        PQclear(r);
+        return nullptr;
+    }
+    return std::make_unique<PostgresCursor>(m_conn, r, QList<QueryColumn>{}, QList<TableKey>{}, [](const char *) {});
+}
+
+void PostgresProvider::send(const QString &sql, const QList<QVariant> &params, Pending post)
+{
+    if (m_pending.size() >= DeepestPipeline || (!m_pending.isEmpty() && !m_statements.contains(sql)))
+        PQclear(collect());   // statements are prepared outside the pipeline
+    const QByteArray name = prepared(sql);
+    if (m_pending.isEmpty() && PQpipelineStatus(m_conn) == PQ_PIPELINE_OFF && !PQenterPipelineMode(m_conn))
+        fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
+    const auto control = [&](const QByteArray &text) {
+        if (!PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+            fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
+        m_pending.append(Pending{});
+    };
+    if (!m_releaseNext.isEmpty())
+        control("RELEASE SAVEPOINT " + std::exchange(m_releaseNext, {}));
+    post.savepoint = "orvane_post_" + QByteArray::number(++m_savepoints);
+    control("SAVEPOINT " + post.savepoint);
+    const Params p(params);
+    if (!PQsendQueryPrepared(m_conn, name.constData(), int(p.values.size()), p.values.data(), nullptr, nullptr, 0))
+        fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
+    m_pending.append(post);
+}
+
+QString PostgresProvider::describe(const Pending &post) const
+{
+    QStringList parts;
+    for (const auto &[col, value] : post.where.mid(0, 3))
+        parts << QStringLiteral("%1 = %2").arg(col, value.isNull() ? QStringLiteral("Null") : QLatin1Char('\'') + value.toString() + QLatin1Char('\''));
+    return QStringLiteral("table \"%1\", %2%3").arg(post.table, parts.join(QStringLiteral(", ")),
+                                                   post.where.size() > 3 ? QStringLiteral(", ...") : QString());
+}
+
+PGresult *PostgresProvider::collect()
+{
+    if (m_pending.isEmpty())
+        return nullptr;
+    const QList<Pending> pending = std::exchange(m_pending, {});
+    if (!PQpipelineSync(m_conn))
+        fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
+    qsizetype failed = -1, next = 0;
+    QString serverMessage;
+    PGresult *returned = nullptr;
+    for (;;) {
+        PGresult *r = PQgetResult(m_conn);
+        if (!r) {   // the end of one statement's results
+            if (PQstatus(m_conn) == CONNECTION_BAD)
+                fail(QStringLiteral("Reading the results of the posts"), PQerrorMessage(m_conn));
+            continue;
+        }
+        const ExecStatusType status = PQresultStatus(r);
+        if (status == PGRES_PIPELINE_SYNC) {
+            PQclear(r);
+            break;
+        }
+        const qsizetype i = next++;
+        const Pending::Kind kind = i < pending.size() ? pending[i].kind : Pending::Kind::Control;
+        if (failed < 0 && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            failed = i;
+            serverMessage = clean(PQresultErrorMessage(r));
+        } else if (failed < 0 && kind == Pending::Kind::Post && QByteArray(PQcmdTuples(r)).toInt() == 0) {
+            failed = i;
+        }
+        if (kind == Pending::Kind::PostReturning && i == pending.size() - 1 && failed < 0)
+            returned = r;
+        else
+            PQclear(r);
+    }
+    if (!PQexitPipelineMode(m_conn))
+        fail(QStringLiteral("Reading the results of the posts"), PQerrorMessage(m_conn));
+
+    QByteArray first;
+    for (const Pending &p : pending)
+        if (p.kind != Pending::Kind::Control) {
+            first = p.savepoint;
+            break;
+        }
+    if (failed < 0) {
+        m_releaseNext = first;
+        return returned;
+    }
+    // Undo the failed post and everything sent after it; the posts before it stay.
+    qsizetype culprit = failed;
+    while (culprit < pending.size() && pending[culprit].kind == Pending::Kind::Control)
+        ++culprit;
+    if (culprit == pending.size())
+        culprit = failed;
+    const Pending &post = pending[culprit];
+    const bool undone = !post.savepoint.isEmpty() && Result{PQexec(m_conn, ("ROLLBACK TO SAVEPOINT " + post.savepoint).constData())}.ok()
+                     && Result{PQexec(m_conn, ("RELEASE SAVEPOINT " + first).constData())}.ok();
+    if (!undone)
+        PQclear(PQexec(m_conn, "ROLLBACK"));
+    qsizetype later = 0;
+    for (qsizetype i = culprit + 1; i < pending.size(); ++i)
+        later += pending[i].kind != Pending::Kind::Control;
+    QString message = serverMessage.isEmpty()
+        ? QStringLiteral("The row cannot be located for updating: it was deleted or changed since it was read (%1).").arg(describe(post))
+        : QStringLiteral("Writing to %1 failed (%2): %3").arg(m_where, describe(post), serverMessage);
+    if (!undone)
+        message += QStringLiteral(" The database undid the posts of this run since its last commit.");
+    else if (later == 1)
+        message += QStringLiteral(" The post sent after it was undone as well.");
+    else if (later > 1)
+        message += QStringLiteral(" The %1 posts sent after it were undone as well.").arg(later);
+    throw DataError(message);
 }
 
 ColumnValues PostgresProvider::insert(const QString &table, const ColumnValues &values, const QStringList &keyColumns)
@@ -469,10 +630,22 @@ std::unique_ptr<QueryCursor> PostgresProvider::select(const QString &table, cons
 void PostgresProvider::beginTransaction()
 {
     command("BEGIN");
+    m_savepoints = 0;
+    m_releaseNext.clear();
 }
 
+// The posts before a failed one are committed before the failure is reported.
 void PostgresProvider::commitTransaction()
 {
+    try {
+        PQclear(collect());
+    } catch (const DataError &) {
+        m_releaseNext.clear();
+        if (inTransaction())
+            command("COMMIT");
+        throw;
+    }
+    m_releaseNext.clear();
     command("COMMIT");
 }
 

@@ -6,11 +6,16 @@
 #include <QHash>
 
 struct pg_conn;
+struct pg_result;
 
 // A PostgreSQL server through libpq, opened from a data link file: a small text file holding a
 // connection text (Provider=PostgreSQL;Server=...;Port=...;Database=...;User ID=...;Password=...).
 // Tables and views of the current schema; writes through prepared statements, rows located by
 // the primary key; "select TOP n ..." runs as "... LIMIT n". The password never appears in a message.
+// Inside a transaction (a batch scope) updates are pipelined: sent without waiting for the
+// server, each behind a savepoint of its own, and their results collected at the next read,
+// re-read or commit. A row found missing there raises "The row cannot be located for updating",
+// naming it; it and the posts sent after it are undone, the posts before it kept.
 class PostgresProvider : public DatabaseProvider
 {
 public:
@@ -22,7 +27,9 @@ public:
     QStringList tableNames() const override;
     bool isReadOnly() const override { return false; }
     std::unique_ptr<QueryCursor> query(const QString &sql) override;
-    int update(const QString &table, const ColumnValues &set, const ColumnValues &where) override;
+    int update(const QString &table, const ColumnValues &set, const ColumnValues &where) override;   // 1 when pipelined
+    std::unique_ptr<QueryCursor> updateAndRead(const QString &table, const ColumnValues &set, const ColumnValues &where,
+                                               const ColumnValues &keyAfter, const QStringList &columns) override;
     ColumnValues insert(const QString &table, const ColumnValues &values,
                         const QStringList &keyColumns) override;
     int remove(const QString &table, const ColumnValues &where) override;
@@ -33,6 +40,15 @@ public:
     bool inTransaction() const override;
 
 private:
+    // A statement sent in pipeline mode whose result is still to be read.
+    struct Pending
+    {
+        enum class Kind { Control, Post, PostReturning } kind = Kind::Control;
+        QByteArray savepoint;   // set before this post
+        QString table;
+        ColumnValues where;
+    };
+
     PostgresProvider(pg_conn *conn, const QString &where, const QString &password);
     [[noreturn]] void fail(const QString &what, const char *serverMessage) const;
     QString clean(const char *message) const;
@@ -40,9 +56,16 @@ private:
     int execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows = nullptr);
     QStringList primaryKey(quint32 tableOid, QString *tableName);
     void command(const char *sql);
+    QString updateText(const QString &table, const ColumnValues &set, const ColumnValues &where, QList<QVariant> &params) const;
+    void send(const QString &sql, const QList<QVariant> &params, Pending post);
+    pg_result *collect();   // reads every pending result; returns the rows of a last PostReturning
+    QString describe(const Pending &post) const;
 
     pg_conn *m_conn;
     QString m_where;      // "database 'crm' on localhost:5432" for messages
     QString m_password;   // only to keep it out of messages
     QHash<QString, QByteArray> m_statements;
+    QList<Pending> m_pending;
+    QByteArray m_releaseNext;   // savepoint of the last collected group, released with the next one
+    int m_savepoints = 0;
 };

@@ -129,17 +129,22 @@ TEST_F(Postgres, TwoProgramsPostingDisjointSelectionsLoseNoUpdate)
     EXPECT_EQ(db->value("select count(*) from kunden where aktiv and laenge = id / 10.0").toInt(), 200);
 }
 
-TEST_F(Postgres, VanishedRowAndAFailedPostInABatchKeepEarlierPosts)
+// With the program's options each post reads its row back, so its result is awaited: a vanished
+// row or a refused value fails that very post, and the posts around it stand.
+TEST_F(Postgres, WithRereadAVanishedRowOrRefusedValueFailsItsOwnPostInABatch)
 {
     RecordSet rs;
     rs.setConnection(&connection);
     rs.setCommandText("select * from kunden order by id");
     rs.open();
     rs.setProviderOption("Update Criteria", 0);
+    rs.setProviderOption("Update Resync", 15);
     BatchScope batch(connection);
     rs.edit();
     rs.fieldByName("status").setAsString("Postcode");
+    rs.fieldByName("kurz").setAsString("D");   // CHAR(2): the grid shows what the column keeps
     rs.post();
+    EXPECT_EQ(rs.fieldByName("kurz").asString(), "D ");
     db->exec("DELETE FROM kunden WHERE id = 2");
     rs.next();
     rs.edit();
@@ -151,8 +156,76 @@ TEST_F(Postgres, VanishedRowAndAFailedPostInABatchKeepEarlierPosts)
     rs.fieldByName("name").setAsString(QString(40, 'x'));   // longer than varchar(30)
     EXPECT_TRUE(messageOf([&] { rs.post(); }).contains("too long"));
     rs.cancel();
+    rs.next();
+    rs.edit();
+    rs.fieldByName("status").setAsString("Street");
+    rs.post();
     batch.commit();
     EXPECT_EQ(db->value("select status from kunden where id = 1").toString(), "Postcode");
+    EXPECT_EQ(db->value("select name from kunden where id = 3").toString(), "K3");
+    EXPECT_EQ(db->value("select status from kunden where id = 4").toString(), "Street");
+}
+
+namespace {
+// Posts the status to ids 1..5 in a batch without re-reading; the first error, from a post or
+// the closing commit.
+QString postFiveInABatch(Connection &connection, RecordSet &rs, const std::function<void(int)> &change)
+{
+    rs.setConnection(&connection);
+    rs.setCommandText("select * from kunden where id <= 5 order by id");
+    rs.open();
+    rs.setProviderOption("Update Criteria", 0);
+    BatchScope batch(connection);
+    try {
+        for (rs.first(); !rs.eof(); rs.next()) {
+            rs.edit();
+            change(rs.fieldByName("id").asString().toInt());
+            rs.post();
+        }
+        batch.commit();
+    } catch (const DataError &e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+} // namespace
+
+// Without re-reads the posts go out without waiting; a failure shows when their results are
+// collected, naming the record, with the posts before it kept and those after it undone.
+TEST_F(Postgres, PipelinedPostsReportAVanishedRowWhenCollectedAndKeepThePostsBeforeIt)
+{
+    RecordSet rs;
+    bool deleted = false;
+    const QString m = postFiveInABatch(connection, rs, [&](int) {
+        if (!deleted)
+            db->exec("DELETE FROM kunden WHERE id = 3");
+        deleted = true;
+        rs.fieldByName("status").setAsString("City");
+    });
+    EXPECT_TRUE(m.contains("row cannot be located for updating")) << m.toStdString();
+    EXPECT_TRUE(m.contains("table \"kunden\", id = '3'")) << m.toStdString();
+    EXPECT_EQ(db->value("select count(*) from kunden where status = 'City' and id in (1, 2)").toInt(), 2);
+    EXPECT_EQ(db->value("select count(*) from kunden where status = 'City'").toInt(), 2);
+    EXPECT_EQ(db->value("select count(*) from kunden where id = 3").toInt(), 0);
+}
+
+TEST_F(Postgres, PipelinedPostsReportARefusedValueWhenCollectedAndKeepThePostsBeforeIt)
+{
+    RecordSet rs;
+    const QString m = postFiveInABatch(connection, rs, [&](int id) {
+        rs.fieldByName("status").setAsString("Street");
+        if (id == 4)
+            rs.fieldByName("name").setAsString(QString(40, 'x'));
+    });
+    EXPECT_TRUE(m.contains("too long")) << m.toStdString();
+    EXPECT_TRUE(m.contains("id = '4'")) << m.toStdString();
+    EXPECT_EQ(db->value("select count(*) from kunden where status = 'Street'").toInt(), 3);
+    EXPECT_EQ(db->value("select max(id) from kunden where status = 'Street'").toInt(), 3);
+    // The connection goes on: the next batch posts as usual.
+    RecordSet again;
+    EXPECT_EQ(postFiveInABatch(connection, again, [&](int) { again.fieldByName("status").setAsString("Postcode"); }),
+              "<no error>");
+    EXPECT_EQ(db->value("select count(*) from kunden where status = 'Postcode'").toInt(), 5);
 }
 
 TEST_F(Postgres, InsertReturnsTheKeyAndDeleteRemovesOneRow)
