@@ -8,12 +8,46 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <mdbtools.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr size_t BindSize = 256 * 1024;   // longest Memo value read whole
+constexpr unsigned TrialReadSeconds = 30;  // a whole file read by mdbtools; far more means a page loop
+
+// mdbtools trusts the page structure of a file: a damaged file can make it read out of bounds or
+// follow a page chain forever. So a file is first read whole in a child process; only when that
+// ends normally is it opened in this one. A failure the child reports is met again here, with
+// its own message.
+void readInChild(const QString &fileName, const std::function<void()> &read)
+{
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw DataError(QStringLiteral("The Access file '%1' cannot be checked before reading: %2.")
+                            .arg(fileName, QString::fromLocal8Bit(strerror(errno))));
+    if (pid == 0) {
+        alarm(TrialReadSeconds);
+        try {
+            read();
+        } catch (...) {
+        }
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
+        throw DataError(QStringLiteral("The Access file '%1' cannot be read: it is damaged (reading it did not end "
+                                       "within %2 seconds).").arg(fileName).arg(TrialReadSeconds));
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw DataError(QStringLiteral("The Access file '%1' cannot be read: it is damaged (its pages point outside "
+                                       "the file or to each other).").arg(fileName));
+}
 
 QString typeNameOf(const MdbColumn &c)
 {
@@ -144,6 +178,14 @@ MdbCatalogEntry *findSystemTable(MdbHandle *mdb, const char *name)
 
 constexpr int DeepestNesting = 16;   // saved queries reading saved queries
 
+// A value of a system table's row by column name; null when a damaged file lacks the column.
+const std::optional<QByteArray> &cell(const AccessRow &row, const QStringList &columns, const char *name)
+{
+    static const std::optional<QByteArray> none;
+    const qsizetype i = columns.indexOf(QLatin1String(name));
+    return i >= 0 && size_t(i) < row.size() ? row[size_t(i)] : none;
+}
+
 // Every row of one table of the file, user or system.
 void readEntry(MdbHandle *mdb, MdbCatalogEntry *entry, const QString &fileName, QStringList *columnNames,
                const std::function<void(const AccessRow &)> &onRow)
@@ -197,6 +239,12 @@ bool AccessProvider::recognizes(const QByteArray &head)
 
 std::unique_ptr<DatabaseProvider> AccessProvider::open(const QString &fileName, const QByteArray &head)
 {
+    readInChild(fileName, [&] { openHere(fileName, head)->readEverything(); });
+    return openHere(fileName, head);
+}
+
+std::unique_ptr<AccessProvider> AccessProvider::openHere(const QString &fileName, const QByteArray &head)
+{
     // Without MDB_WRITABLE mdbtools opens the file O_RDONLY: nothing can reach the disk.
     MdbHandle *mdb = mdb_open(QFile::encodeName(fileName).constData(), MDB_NOFLAGS);
     if (!mdb)
@@ -208,7 +256,16 @@ std::unique_ptr<DatabaseProvider> AccessProvider::open(const QString &fileName, 
     mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_shortdate_fmt(mdb, "%Y-%m-%d");
     mdb_set_boolean_fmt_numbers(mdb);
-    return std::unique_ptr<DatabaseProvider>(new AccessProvider(std::move(handle), fileName, quint8(head[0x14])));
+    return std::unique_ptr<AccessProvider>(new AccessProvider(std::move(handle), fileName, quint8(head[0x14])));
+}
+
+void AccessProvider::readEverything() const
+{
+    for (const QString &table : userTables()) {
+        (void)primaryKey(table);
+        readRows(table, [](const Row &) {});
+    }
+    (void)savedQueries();
 }
 
 AccessProvider::AccessProvider(std::unique_ptr<Handle> handle, const QString &fileName, int version)
@@ -351,19 +408,19 @@ const QHash<QString, QList<AccessSavedQuery::Part>> &AccessProvider::savedQuerie
         QHash<QByteArray, QString> names;   // object id -> query name
         QStringList cols;
         readEntry(m_handle->mdb, objects, m_fileName, &cols, [&](const Row &r) {
-            const auto id = r[size_t(cols.indexOf(QLatin1String("Id")))], name = r[size_t(cols.indexOf(QLatin1String("Name")))],
-                       type = r[size_t(cols.indexOf(QLatin1String("Type")))];
+            const auto id = cell(r, cols, "Id"), name = cell(r, cols, "Name"),
+                       type = cell(r, cols, "Type");
             if (id && name && type && type->toInt() == MDB_QUERY)
                 names.insert(*id, QString::fromUtf8(*name));
         });
         cols.clear();
         const auto text = [&](const Row &r, const char *column) {
-            const auto &v = r[size_t(cols.indexOf(QLatin1String(column)))];
+            const auto &v = cell(r, cols, column);
             return v ? QString::fromUtf8(*v) : QString();
         };
         readEntry(m_handle->mdb, queries, m_fileName, &cols, [&](const Row &r) {
-            const auto &id = r[size_t(cols.indexOf(QLatin1String("ObjectId")))];
-            const auto &flag = r[size_t(cols.indexOf(QLatin1String("Flag")))];
+            const auto &id = cell(r, cols, "ObjectId");
+            const auto &flag = cell(r, cols, "Flag");
             if (!id || !names.contains(*id))
                 return;
             result[names.value(*id).toLower()].append({text(r, "Attribute").toInt(), text(r, "Name1"), text(r, "Name2"),

@@ -54,6 +54,8 @@ private:
     };
 
     AccessProvider(std::unique_ptr<Handle> handle, const QString &fileName, int version);
+    static std::unique_ptr<AccessProvider> openHere(const QString &fileName, const QByteArray &firstBytes);
+    void readEverything() const;   // every table, key and saved query, as a test of the file
     [[noreturn]] void refuse() const;
     const QHash<QString, QList<AccessSavedQuery::Part>> &savedQueries() const;   // by lower-case name
     Source sourceOf(const QString &name, int depth) const;

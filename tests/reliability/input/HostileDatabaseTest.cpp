@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -89,9 +90,13 @@ Result readInChild(const QString &file)
         _exit(status);
     }
     close(pipeFds[1]);
+    // mdbtools may write warnings without end for a damaged file: the limit is on time, not
+    // silence, and only the start and the end of the output are kept.
     QByteArray message;
     bool hung = false;
-    for (int waited = 0;;) {
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
         pollfd p{pipeFds[0], POLLIN, 0};
         if (poll(&p, 1, 100) > 0) {
             char buffer[4096];
@@ -99,9 +104,10 @@ Result readInChild(const QString &file)
             if (n <= 0)
                 break;
             message.append(buffer, n);
-            continue;
+            if (message.size() > 256 * 1024)
+                message = message.left(64 * 1024) + message.right(64 * 1024);
         }
-        if ((waited += 100) > SecondsPerFile * 1000) {
+        if (clock.elapsed() > SecondsPerFile * 1000) {
             hung = true;
             kill(pid, SIGKILL);
             break;
@@ -229,7 +235,7 @@ TEST(HostileDatabaseFiles, DamagedAccessCopiesAreReadOrRejected)
             continue;
         ++files;
         SCOPED_TRACE(name);
-        const Tally t = runAll(contents(path), QFileInfo(path).fileName().prepend(u'.'), 120, 30, 1302);
+        const Tally t = runAll(contents(path), QFileInfo(path).fileName().prepend(u'.'), 50, 10, 1302);
         EXPECT_EQ(t.crashed + t.hung + t.silent, 0);
     }
     if (files == 0)
