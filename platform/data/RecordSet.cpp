@@ -240,6 +240,12 @@ void RecordSet::open()
         all[i]->m_column = slotColumns[size_t(i)];
     m_stored = std::move(stored);
     m_keys = std::move(keys);
+    for (Key &k : m_keys)
+        for (int c = 0; c < n; ++c)
+            if (m_stored[size_t(c)].baseTable == k.table) {
+                k.tableColumns << m_stored[size_t(c)].baseColumn;
+                k.tableStoreColumns.push_back(c);
+            }
     m_store = std::move(store);
     m_buffer = std::make_unique<RowStore>();
     for (int c = 0; c < n; ++c)
@@ -515,6 +521,8 @@ void RecordSet::postUpdate(int row)
         throw DataError(QStringLiteral("Rows of \"%1\" cannot be updated: the query result lacks their key.").arg(table));
     const int criteria = m_options.value(UpdateCriteria).toInt();
     ColumnValues set, where;
+    set.reserve(m_store->columnCount());
+    where.reserve(m_store->columnCount());
     for (size_t i = 0; i < key->keyColumns.size(); ++i)
         where.append({key->keyColumns[qsizetype(i)], m_store->value(key->storeColumns[i], row)});
     for (int c = 0; c < m_store->columnCount(); ++c) {
@@ -550,13 +558,12 @@ void RecordSet::postUpdate(int row)
         const int c = key->storeColumns[i];
         keyAfter.append({key->keyColumns[qsizetype(i)], m_changed[size_t(c)] ? m_buffer->value(c, 0) : m_store->value(c, row)});
     }
-    const Reread reread = rereadOf(*key);
     write([&](DatabaseProvider &p) {
-        auto cursor = p.updateAndRead(table, set, where, keyAfter, reread.columns);
+        auto cursor = p.updateAndRead(table, set, where, keyAfter, key->tableColumns);
         located(cursor != nullptr);
         keepChanges();
         if (cursor->next())
-            readRow(row, reread, *cursor);
+            readRow(row, *key, *cursor);
     });
 }
 
@@ -591,34 +598,24 @@ void RecordSet::postInsert(int row)
         resync(row, *key);
 }
 
-RecordSet::Reread RecordSet::rereadOf(const Key &key) const
+void RecordSet::readRow(int row, const Key &key, const QueryCursor &cursor)
 {
-    Reread r;
-    for (int c = 0; c < m_store->columnCount(); ++c)
-        if (m_stored[size_t(c)].baseTable == key.table) {
-            r.columns << m_stored[size_t(c)].baseColumn;
-            r.targets.push_back(c);
-        }
-    return r;
-}
-
-void RecordSet::readRow(int row, const Reread &reread, const QueryCursor &cursor)
-{
-    for (size_t i = 0; i < reread.targets.size(); ++i) {
-        m_store->setNull(reread.targets[i], row);
-        readValue(*m_store, reread.targets[i], row, cursor, int(i));
+    for (size_t i = 0; i < key.tableStoreColumns.size(); ++i) {
+        if (cursor.isNull(int(i)))
+            m_store->setNull(key.tableStoreColumns[i], row);
+        else
+            readValue(*m_store, key.tableStoreColumns[i], row, cursor, int(i));
     }
 }
 
 void RecordSet::resync(int row, const Key &key)
 {
-    const Reread reread = rereadOf(key);
     ColumnValues where;
     for (size_t i = 0; i < key.storeColumns.size(); ++i)
         where.append({key.keyColumns[qsizetype(i)], m_store->value(key.storeColumns[i], row)});
-    auto cursor = m_connection->provider().select(key.table, reread.columns, where);
+    auto cursor = m_connection->provider().select(key.table, key.tableColumns, where);
     if (cursor->next())
-        readRow(row, reread, *cursor);
+        readRow(row, key, *cursor);
 }
 
 void RecordSet::remove()

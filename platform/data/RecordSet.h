@@ -104,6 +104,9 @@ private:
         QString table;
         QStringList keyColumns;
         std::vector<int> storeColumns;
+        // The columns of the table the record set holds, and where: what a post reads again.
+        QStringList tableColumns;
+        std::vector<int> tableStoreColumns;
     };
 
     int currentRow() const;   // storage row of the current record, -1 when none
@@ -120,14 +123,7 @@ private:
     void moveTo(int pos);
     void postUpdate(int row);
     void postInsert(int row);
-    // The columns of a key's table the record set holds, and where it holds them.
-    struct Reread
-    {
-        QStringList columns;
-        std::vector<int> targets;
-    };
-    Reread rereadOf(const Key &key) const;
-    void readRow(int row, const Reread &reread, const QueryCursor &cursor);
+    void readRow(int row, const Key &key, const QueryCursor &cursor);
     void resync(int row, const Key &key);
     void setState(State s);
     void tellViews();

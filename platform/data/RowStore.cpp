@@ -128,6 +128,14 @@ void RowStore::setUtf8(int column, int row, std::string_view s)
         m_columns[column].texts[row] = {0, 0};
         return;
     }
+    // A text no longer than the one it replaces takes its place, so that posts re-reading a
+    // record over and over do not grow the store.
+    TextRef &old = m_columns[column].texts[row];
+    if (old.length != NullLength && old.length >= s.size()) {
+        std::memmove(m_chunks[old.offset >> ChunkBits].data.get() + (old.offset & (ChunkSize - 1)), s.data(), s.size());
+        old.length = quint32(s.size());
+        return;
+    }
     if (m_chunks.empty() || m_chunks.back().capacity - m_chunkUsed < s.size()) {
         if (m_chunks.size() == MaxChunks)
             throw DataError(QStringLiteral("The query result is too large to hold in memory (more than 4 GB of text)."));

@@ -417,14 +417,6 @@ sqlite3_stmt *SqliteProvider::shaped(char kind, const QString &table, const QStr
                                      const ColumnValues &set, const ColumnValues &where,
                                      const std::function<QString()> &sql)
 {
-    size_t h = qHashMulti(0, kind, table);
-    for (const QString &c : columns)
-        h = qHashMulti(h, c);
-    for (const auto &p : set)
-        h = qHashMulti(h, p.first);
-    for (const auto &p : where)
-        h = qHashMulti(h, p.first, p.second.isNull());
-    std::vector<Shape> &bucket = m_shapes[h];
     const auto matches = [&](const Shape &s) {
         if (s.kind != kind || s.table != table || s.names.size() != columns.size() + set.size()
             || s.where.size() != where.size())
@@ -440,9 +432,23 @@ sqlite3_stmt *SqliteProvider::shaped(char kind, const QString &table, const QStr
                 return false;
         return true;
     };
-    for (const Shape &s : bucket)
-        if (matches(s))
-            return s.stmt;
+    // A run posts the same shape over and over: try the last one of its kind before hashing names.
+    const Shape *&last = m_lastShape[size_t(kind) & 127];
+    if (last && matches(*last))
+        return last->stmt;
+    size_t h = qHashMulti(0, kind, table);
+    for (const QString &c : columns)
+        h = qHashMulti(h, c);
+    for (const auto &p : set)
+        h = qHashMulti(h, p.first);
+    for (const auto &p : where)
+        h = qHashMulti(h, p.first, p.second.isNull());
+    std::vector<const Shape *> &bucket = m_shapes[h];
+    for (const Shape *s : bucket)
+        if (matches(*s)) {
+            last = s;
+            return s->stmt;
+        }
     Shape s{kind, table, columns, {}, {}, cached(sql())};
     for (const auto &p : set)
         s.names << p.first;
@@ -450,8 +456,10 @@ sqlite3_stmt *SqliteProvider::shaped(char kind, const QString &table, const QStr
         s.where << p.first;
         s.isNull.push_back(p.second.isNull());
     }
-    bucket.push_back(std::move(s));
-    return bucket.back().stmt;
+    m_shapeStore.push_back(std::move(s));
+    last = &m_shapeStore.back();
+    bucket.push_back(last);
+    return last->stmt;
 }
 
 void SqliteProvider::bind(sqlite3_stmt *stmt, int index, const QVariant &v)
@@ -493,7 +501,7 @@ QString whereClause(const ColumnValues &where, int firstIndex)
     return parts.join(QStringLiteral(" AND "));
 }
 
-int bindWhere(const ColumnValues &where, int index, const std::function<void(int, const QVariant &)> &b)
+template<typename Bind> int bindWhere(const ColumnValues &where, int index, Bind &&b)
 {
     for (const auto &pair : where)
         if (!pair.second.isNull())

@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <array>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <unordered_map>
 #include <vector>
@@ -73,5 +75,7 @@ private:
         std::vector<bool> isNull;  // per where column: compared with IS NULL
         sqlite3_stmt *stmt;
     };
-    std::unordered_map<size_t, std::vector<Shape>> m_shapes;
+    std::deque<Shape> m_shapeStore;   // stable addresses for the index and the last used
+    std::unordered_map<size_t, std::vector<const Shape *>> m_shapes;
+    std::array<const Shape *, 128> m_lastShape{};   // per kind
 };

@@ -35,7 +35,8 @@ TEST(RowStore, TextAcrossChunksReadsBackIntact)
     EXPECT_GE(store.bytes(), qint64(huge.size()));
 }
 
-// An edit buffer copies a value of a large store and back; rewriting a row keeps the others.
+// An edit buffer copies a value of a large store and back; rewriting a row keeps the others
+// and, done over and over as posts re-read their row, takes no more room.
 TEST(RowStore, CopyAndRewriteKeepOtherRows)
 {
     RowStore store, buffer;
@@ -52,6 +53,20 @@ TEST(RowStore, CopyAndRewriteKeepOtherRows)
     EXPECT_EQ(store.utf8(text, 0), "row 0");
     EXPECT_EQ(store.utf8(text, 1), "row 1 changed");
     EXPECT_EQ(store.utf8(text, 2), "row 2");
+
+    // Rewriting a text with one no longer does not grow the store; a longer one moves.
+    const qint64 bytes = store.bytes();
+    for (int i = 0; i < 100000; ++i)
+        store.setUtf8(text, 1, "row 1 changed");
+    store.setUtf8(text, 1, "row 1 again");
+    EXPECT_EQ(store.bytes(), bytes);
+    EXPECT_EQ(store.utf8(text, 1), "row 1 again");
+    store.setUtf8(text, 0, "row 0, now longer than before");
+    store.setNull(text, 2);
+    store.setUtf8(text, 2, "2");
+    EXPECT_EQ(store.utf8(text, 0), "row 0, now longer than before");
+    EXPECT_EQ(store.utf8(text, 1), "row 1 again");
+    EXPECT_EQ(store.utf8(text, 2), "2");
     store.clearRows();
     EXPECT_EQ(store.rowCount(), 0);
 }
