@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cstdio>
 #include <libpq-fe.h>
 #include <optional>
@@ -49,7 +50,7 @@ void exec(PGconn *c, const char *sql)
 // Customers spread over 1000 postcodes, each postcode known with its place and position.
 void build(PGconn *c, int rows)
 {
-    exec(c, "DROP TABLE IF EXISTS kunden; DROP TABLE IF EXISTS postcodes");
+    exec(c, "SET client_min_messages = warning; DROP TABLE IF EXISTS kunden; DROP TABLE IF EXISTS postcodes");
     exec(c, "CREATE TABLE kunden (KolmNummer varchar(30) PRIMARY KEY, Name1 varchar(32), LandKennz varchar(5), "
             "Plz varchar(10), Ort varchar(30), Strasse varchar(80), MPControlGeocode boolean, MPStatus varchar(50), "
             "MPAddress varchar(50), W2MP double precision, W1MP double precision)");
@@ -122,6 +123,15 @@ double baseline(PGconn *c, int rows)
     return rows / (t.nsecsElapsed() / 1e9);
 }
 
+// The machine is shared: the best of three runs is the figure least disturbed by others.
+template<typename Run> double best(Run run)
+{
+    double b = 0;
+    for (int i = 0; i < 3; ++i)
+        b = std::max(b, run());
+    return b;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -141,15 +151,17 @@ int main(int argc, char **argv)
     build(admin, rows);
     try {
         std::printf("%-52s %12.0f %12s\n", "posts one by one, re-read (program's options)",
-                    postRun(udl, std::min(rows, 5000), false, true), "posts/s");
+                    best([&] { return postRun(udl, std::min(rows, 5000), false, true); }), "posts/s");
         std::printf("%-52s %12.0f %12s\n", "posts in a batch scope, re-read (program's options)",
-                    postRun(udl, rows, true, true), "posts/s");
-        std::printf("%-52s %12.0f %12s\n", "posts in a batch scope, no re-read", postRun(udl, rows, true, false), "posts/s");
+                    best([&] { return postRun(udl, rows, true, true); }), "posts/s");
+        std::printf("%-52s %12.0f %12s\n", "posts in a batch scope, no re-read",
+                    best([&] { return postRun(udl, rows, true, false); }), "posts/s");
     } catch (const DataError &e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    std::printf("%-52s %12.0f %12s\n", "set-based UPDATE ... FROM postcodes (baseline)", baseline(admin, rows), "rows/s");
+    std::printf("%-52s %12.0f %12s\n", "set-based UPDATE ... FROM postcodes (baseline)",
+                best([&] { return baseline(admin, rows); }), "rows/s");
     PQfinish(admin);
     return 0;
 }

@@ -434,7 +434,7 @@ int PostgresProvider::update(const QString &table, const ColumnValues &set, cons
     const QString sql = updateText(table, set, where, params);
     if (!inTransaction())
         return execute(sql, params);
-    send(sql, params, {Pending::Kind::Post, {}, table, where});
+    send(sql, params, {Pending::Kind::Post, table, where, {}, {}});
     return 1;   // confirmed when the results are collected
 }
 
@@ -453,7 +453,7 @@ std::unique_ptr<QueryCursor> PostgresProvider::updateAndRead(const QString &tabl
         return execute(sql, params, &rows) == 0 ? nullptr : std::move(rows);
     }
     // The savepoint, the update and the re-read travel together: one round trip per post.
-    send(sql, params, {Pending::Kind::PostReturning, {}, table, where});
+    send(sql, params, {Pending::Kind::PostReturning, table, where, {}, {}});
     PGresult *r = collect();
     if (!r || PQntuples(r) == 0) {
         PQclear(r);
@@ -474,10 +474,14 @@ void PostgresProvider::send(const QString &sql, const QList<QVariant> &params, P
             fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
         m_pending.append(Pending{});
     };
-    if (!m_releaseNext.isEmpty())
-        control("RELEASE SAVEPOINT " + std::exchange(m_releaseNext, {}));
-    post.savepoint = "orvane_post_" + QByteArray::number(++m_savepoints);
-    control("SAVEPOINT " + post.savepoint);
+    if (m_pending.isEmpty()) {
+        if (!m_releaseNext.isEmpty())
+            control("RELEASE SAVEPOINT " + std::exchange(m_releaseNext, {}));
+        m_group = "orvane_posts_" + QByteArray::number(++m_savepoints);
+        control("SAVEPOINT " + m_group);
+    }
+    post.statement = name;
+    post.params = params;
     const Params p(params);
     if (!PQsendQueryPrepared(m_conn, name.constData(), int(p.values.size()), p.values.data(), nullptr, nullptr, 0))
         fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
@@ -531,40 +535,65 @@ PGresult *PostgresProvider::collect()
     if (!PQexitPipelineMode(m_conn))
         fail(QStringLiteral("Reading the results of the posts"), PQerrorMessage(m_conn));
 
-    QByteArray first;
-    for (const Pending &p : pending)
-        if (p.kind != Pending::Kind::Control) {
-            first = p.savepoint;
-            break;
-        }
     if (failed < 0) {
-        m_releaseNext = first;
+        m_releaseNext = m_group;
         return returned;
     }
-    // Undo the failed post and everything sent after it; the posts before it stay.
+    PQclear(returned);
     qsizetype culprit = failed;
     while (culprit < pending.size() && pending[culprit].kind == Pending::Kind::Control)
         ++culprit;
-    if (culprit == pending.size())
-        culprit = failed;
-    const Pending &post = pending[culprit];
-    const bool undone = !post.savepoint.isEmpty() && Result{PQexec(m_conn, ("ROLLBACK TO SAVEPOINT " + post.savepoint).constData())}.ok()
-                     && Result{PQexec(m_conn, ("RELEASE SAVEPOINT " + first).constData())}.ok();
+    undo(pending, culprit < pending.size() ? culprit : failed, serverMessage);
+}
+
+// Rolls the group back and sends the posts before the culprit again; one of them failing now
+// (a row deleted meanwhile) becomes the culprit.
+void PostgresProvider::undo(const QList<Pending> &pending, qsizetype culprit, const QString &serverMessage)
+{
+    QString message = serverMessage;
+    bool undone = false;
+    for (;;) {
+        undone = !m_group.isEmpty() && Result{PQexec(m_conn, ("ROLLBACK TO SAVEPOINT " + m_group).constData())}.ok();
+        if (!undone)
+            break;
+        qsizetype again = 0;
+        for (; again < culprit; ++again) {
+            const Pending &p = pending[again];
+            if (p.kind == Pending::Kind::Control)
+                continue;
+            const Params params(p.params);
+            Result r{PQexecPrepared(m_conn, p.statement.constData(), int(params.values.size()), params.values.data(),
+                                    nullptr, nullptr, 0)};
+            if (!r.ok()) {
+                message = clean(PQresultErrorMessage(r.r));
+                break;
+            }
+            if (QByteArray(PQcmdTuples(r.r)).toInt() == 0) {
+                message.clear();
+                break;
+            }
+        }
+        if (again == culprit)
+            break;
+        culprit = again;
+    }
+    undone = undone && Result{PQexec(m_conn, ("RELEASE SAVEPOINT " + m_group).constData())}.ok();
     if (!undone)
         PQclear(PQexec(m_conn, "ROLLBACK"));
+    const Pending &post = pending[culprit];
     qsizetype later = 0;
     for (qsizetype i = culprit + 1; i < pending.size(); ++i)
         later += pending[i].kind != Pending::Kind::Control;
-    QString message = serverMessage.isEmpty()
+    QString text = message.isEmpty()
         ? QStringLiteral("The row cannot be located for updating: it was deleted or changed since it was read (%1).").arg(describe(post))
-        : QStringLiteral("Writing to %1 failed (%2): %3").arg(m_where, describe(post), serverMessage);
+        : QStringLiteral("Writing to %1 failed (%2): %3").arg(m_where, describe(post), message);
     if (!undone)
-        message += QStringLiteral(" The database undid the posts of this run since its last commit.");
+        text += QStringLiteral(" The database undid the posts of this run since its last commit.");
     else if (later == 1)
-        message += QStringLiteral(" The post sent after it was undone as well.");
+        text += QStringLiteral(" The post sent after it was undone as well.");
     else if (later > 1)
-        message += QStringLiteral(" The %1 posts sent after it were undone as well.").arg(later);
-    throw DataError(message);
+        text += QStringLiteral(" The %1 posts sent after it were undone as well.").arg(later);
+    throw DataError(text);
 }
 
 ColumnValues PostgresProvider::insert(const QString &table, const ColumnValues &values, const QStringList &keyColumns)

@@ -13,9 +13,10 @@ struct pg_result;
 // Tables and views of the current schema; writes through prepared statements, rows located by
 // the primary key; "select TOP n ..." runs as "... LIMIT n". The password never appears in a message.
 // Inside a transaction (a batch scope) updates are pipelined: sent without waiting for the
-// server, each behind a savepoint of its own, and their results collected at the next read,
-// re-read or commit. A row found missing there raises "The row cannot be located for updating",
-// naming it; it and the posts sent after it are undone, the posts before it kept.
+// server, behind one savepoint per group, and their results collected at the next read, re-read
+// or commit. A row found missing there raises "The row cannot be located for updating", naming
+// it; it and the posts sent after it are undone, the posts before it kept (sent again after the
+// group is rolled back, which spares a savepoint per post).
 class PostgresProvider : public DatabaseProvider
 {
 public:
@@ -44,9 +45,10 @@ private:
     struct Pending
     {
         enum class Kind { Control, Post, PostReturning } kind = Kind::Control;
-        QByteArray savepoint;   // set before this post
         QString table;
         ColumnValues where;
+        QByteArray statement;   // prepared statement and parameters, to send a post again
+        QList<QVariant> params;
     };
 
     PostgresProvider(pg_conn *conn, const QString &where, const QString &password);
@@ -60,12 +62,14 @@ private:
     void send(const QString &sql, const QList<QVariant> &params, Pending post);
     pg_result *collect();   // reads every pending result; returns the rows of a last PostReturning
     QString describe(const Pending &post) const;
+    [[noreturn]] void undo(const QList<Pending> &pending, qsizetype culprit, const QString &serverMessage);
 
     pg_conn *m_conn;
     QString m_where;      // "database 'crm' on localhost:5432" for messages
     QString m_password;   // only to keep it out of messages
     QHash<QString, QByteArray> m_statements;
     QList<Pending> m_pending;
+    QByteArray m_group;         // savepoint before the posts being collected
     QByteArray m_releaseNext;   // savepoint of the last collected group, released with the next one
     int m_savepoints = 0;
 };
