@@ -167,12 +167,12 @@ TEST_F(Postgres, WithRereadAVanishedRowOrRefusedValueFailsItsOwnPostInABatch)
 }
 
 namespace {
-// Posts the status to ids 1..5 in a batch without re-reading; the first error, from a post or
-// the closing commit.
-QString postFiveInABatch(Connection &connection, RecordSet &rs, const std::function<void(int)> &change)
+// Posts to ids 1..last in a batch without re-reading; the first error, from a post or the
+// closing commit.
+QString postFiveInABatch(Connection &connection, RecordSet &rs, const std::function<void(int)> &change, int last = 5)
 {
     rs.setConnection(&connection);
-    rs.setCommandText("select * from kunden where id <= 5 order by id");
+    rs.setCommandText(QStringLiteral("select * from kunden where id <= %1 order by id").arg(last));
     rs.open();
     rs.setProviderOption("Update Criteria", 0);
     BatchScope batch(connection);
@@ -207,6 +207,21 @@ TEST_F(Postgres, PipelinedPostsReportAVanishedRowWhenCollectedAndKeepThePostsBef
     EXPECT_EQ(db->value("select count(*) from kunden where status = 'City' and id in (1, 2)").toInt(), 2);
     EXPECT_EQ(db->value("select count(*) from kunden where status = 'City'").toInt(), 2);
     EXPECT_EQ(db->value("select count(*) from kunden where id = 3").toInt(), 0);
+}
+
+// More posts than one round trip carries: the groups collected before the failure stay too.
+TEST_F(Postgres, PipelinedPostsKeepEveryEarlierGroupWhenALaterOneFails)
+{
+    db->exec(QStringLiteral("INSERT INTO kunden (id, name, status) SELECT g, 'K' || g, '' FROM generate_series(201, 900) g"));
+    RecordSet rs;
+    const QString m = postFiveInABatch(connection, rs, [&](int id) {
+        if (id == 10)
+            db->exec("DELETE FROM kunden WHERE id = 800");
+        rs.fieldByName("status").setAsString("City");
+    }, 900);
+    EXPECT_TRUE(m.contains("id = '800'")) << m.toStdString();
+    EXPECT_EQ(db->value("select count(*) from kunden where status = 'City'").toInt(), 799);
+    EXPECT_EQ(db->value("select count(*) from kunden where status = 'City' and id > 800").toInt(), 0);
 }
 
 TEST_F(Postgres, PipelinedPostsReportARefusedValueWhenCollectedAndKeepThePostsBeforeIt)
