@@ -85,7 +85,7 @@ public:
     {
         throw DataError(QStringLiteral(
             "The query \"%1\" cannot be run on an Access file here. Supported is "
-            "SELECT [TOP n] * or a column list FROM one table, with an optional ORDER BY; write names with "
+            "SELECT [TOP n] * or a column list FROM one table or saved query, with an optional ORDER BY; write names with "
             "spaces in brackets ([Asset Items]). For other queries convert the file with orvane-convert.")
                             .arg(m_sql.simplified()));
     }
