@@ -6,6 +6,7 @@
 #include "IconData.h"
 #include "OrvaneApplication.h"
 #include "ProgressRunView.h"
+#include "QueryStopWindow.h"
 
 #include <ConfigurationUnit.h>
 #include <AddressSearchUnit.h>
@@ -279,6 +280,7 @@ void TOrvaneForm::SQLActionExecute()
         return;
     ADODataSetCustomer.close();
     ADODataSetCustomer.setCommandText(dialog.GetString());
+    const TQueryStopWindow stop(ADOConnection1, this);
     ADODataSetCustomer.open();
 }
 

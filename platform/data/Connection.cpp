@@ -57,6 +57,8 @@ void Connection::open()
         const std::lock_guard lock(m_providerChange);
         m_provider = std::move(opened);
     }
+    if (auto *sqlite = dynamic_cast<SqliteProvider *>(m_provider.get()))
+        sqlite->setWhileReading(m_whileReading);
     m_fileName = file;
     emit connectedChanged(true);
 }
@@ -113,6 +115,13 @@ void Connection::interrupt()
     const std::lock_guard lock(m_providerChange);
     if (auto *sqlite = dynamic_cast<SqliteProvider *>(m_provider.get()))
         sqlite->interrupt();
+}
+
+void Connection::setWhileReading(std::function<void()> callback)
+{
+    m_whileReading = std::move(callback);
+    if (auto *sqlite = dynamic_cast<SqliteProvider *>(m_provider.get()))
+        sqlite->setWhileReading(m_whileReading);
 }
 
 void Connection::beginBatch()

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -35,6 +36,10 @@ public:
     // Stops the query being read (a runaway SQL selection), or else the next one, with a
     // DataError; writes are never stopped. Safe from any thread; SQLite files only.
     void interrupt();
+    // Called about every 100 ms while a query is being read (SQLite files only), e.g. to keep a
+    // window with a Stop button alive; it may process events and call interrupt(). Kept across
+    // opens; an empty function ends it.
+    void setWhileReading(std::function<void()> callback);
 
 signals:
     void connectedChanged(bool connected);
@@ -54,6 +59,7 @@ private:
     QString m_fileName;
     std::unique_ptr<DatabaseProvider> m_provider;
     std::mutex m_providerChange;   // interrupt() against open() and close()
+    std::function<void()> m_whileReading;
     int m_batchDepth = 0;
     QElapsedTimer m_sinceCommit;
     QTimer m_commitTimer;

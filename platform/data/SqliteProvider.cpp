@@ -383,6 +383,7 @@ std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
     // Only a query being read can be stopped: a write stopped halfway would undo the whole
     // transaction of a batch.
     sqlite3_progress_handler(m_db, StopCheckInstructions, stopRequested, this);
+    m_readingClock.start();
     return std::make_unique<SqliteCursor>(stmt, hidden, keys, true, [this](const char *what) {
         fail(QString::fromUtf8(what));
     }, [this] {
@@ -396,9 +397,19 @@ void SqliteProvider::interrupt()
     m_stop = true;
 }
 
+void SqliteProvider::setWhileReading(std::function<void()> callback)
+{
+    m_whileReading = std::move(callback);
+}
+
 int SqliteProvider::stopRequested(void *provider)
 {
-    return static_cast<SqliteProvider *>(provider)->m_stop ? 1 : 0;
+    auto *p = static_cast<SqliteProvider *>(provider);
+    if (p->m_whileReading && p->m_readingClock.hasExpired(WhileReadingIntervalMs)) {
+        p->m_whileReading();
+        p->m_readingClock.start();
+    }
+    return p->m_stop ? 1 : 0;
 }
 
 sqlite3_stmt *SqliteProvider::cached(const QString &sql)

@@ -3,6 +3,7 @@
 #include "DatabaseProvider.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <array>
 #include <atomic>
@@ -41,6 +42,9 @@ public:
     // Stops the query being read now, or else the next one, with a DataError; never a write.
     // Safe from any thread while the provider exists.
     void interrupt();
+    // Called about every 100 ms while a query is being read, on the reading thread: the place to
+    // let a user stop a long query. It may process events but must not use this connection.
+    void setWhileReading(std::function<void()> callback);
 
     QString journalMode() const { return m_journalMode; }
     static QString rewriteTop(const QString &sql);
@@ -57,12 +61,15 @@ private:
     void exec(const char *sql, const QString &what = {});
     static int stopRequested(void *provider);
     static constexpr int StopCheckInstructions = 1000;
+    static constexpr int WhileReadingIntervalMs = 100;
 
     sqlite3 *m_db;
     QString m_fileName;
     QString m_journalMode;
     QHash<QString, sqlite3_stmt *> m_statements;
     std::atomic<bool> m_stop{false};
+    std::function<void()> m_whileReading;
+    QElapsedTimer m_readingClock;
 
     // An update or re-read statement found by what it writes and compares, so that a post
     // builds no SQL text. The statement itself is owned by m_statements.

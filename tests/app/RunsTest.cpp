@@ -274,6 +274,33 @@ TEST_F(RunsTest, FailedSqlSelectionLeavesTheRecordSetClosedAndOffersTheTextAgain
     EXPECT_TRUE(form->ADODataSetCustomer.isActive());
 }
 
+TEST_F(RunsTest, RunawaySqlSelectionIsStoppedFromItsWindowAndTheNextOneRuns)
+{
+    const QString before = column("select group_concat(KolmNummer || MPStatus) from kunden");
+    {
+        ModalScript script;
+        answerSql(script, QStringLiteral("select * from kunden where (with recursive r(n) as"
+                                         " (select 1 union all select n + 1 from r) select count(*) from r) > 0"));
+        script.expect(QStringLiteral("QueryStopWindow"), ModalScript::clickButton(QStringLiteral("Stop")));
+        try {
+            form->SQLActionExecute();
+            ADD_FAILURE() << "the runaway query ended by itself";
+        } catch (const std::exception &error) {
+            EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("stopped"))) << error.what();
+        }
+        script.finish();
+    }
+    EXPECT_FALSE(form->ADODataSetCustomer.isActive());
+    EXPECT_EQ(column("select group_concat(KolmNummer || MPStatus) from kunden"), before);
+    {
+        ModalScript script;
+        answerSql(script, QStringLiteral("select * from kunden"));
+        form->SQLActionExecute();
+        script.finish();
+    }
+    EXPECT_TRUE(form->ADODataSetCustomer.isActive());
+}
+
 TEST_F(RunsTest, TitleClicksToggleTheSortAndKeepTheCurrentRecord)
 {
     RecordSet &rs = form->ADODataSetCustomer;
