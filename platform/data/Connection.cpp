@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 namespace {
 constexpr int CommitIntervalMs = 200;
 }
@@ -17,11 +19,13 @@ Connection::Connection(QObject *parent) : QObject(parent)
     // Commits a batch's pending posts when the event loop runs between them.
     m_commitTimer.setSingleShot(true);
     m_commitTimer.setInterval(CommitIntervalMs);
+    // A failure there has no caller to reach: it is raised by the batch's next post or commit,
+    // so a run never reports records as written that a failed save lost.
     connect(&m_commitTimer, &QTimer::timeout, this, [this] {
         try {
             commitBatch();
         } catch (const DataError &e) {
-            qWarning("%s", e.what());
+            m_failedSave = e.message();
         }
     });
 }
@@ -139,17 +143,26 @@ void Connection::endBatch() noexcept
     } catch (const DataError &e) {
         qWarning("%s", e.what());
     }
+    m_failedSave.clear();
+}
+
+void Connection::raiseFailedSave()
+{
+    if (!m_failedSave.isEmpty())
+        throw DataError(std::exchange(m_failedSave, QString()));
 }
 
 void Connection::commitBatch()
 {
     m_commitTimer.stop();
+    raiseFailedSave();
     if (m_provider && m_provider->inTransaction())
         m_provider->commitTransaction();
 }
 
 void Connection::beforeWrite()
 {
+    raiseFailedSave();
     if (m_batchDepth > 0 && !provider().inTransaction()) {
         provider().beginTransaction();
         m_sinceCommit.start();

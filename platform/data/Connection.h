@@ -54,6 +54,7 @@ private:
     void commitBatch();
     void beforeWrite();   // opens the batch transaction when one is due
     void afterWrite();
+    void raiseFailedSave();   // once, what the timer's commit could not save
 
     QString m_text;
     QString m_fileName;
@@ -63,4 +64,5 @@ private:
     int m_batchDepth = 0;
     QElapsedTimer m_sinceCommit;
     QTimer m_commitTimer;
+    QString m_failedSave;
 };

@@ -1,12 +1,17 @@
+#include "BatchScope.h"
 #include "Connection.h"
 #include "ConnectionText.h"
 #include "DataError.h"
+#include "RecordSet.h"
 #include "TestDatabase.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -184,4 +189,50 @@ TEST(Connection, ReadOnlyFileOpensAndSaysSo)
     c.open();
     EXPECT_TRUE(c.isReadOnly() || ::geteuid() == 0);
     QFile::setPermissions(db.path(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// A save made by the batch's timer that fails has no caller to tell; the batch's next post says
+// so, and the records it lost are not reported as written.
+TEST(Connection, FailedTimedSaveIsRaisedByTheNextPost)
+{
+    int argc = 0;
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance())
+        app = std::make_unique<QCoreApplication>(argc, nullptr);
+    TestDatabase db(schema);
+    Connection c;
+    c.setConnectionText(db.connectionText());
+    c.open();
+    RecordSet rs;
+    rs.setConnection(&c);
+    rs.setCommandText(QStringLiteral("select * from kunden"));
+    rs.open();
+    rs.setProviderOption(QStringLiteral("Update Criteria"), 0);   // as the program posts
+
+    BatchScope batch(c);
+    rs.edit();
+    rs.fieldByName(QStringLiteral("Name1")).setAsString(QStringLiteral("Lost"));
+    rs.post();
+    // A reader holding its lock keeps the timer's save from writing the file.
+    db.exec(QStringLiteral("BEGIN"));
+    db.value(QStringLiteral("select count(*) from kunden"));
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 400)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    db.exec(QStringLiteral("COMMIT"));
+
+    rs.edit();
+    rs.fieldByName(QStringLiteral("Name1")).setAsString(QStringLiteral("Next"));
+    try {
+        rs.post();
+        ADD_FAILURE() << "the post after a failed save succeeded";
+    } catch (const DataError &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("not saved"))) << qPrintable(e.message());
+    }
+    EXPECT_EQ(rs.state(), RecordSet::State::Edit);
+    EXPECT_EQ(db.value(QStringLiteral("select Name1 from kunden")).toString(), QStringLiteral("Müller"));
+    rs.post();   // told once: the batch goes on
+    batch.commit();
+    EXPECT_EQ(db.value(QStringLiteral("select Name1 from kunden")).toString(), QStringLiteral("Next"));
 }
