@@ -1,7 +1,7 @@
-// bench_suite [BATCH-ROWS] [SCENARIO-ROWS] [FOLDER]: scenario customers drawn from the shipped
+// bench_suite [BATCH-ROWS,...] [SCENARIO-ROWS] [FOLDER]: scenario customers drawn from the shipped
 // gazetteer, the open and fetch of the whole table, the batch run through the program's own loop
 // (with the share of lookup, coordinate derivation and posting), posting with one commit each, and
-// the set-based SQL update a user would write instead. Prints one table.
+// the set-based SQL update a user would write instead, for each batch size. Prints one table.
 
 #include "TimedMap.h"
 
@@ -222,9 +222,9 @@ double postAll(RecordSet &records, int limit)
     return t.nsecsElapsed() / 1e9;
 }
 
-void row(const char *what, const QString &figure)
+void row(const QByteArray &what, const QString &figure)
 {
-    std::printf("| %-58s | %24s |\n", what, qPrintable(figure));
+    std::printf("| %-58s | %24s |\n", what.constData(), qPrintable(figure));
 }
 
 QString perSecond(double count, double seconds)
@@ -239,10 +239,13 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int batchRows = args.value(1, QStringLiteral("100000")).toInt();
+    QList<int> batchSizes;
+    for (const QString &n : args.value(1, QStringLiteral("100000,1000000")).split(u','))
+        batchSizes.append(n.toInt());
     const int scenarioRows = args.value(2, QStringLiteral("1000000")).toInt();
     const QString folder = args.value(3, QDir::tempPath());
     const QString scenario = folder + QStringLiteral("/orvane-scenario-%1.sqlite").arg(scenarioRows);
+    const QString runFile = folder + QStringLiteral("/orvane-scenario-run.sqlite");
 
     try {
         QElapsedTimer t;
@@ -261,14 +264,13 @@ int main(int argc, char **argv)
         OleContainer container;
         KartenModul().CreateMap(&container, QStringLiteral("Orvane.Bench.Suite"));
 
-        Connection connection;
-        connection.setConnectionText(TCustomerRecords::ConnectionText(scenario));
-        connection.open();
-
         // The whole table with the eleven slots, as the program opens it.
         double openSeconds = 0;
         qint64 openRecords = 0;
         {
+            Connection connection;
+            connection.setConnectionText(TCustomerRecords::ConnectionText(scenario));
+            connection.open();
             RecordSet all;
             all.setConnection(&connection);
             TCustomerRecords::AddFieldSlots(all);
@@ -280,61 +282,78 @@ int main(int argc, char **argv)
         }
         const qint64 openPeakKb = peakResidentKb();
 
-        RecordSet records;
-        records.setConnection(&connection);
-        TCustomerRecords::AddFieldSlots(records);
-        TCustomerRecords::BindColumns(records, KundenColumns);
-        TCustomerRecords::OpenQuery(records, QStringLiteral("select * from kunden where Nr <= %1").arg(batchRows));
-
-        SilentView view;
-        t.restart();
-        const TBatchCounts counts = TBatchGeocodeRun::Run(records, Mapping, view);
-        const double batchSeconds = t.nsecsElapsed() / 1e9;
-        const double lookupSeconds = timed->lookupNs / 1e9;
-        const double coordinateSeconds = timed->coordinateNs / 1e9;
-        double postSeconds = 0;
-        {
-            BatchScope batch(connection);
-            postSeconds = postAll(records, batchRows);
-        }
-        const int singleRows = std::min(batchRows, 2000);
-        const double singleSeconds = postAll(records, singleRows);
-
-        // What a user would write instead: postcode matches first, then city names.
-        Sqlite db(scenario);
-        t.restart();
-        db.exec(QStringLiteral("BEGIN"));
-        db.exec(QStringLiteral(
-            "UPDATE kunden SET W2MP = p.lat, W1MP = p.lon, MPStatus = 'Postcode', MPAddress = p.code || ' ' || p.place,"
-            " MPControlGeocode = 0 FROM countries c JOIN postcodes p ON p.country = c.iso"
-            " WHERE kunden.Nr <= %1 AND c.code = kunden.LandKennz AND p.code = kunden.Plz").arg(batchRows));
-        const qint64 byPostcode = db.changes();
-        db.exec(QStringLiteral(
-            "UPDATE kunden SET W2MP = p.lat, W1MP = p.lon, MPStatus = 'City', MPAddress = p.name, MPControlGeocode = 0"
-            " FROM countries c JOIN places p ON p.country = c.iso"
-            " WHERE kunden.Nr <= %1 AND coalesce(kunden.Plz, '') = '' AND c.code = kunden.LandKennz"
-            " AND p.lname = lower(trim(kunden.Ort))").arg(batchRows));
-        const qint64 byCity = db.changes();
-        db.exec(QStringLiteral("COMMIT"));
-        const double baselineSeconds = t.nsecsElapsed() / 1e9;
-
         std::printf("| %-58s | %24s |\n|%s|%s|\n", "measure", "figure", QByteArray(60, '-').constData(),
                     QByteArray(26, '-').constData());
         row("gazetteer load (shipped file)", QStringLiteral("%1 s").arg(gazetteerSeconds, 0, 'f', 2));
         row("scenario generation", QStringLiteral("%1 rows in %2 s").arg(scenarioRows).arg(generateSeconds, 0, 'f', 1));
         row("open + fetch, eleven slots", QStringLiteral("%1 rows in %2 s").arg(openRecords).arg(openSeconds, 0, 'f', 2));
         row("peak resident memory after the open", QStringLiteral("%1 MB").arg(openPeakKb / 1024));
-        row("batch run, records", QStringLiteral("%1 (%2 found)").arg(counts.Visited).arg(counts.Geocoded));
-        row("batch run", perSecond(counts.Visited, batchSeconds));
-        row("  share in engine lookup", QStringLiteral("%1 %").arg(100 * lookupSeconds / batchSeconds, 0, 'f', 1));
-        row("  share in coordinate derivation", QStringLiteral("%1 %").arg(100 * coordinateSeconds / batchSeconds, 0, 'f', 1));
-        row("  share in posting (batch scope)", QStringLiteral("%1 %").arg(100 * postSeconds / batchSeconds, 0, 'f', 1));
-        row("posting alone, batch scope", perSecond(counts.Visited, postSeconds));
-        row("posting alone, every post committed on its own", perSecond(singleRows, singleSeconds));
-        row("SQL UPDATE ... FROM baseline, rows matched",
-            QStringLiteral("%1 + %2 of %3").arg(byPostcode).arg(byCity).arg(counts.Visited));
-        row("SQL UPDATE ... FROM baseline", perSecond(counts.Visited, baselineSeconds));
-        row("batch run / baseline", QStringLiteral("%1 x").arg(baselineSeconds / batchSeconds, 0, 'f', 2));
+        std::fflush(stdout);
+
+        // Each size runs on its own copy of the untouched records, so no run finds another's results.
+        for (const int batchRows : batchSizes) {
+            QFile::remove(runFile);
+            if (!QFile::copy(scenario, runFile))
+                throw std::runtime_error("cannot copy the scenario file to " + runFile.toStdString());
+            Connection connection;
+            connection.setConnectionText(TCustomerRecords::ConnectionText(runFile));
+            connection.open();
+            RecordSet records;
+            records.setConnection(&connection);
+            TCustomerRecords::AddFieldSlots(records);
+            TCustomerRecords::BindColumns(records, KundenColumns);
+            TCustomerRecords::OpenQuery(records, QStringLiteral("select * from kunden where Nr <= %1").arg(batchRows));
+
+            timed->lookupNs = 0;
+            timed->coordinateNs = 0;
+            SilentView view;
+            t.restart();
+            const TBatchCounts counts = TBatchGeocodeRun::Run(records, Mapping, view);
+            const double batchSeconds = t.nsecsElapsed() / 1e9;
+            const double lookupSeconds = timed->lookupNs / 1e9;
+            const double coordinateSeconds = timed->coordinateNs / 1e9;
+            double postSeconds = 0;
+            {
+                BatchScope batch(connection);
+                postSeconds = postAll(records, batchRows);
+            }
+            const int singleRows = std::min(batchRows, 2000);
+            const double singleSeconds = postAll(records, singleRows);
+
+            // What a user would write instead: postcode matches first, then city names.
+            Sqlite db(runFile);
+            t.restart();
+            db.exec(QStringLiteral("BEGIN"));
+            db.exec(QStringLiteral(
+                "UPDATE kunden SET W2MP = p.lat, W1MP = p.lon, MPStatus = 'Postcode', MPAddress = p.code || ' ' || p.place,"
+                " MPControlGeocode = 0 FROM countries c JOIN postcodes p ON p.country = c.iso"
+                " WHERE kunden.Nr <= %1 AND c.code = kunden.LandKennz AND p.code = kunden.Plz").arg(batchRows));
+            const qint64 byPostcode = db.changes();
+            db.exec(QStringLiteral(
+                "UPDATE kunden SET W2MP = p.lat, W1MP = p.lon, MPStatus = 'City', MPAddress = p.name, MPControlGeocode = 0"
+                " FROM countries c JOIN places p ON p.country = c.iso"
+                " WHERE kunden.Nr <= %1 AND coalesce(kunden.Plz, '') = '' AND c.code = kunden.LandKennz"
+                " AND p.lname = lower(trim(kunden.Ort))").arg(batchRows));
+            const qint64 byCity = db.changes();
+            db.exec(QStringLiteral("COMMIT"));
+            const double baselineSeconds = t.nsecsElapsed() / 1e9;
+
+            const QByteArray n = QByteArray::number(batchRows);
+            const auto label = [&n](const char *what) { return QByteArray(what).replace("%n", n); };
+            row(label("batch run over %n records, found"), QString::number(counts.Geocoded));
+            row(label("batch run over %n records"), perSecond(counts.Visited, batchSeconds));
+            row("  share in engine lookup", QStringLiteral("%1 %").arg(100 * lookupSeconds / batchSeconds, 0, 'f', 1));
+            row("  share in coordinate derivation", QStringLiteral("%1 %").arg(100 * coordinateSeconds / batchSeconds, 0, 'f', 1));
+            row("  share in posting (batch scope)", QStringLiteral("%1 %").arg(100 * postSeconds / batchSeconds, 0, 'f', 1));
+            row(label("posting alone, batch scope, %n records"), perSecond(counts.Visited, postSeconds));
+            row("posting alone, every post committed on its own", perSecond(singleRows, singleSeconds));
+            row(label("SQL UPDATE ... FROM baseline, %n records, matched"),
+                QStringLiteral("%1 + %2").arg(byPostcode).arg(byCity));
+            row(label("SQL UPDATE ... FROM baseline, %n records"), perSecond(counts.Visited, baselineSeconds));
+            row(label("batch run / baseline, %n records"), QStringLiteral("%1 x").arg(baselineSeconds / batchSeconds, 0, 'f', 2));
+            std::fflush(stdout);
+        }
+        QFile::remove(runFile);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_suite: %s\n", e.what());
         return 1;

@@ -25,13 +25,15 @@ CREATE TABLE IF NOT EXISTS address(source_id TEXT PRIMARY KEY, country TEXT NOT 
   longitude REAL NOT NULL);
 )";
 
-void bindText(sqlite3_stmt *s, int i, const QString &text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    sqlite3_bind_text(s, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-}
-
 } // namespace
+
+void GazetteerStore::bindText(sqlite3_stmt *s, int i, const QString &text)
+{
+    // Kept until the next record's binding, so SQLite need not copy it.
+    QByteArray &utf8 = m_text[size_t(i - 1)];
+    utf8 = text.toUtf8();
+    sqlite3_bind_text(s, i, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+}
 
 GazetteerStore::GazetteerStore(const QString &file) : m_file(file)
 {
@@ -117,9 +119,9 @@ sqlite3_stmt *GazetteerStore::prepare(const char *sql)
 
 void GazetteerStore::step(sqlite3_stmt *s)
 {
+    // Every put binds all parameters, so the bindings need no clearing.
     const int rc = sqlite3_step(s);
     sqlite3_reset(s);
-    sqlite3_clear_bindings(s);
     if (rc != SQLITE_DONE)
         fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
 }
@@ -157,8 +159,8 @@ void GazetteerStore::putStreet(const QString &sourceId, const QString &country, 
                                const std::vector<std::pair<double, double>> &latLon)
 {
     // Single precision is about a metre: plenty for drawing and locating a street.
-    std::vector<float> blob;
-    blob.reserve(latLon.size() * 2);
+    std::vector<float> &blob = m_geometry;
+    blob.clear();
     for (const auto &[lat, lon] : latLon) {
         blob.push_back(float(lat));
         blob.push_back(float(lon));
@@ -168,7 +170,7 @@ void GazetteerStore::putStreet(const QString &sourceId, const QString &country, 
     bindText(m_street, 3, name);
     bindText(m_street, 4, postcode);
     bindText(m_street, 5, city);
-    sqlite3_bind_blob(m_street, 6, blob.data(), int(blob.size() * sizeof(float)), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(m_street, 6, blob.data(), int(blob.size() * sizeof(float)), SQLITE_STATIC);
     step(m_street);
 }
 

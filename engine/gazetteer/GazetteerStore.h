@@ -2,10 +2,12 @@
 // A gazetteer file (SQLite) opened for writing. Every change happens inside one transaction that
 // commit() makes durable; a store destroyed without commit() leaves the file as it was.
 
+#include <QByteArray>
 #include <QString>
 
 #include <sqlite3.h>
 
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -42,11 +44,15 @@ private:
     [[noreturn]] void fail(const QString &what) const;
     sqlite3_stmt *prepare(const char *sql);
     void step(sqlite3_stmt *s);
+    void bindText(sqlite3_stmt *s, int i, const QString &text);
 
     QString m_file;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_place = nullptr, *m_postcode = nullptr, *m_street = nullptr, *m_address = nullptr;
     bool m_open = false;
+    // The bound values of the record being written (texts by parameter number, a street's points).
+    std::array<QByteArray, 9> m_text;
+    std::vector<float> m_geometry;
 };
 
 } // namespace Engine

@@ -16,6 +16,8 @@
 #include <osmium/io/any_input.hpp>
 #include <osmium/visitor.hpp>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <unordered_map>
 #include <unordered_set>
@@ -53,14 +55,15 @@ struct PostalBoundary {
     qint64 count = 0;
 };
 
-// Items on a grid of about 1 km cells for nearest-neighbour questions.
+// Items on a grid for nearest-neighbour questions; cells about as large as the distance asked.
 class Grid {
 public:
+    explicit Grid(double cellSize) : m_cellSize(cellSize) {}
     void add(const Point &p, uint32_t id) { m_cells[cell(p.lat, p.lon)].push_back(id); }
     template<typename Accept>
     int64_t nearest(const Point &p, const std::vector<Point> &points, double maxDegrees, Accept accept) const
     {
-        const int reach = int(std::ceil(maxDegrees / CellSize));
+        const int reach = int(std::ceil(maxDegrees / m_cellSize));
         const auto [cy, cx] = cellXY(p.lat, p.lon);
         int64_t best = -1;
         double bestD = maxDegrees * maxDegrees;
@@ -82,17 +85,17 @@ public:
     }
 
 private:
-    static constexpr double CellSize = 0.01;
-    static std::pair<int, int> cellXY(double lat, double lon)
+    std::pair<int, int> cellXY(double lat, double lon) const
     {
-        return {int(std::floor(lat / CellSize)), int(std::floor(lon / CellSize))};
+        return {int(std::floor(lat / m_cellSize)), int(std::floor(lon / m_cellSize))};
     }
     static int64_t pack(int y, int x) { return (int64_t(y) << 32) ^ uint32_t(x); }
-    static int64_t cell(double lat, double lon)
+    int64_t cell(double lat, double lon) const
     {
         const auto [y, x] = cellXY(lat, lon);
         return pack(y, x);
     }
+    double m_cellSize;
     std::unordered_map<int64_t, std::vector<uint32_t>> m_cells;
 };
 
@@ -133,7 +136,9 @@ public:
         if (n.tags().empty() || !n.location().valid())
             return;
         const Point at{n.location().lat(), n.location().lon()};
-        address(n, QStringLiteral("osm:n%1").arg(n.id()), at);
+        address(n, 'n', at);
+        if (!n.tags()["place"])
+            return;
         const QString place = tag(n, "place");
         static const QStringList kinds{QStringLiteral("city"), QStringLiteral("town"), QStringLiteral("village"),
                                        QStringLiteral("hamlet"), QStringLiteral("suburb"), QStringLiteral("neighbourhood")};
@@ -162,16 +167,18 @@ public:
                 }
         if (w.tags().empty())
             return;
-        const QString name = tag(w, "name");
-        if (!tag(w, "highway").isEmpty() && !name.isEmpty())
-            streets.push_back({QStringLiteral("osm:w%1").arg(w.id()), name, latLon});
+        if (w.tags()["highway"] && w.tags()["name"]) {
+            const QString name = tag(w, "name");
+            if (!tag(w, "highway").isEmpty() && !name.isEmpty())
+                streets.push_back({QStringLiteral("osm:w%1").arg(w.id()), name, latLon});
+        }
         Point centre{0, 0};
         for (const auto &[lat, lon] : latLon) {
             centre.lat += lat / double(latLon.size());
             centre.lon += lon / double(latLon.size());
         }
-        address(w, QStringLiteral("osm:w%1").arg(w.id()), centre);
-        if (tag(w, "boundary") == u"postal_code" && w.is_closed()) {
+        address(w, 'w', centre);
+        if (w.tags()["boundary"] && tag(w, "boundary") == u"postal_code" && w.is_closed()) {
             const QString code = tag(w, "postal_code");
             if (!code.isEmpty())
                 m_relations.boundaries.push_back({code, centre.lat * double(latLon.size()),
@@ -180,24 +187,29 @@ public:
     }
 
 private:
-    void address(const osmium::OSMObject &o, const QString &id, const Point &at)
+    // kind: 'n' for nodes, 'w' for ways, as in the address's identifier.
+    void address(const osmium::OSMObject &o, char kind, const Point &at)
     {
+        if (!o.tags()["addr:housenumber"])
+            return;
         const QString number = tag(o, "addr:housenumber");
         QString street = tag(o, "addr:street");
         if (street.isEmpty())
             street = tag(o, "addr:place");
         if (number.isEmpty() || street.isEmpty())
             return;
-        addresses.push_back({id, tag(o, "addr:country").toUpper(), street, number, tag(o, "addr:postcode"),
-                             tag(o, "addr:city"), at});
+        addresses.push_back({QStringLiteral("osm:") + QLatin1Char(kind) + QString::number(o.id()), tag(o, "addr:country").toUpper(),
+                             street, number, tag(o, "addr:postcode"), tag(o, "addr:city"), at});
     }
     RelationPass &m_relations;
 };
 
+constexpr double TouchDistance = 0.0003;
+
 // Ways that share a node or end within a few metres of each other.
 bool touches(const std::vector<std::pair<double, double>> &a, const std::vector<std::pair<double, double>> &b)
 {
-    constexpr double near = 0.0003;
+    constexpr double near = TouchDistance;
     for (const auto &p : {a.front(), a.back()})
         for (const auto &q : b)
             if (std::abs(p.first - q.first) < near && std::abs(p.second - q.second) < near)
@@ -291,13 +303,13 @@ qint64 OsmImporter::importFile(const QString &file)
         throw GazetteerError(QStringLiteral("Cannot tell which country %1 covers; name it (e.g. --country DE).").arg(file));
 
     std::vector<Point> addressPoints;
-    Grid addressGrid;
+    Grid addressGrid(0.01);
     for (uint32_t i = 0; i < objects.addresses.size(); ++i) {
         addressPoints.push_back(objects.addresses[i].at);
         addressGrid.add(objects.addresses[i].at, i);
     }
     std::vector<Point> placePoints;
-    Grid placeGrid;
+    Grid placeGrid(0.1);
     for (uint32_t i = 0; i < objects.places.size(); ++i) {
         placePoints.push_back(objects.places[i].at);
         placeGrid.add(objects.places[i].at, i);
@@ -335,12 +347,23 @@ qint64 OsmImporter::importFile(const QString &file)
         m_store.putAddress(a.id, AddressRecord{a.country, a.street, a.number, a.postcode, a.city, a.at.lat, a.at.lon});
 
     // A street takes postcode and place from the nearest address on it, else from the nearest
-    // address at all, else the place it lies in.
-    std::unordered_map<std::string, std::vector<uint32_t>> addressesOnStreet;
-    for (uint32_t i = 0; i < objects.addresses.size(); ++i)
-        addressesOnStreet[TextKey::name(objects.addresses[i].street)].push_back(i);
+    // address at all, else the place it lies in. Addresses of a name are kept by cell, so that a
+    // street measures only those near it and not every street of its name in the country.
+    constexpr double onStreet = 0.01;   // farthest an address counts as on the street
+    constexpr double streetCell = 2 * onStreet;
+    const auto streetCellOf = [](double lat, double lon) {
+        return std::pair{int(std::floor(lat / streetCell)), int(std::floor(lon / streetCell))};
+    };
+    const auto packCell = [](int y, int x) { return (int64_t(y) << 32) ^ uint32_t(x); };
+    std::unordered_map<std::string, std::unordered_map<int64_t, std::vector<uint32_t>>> addressesOnStreet;
+    for (uint32_t i = 0; i < objects.addresses.size(); ++i) {
+        const auto [y, x] = streetCellOf(objects.addresses[i].at.lat, objects.addresses[i].at.lon);
+        addressesOnStreet[TextKey::name(objects.addresses[i].street)][packCell(y, x)].push_back(i);
+    }
     struct Assigned { QString postcode, city; };
     std::vector<Assigned> assigned;
+    std::vector<uint32_t> near;
+    std::vector<double> cosLat;
     for (const OsmStreet &s : objects.streets) {
         const auto &[lat, lon] = s.latLon[s.latLon.size() / 2];
         const Point mid{lat, lon};
@@ -348,18 +371,52 @@ qint64 OsmImporter::importFile(const QString &file)
         int64_t from = -1;
         const auto on = addressesOnStreet.find(key);
         if (on != addressesOnStreet.end()) {
+            cosLat.clear();
+            for (const auto &point : s.latLon)
+                cosLat.push_back(std::cos(point.first * M_PI / 180));
+            // Within onStreet of a point: one cell up or down, and as many across as its latitude needs.
+            near.clear();
+            bool everyAddress = false;
+            std::pair<int, int> last{INT_MIN, INT_MIN};
+            for (size_t k = 0; k < s.latLon.size(); ++k) {
+                const auto cell = streetCellOf(s.latLon[k].first, s.latLon[k].second);
+                if (cell == last)
+                    continue;
+                last = cell;
+                const double across = onStreet / std::max(cosLat[k], 1e-9) / streetCell;
+                if (across > 16) {   // near a pole: every address of the name
+                    everyAddress = true;
+                    break;
+                }
+                const int reach = int(std::ceil(across));
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -reach; dx <= reach; ++dx) {
+                        const auto it = on->second.find(packCell(cell.first + dy, cell.second + dx));
+                        if (it != on->second.end())
+                            near.insert(near.end(), it->second.begin(), it->second.end());
+                    }
+            }
+            if (everyAddress) {
+                near.clear();
+                for (const auto &[cell, ids] : on->second)
+                    near.insert(near.end(), ids.begin(), ids.end());
+            }
+            // In file order, so that of two equally near addresses the same one wins as always.
+            std::sort(near.begin(), near.end());
+            near.erase(std::unique(near.begin(), near.end()), near.end());
             double best = 1e9;
-            for (uint32_t i : on->second) {
-                for (const auto &[plat, plon] : s.latLon) {
+            for (uint32_t i : near) {
+                for (size_t k = 0; k < s.latLon.size(); ++k) {
+                    const auto &[plat, plon] = s.latLon[k];
                     const double d = std::hypot(objects.addresses[i].at.lat - plat,
-                                                (objects.addresses[i].at.lon - plon) * std::cos(plat * M_PI / 180));
+                                                (objects.addresses[i].at.lon - plon) * cosLat[k]);
                     if (d < best) {
                         best = d;
                         from = i;
                     }
                 }
             }
-            if (best > 0.01)
+            if (best > onStreet)
                 from = -1;
         }
         if (from < 0)
@@ -374,12 +431,32 @@ qint64 OsmImporter::importFile(const QString &file)
     std::unordered_map<std::string, std::vector<uint32_t>> waysOfStreet;
     for (uint32_t i = 0; i < objects.streets.size(); ++i)
         waysOfStreet[TextKey::name(objects.streets[i].name)].push_back(i);
+    // Ways whose bounds lie farther apart than TouchDistance cannot touch: a cheap test first,
+    // as a common street name has thousands of ways in a country.
+    struct Bounds { double south, north, west, east; };
+    std::vector<Bounds> bounds;
+    bounds.reserve(objects.streets.size());
+    for (const OsmStreet &s : objects.streets) {
+        Bounds b{s.latLon.front().first, s.latLon.front().first, s.latLon.front().second, s.latLon.front().second};
+        for (const auto &[lat, lon] : s.latLon) {
+            b.south = std::min(b.south, lat);
+            b.north = std::max(b.north, lat);
+            b.west = std::min(b.west, lon);
+            b.east = std::max(b.east, lon);
+        }
+        bounds.push_back(b);
+    }
+    const auto apart = [&bounds](uint32_t i, uint32_t j) {
+        const Bounds &a = bounds[i], &b = bounds[j];
+        return a.south - b.north >= TouchDistance || b.south - a.north >= TouchDistance
+            || a.west - b.east >= TouchDistance || b.west - a.east >= TouchDistance;
+    };
     for (const auto &[key, ways] : waysOfStreet)
         for (uint32_t i : ways) {
             if (!assigned[i].postcode.isEmpty())
                 continue;
             for (uint32_t j : ways)
-                if (!assigned[j].postcode.isEmpty() && assigned[j].city == assigned[i].city
+                if (!assigned[j].postcode.isEmpty() && !apart(i, j) && assigned[j].city == assigned[i].city
                     && touches(objects.streets[i].latLon, objects.streets[j].latLon)) {
                     assigned[i].postcode = assigned[j].postcode;
                     break;
