@@ -4,15 +4,18 @@
 
 using Type = AccessExpression::Type;
 using Value = AccessExpression::Value;
+using Total = AccessExpression::Total;
+using Group = AccessExpression::Group;
 
 struct AccessExpression::Node
 {
-    enum class Op { Column, Literal, Neg, Not, Add, Sub, Mul, Div, Eq, Ne, Lt, Le, Gt, Ge, IsNull, IsNotNull, And, Or };
+    enum class Op { Column, Literal, Neg, Not, Add, Sub, Mul, Div, Eq, Ne, Lt, Le, Gt, Ge, IsNull, IsNotNull, And, Or, Total };
     Op op = Op::Literal;
     Type type = Type::Null;
     bool isDouble = false;
     int column = -1;
     int mdbType = 0;
+    Total total = Total::None;
     Value literal;
     std::unique_ptr<Node> a, b;
 };
@@ -273,6 +276,60 @@ private:
         return parsePrimary();
     }
 
+    static Total totalNamed(const QString &word)
+    {
+        for (const auto &[name, total] : {std::pair{"Sum", Total::Sum}, std::pair{"Count", Total::Count},
+                                          std::pair{"Avg", Total::Avg}, std::pair{"Min", Total::Min},
+                                          std::pair{"Max", Total::Max}, std::pair{"First", Total::First},
+                                          std::pair{"Last", Total::Last}})
+            if (word.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return total;
+        return Total::None;
+    }
+
+    // After "Name(": a total over the rows of a group.
+    std::unique_ptr<Node> parseTotal(const QString &function)
+    {
+        const Total total = totalNamed(function);
+        if (total == Total::None)
+            unsupported(QStringLiteral("calls the function %1").arg(function));
+        if (m_insideTotal)
+            unsupported(QStringLiteral("puts a total inside another (%1)").arg(function));
+        auto n = std::make_unique<Node>();
+        n->op = Op::Total;
+        n->total = total;
+        if (!(total == Total::Count && takeChar(QLatin1Char('*')))) {
+            m_insideTotal = true;
+            n->a = parseOr();
+            m_insideTotal = false;
+        }
+        if (!takeChar(QLatin1Char(')')))
+            unsupported(QStringLiteral("has an unclosed ("));
+        switch (total) {
+        case Total::Count:
+            n->type = Type::Number;
+            n->mdbType = MDB_LONGINT;
+            break;
+        case Total::Sum:
+        case Total::Avg:
+            if (n->a->type != Type::Number && n->a->type != Type::Null)
+                unsupported(QStringLiteral("totals %1 with %2").arg(wordsFor(n->a->type), function));
+            if (n->a->mdbType == MDB_NUMERIC)
+                unsupported(QStringLiteral("totals Decimal values"));
+            n->type = Type::Number;
+            n->isDouble = true;
+            break;
+        default:
+            if (n->a->type == Type::Other)
+                unsupported(QStringLiteral("totals %1 with %2").arg(wordsFor(n->a->type), function));
+            n->type = n->a->type;
+            n->isDouble = n->a->isDouble;
+            n->mdbType = n->a->mdbType;
+            break;
+        }
+        return n;
+    }
+
     QString bracketed()
     {
         const qsizetype close = m_s.indexOf(QLatin1Char(']'), m_pos);
@@ -370,8 +427,10 @@ private:
             qsizetype look = after;
             while (look < m_s.size() && m_s[look].isSpace())
                 ++look;
-            if (look < m_s.size() && m_s[look] == QLatin1Char('('))
-                unsupported(QStringLiteral("calls the function %1").arg(w));
+            if (look < m_s.size() && m_s[look] == QLatin1Char('(')) {
+                m_pos = look + 1;
+                return parseTotal(w);
+            }
         }
         QString qualifier, name = namePart();
         if (peekChar(QLatin1Char('!')))
@@ -394,6 +453,7 @@ private:
 
     const QString &m_s;
     qsizetype m_pos = 0;
+    bool m_insideTotal = false;
     const QList<AccessColumn> &m_columns;
     const AccessExpression::Resolver &m_resolve;
 };
@@ -423,32 +483,38 @@ std::optional<bool> truth(const Value &v)
     }
 }
 
-Value eval(const Node &n, const AccessRow &row)
+Value columnValue(const Node &n, const AccessRow &row)
+{
+    const auto &cell = row[size_t(n.column)];
+    if (!cell)
+        return null();
+    if (n.type == Type::Text || n.type == Type::Date)
+        return {Value::Kind::Text, 0.0, QString::fromUtf8(*cell), false};
+    if (n.mdbType == MDB_BOOL)
+        return number(cell->toDouble() != 0.0 ? -1.0 : 0.0);   // Access stores True as -1
+    return number(cell->toDouble());
+}
+
+// The operators over whatever the leaves (columns and totals) are read from: a row or a group.
+template <class Leaf>
+Value eval(const Node &n, const Leaf &leaf)
 {
     switch (n.op) {
     case Op::Literal: return n.literal;
-    case Op::Column: {
-        const auto &cell = row[size_t(n.column)];
-        if (!cell)
-            return null();
-        if (n.type == Type::Text || n.type == Type::Date)
-            return {Value::Kind::Text, 0.0, QString::fromUtf8(*cell), false};
-        if (n.mdbType == MDB_BOOL)
-            return number(cell->toDouble() != 0.0 ? -1.0 : 0.0);   // Access stores True as -1
-        return number(cell->toDouble());
-    }
+    case Op::Column:
+    case Op::Total: return leaf(n);
     case Op::IsNull:
     case Op::IsNotNull: {
-        const bool isNull = eval(*n.a, row).kind == Value::Kind::Null;
+        const bool isNull = eval(*n.a, leaf).kind == Value::Kind::Null;
         return logical(n.op == Op::IsNull ? isNull : !isNull);
     }
     case Op::Not: {
-        const auto t = truth(eval(*n.a, row));
+        const auto t = truth(eval(*n.a, leaf));
         return t ? logical(!*t) : null();
     }
     case Op::And:
     case Op::Or: {
-        const auto x = truth(eval(*n.a, row)), y = truth(eval(*n.b, row));
+        const auto x = truth(eval(*n.a, leaf)), y = truth(eval(*n.b, leaf));
         const bool decisive = n.op == Op::Or;   // true decides an Or, false an And
         if ((x && *x == decisive) || (y && *y == decisive))
             return logical(decisive);
@@ -456,7 +522,7 @@ Value eval(const Node &n, const AccessRow &row)
     }
     default: break;
     }
-    const Value x = eval(*n.a, row), y = eval(*n.b, row);
+    const Value x = eval(*n.a, leaf), y = eval(*n.b, leaf);
     if (x.kind == Value::Kind::Null || y.kind == Value::Kind::Null)
         return null();
     switch (n.op) {
@@ -478,6 +544,83 @@ Value eval(const Node &n, const AccessRow &row)
     case Op::Gt: return logical(c > 0);
     default: return logical(c >= 0);
     }
+}
+
+Value eval(const Node &n, const AccessRow &row)
+{
+    return eval(n, [&](const Node &leaf) { return leaf.op == Op::Column ? columnValue(leaf, row) : null(); });
+}
+
+// Min, Max, First, Last: the row whose value the total takes. Nulls are skipped, as by every total.
+const AccessRow *picked(const Node &n, const Group &group)
+{
+    const AccessRow *best = nullptr;
+    Value bestValue;
+    for (const AccessRow *row : group) {
+        const Value v = eval(*n.a, *row);
+        if (v.kind == Value::Kind::Null)
+            continue;
+        const int c = best ? AccessExpression::compare(v, bestValue) : 0;
+        if (!best || (n.total == Total::Min && c < 0) || (n.total == Total::Max && c > 0) || n.total == Total::Last) {
+            best = row;
+            bestValue = v;
+        }
+        if (n.total == Total::First)
+            break;
+    }
+    return best;
+}
+
+Value totalOf(const Node &n, const Group &group)
+{
+    if (n.total == Total::Count) {
+        qint64 count = 0;
+        for (const AccessRow *row : group)
+            if (!n.a || eval(*n.a, *row).kind != Value::Kind::Null)
+                ++count;
+        return number(double(count));
+    }
+    if (n.total == Total::Sum || n.total == Total::Avg) {
+        double sum = 0.0;
+        qint64 count = 0;
+        for (const AccessRow *row : group) {
+            const Value v = eval(*n.a, *row);
+            if (v.kind == Value::Kind::Null)
+                continue;
+            sum += v.number;
+            ++count;
+        }
+        if (count == 0)
+            return null();
+        return number(n.total == Total::Sum ? sum : sum / double(count));
+    }
+    const AccessRow *row = picked(n, group);
+    return row ? eval(*n.a, *row) : null();
+}
+
+Value eval(const Node &n, const Group &group)
+{
+    return eval(n, [&](const Node &leaf) {
+        if (leaf.op == Op::Total)
+            return totalOf(leaf, group);
+        return group.empty() ? null() : columnValue(leaf, *group.front());
+    });
+}
+
+bool hasTotals(const Node &n)
+{
+    return n.op == Op::Total || (n.a && hasTotals(*n.a)) || (n.b && hasTotals(*n.b));
+}
+
+void collectColumnsOutsideTotals(const Node &n, QList<int> &columns)
+{
+    if (n.op == Op::Total)
+        return;
+    if (n.op == Op::Column && !columns.contains(n.column))
+        columns.append(n.column);
+    for (const Node *child : {n.a.get(), n.b.get()})
+        if (child)
+            collectColumnsOutsideTotals(*child, columns);
 }
 
 } // namespace
@@ -514,6 +657,45 @@ AccessExpression::Value AccessExpression::evaluate(const AccessRow &row) const
 bool AccessExpression::isTrue(const AccessRow &row) const
 {
     return truth(evaluate(row)).value_or(false);
+}
+
+AccessExpression::Total AccessExpression::total() const
+{
+    return m_root->op == Op::Total ? m_root->total : Total::None;
+}
+
+int AccessExpression::totalColumn() const
+{
+    const Total t = total();
+    const bool picks = t == Total::Min || t == Total::Max || t == Total::First || t == Total::Last;
+    return picks && m_root->a->op == Op::Column ? m_root->a->column : -1;
+}
+
+bool AccessExpression::hasTotals() const
+{
+    return ::hasTotals(*m_root);
+}
+
+QList<int> AccessExpression::columnsOutsideTotals() const
+{
+    QList<int> columns;
+    collectColumnsOutsideTotals(*m_root, columns);
+    return columns;
+}
+
+AccessExpression::Value AccessExpression::evaluate(const Group &group) const
+{
+    return eval(*m_root, group);
+}
+
+bool AccessExpression::isTrue(const Group &group) const
+{
+    return truth(evaluate(group)).value_or(false);
+}
+
+const AccessRow *AccessExpression::pickedRow(const Group &group) const
+{
+    return totalColumn() >= 0 ? picked(*m_root, group) : nullptr;
 }
 
 int AccessExpression::compare(const Value &a, const Value &b)

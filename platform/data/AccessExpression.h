@@ -10,7 +10,8 @@
 
 // An expression of a saved Access query, evaluated over the rows of its one source: column
 // references, number and text literals, True/False/Null, + - * /, comparisons, Is [Not] Null,
-// Not/And/Or. Anything else is refused by name rather than guessed at.
+// Not/And/Or, and the totals Sum, Count, Avg, Min, Max, First, Last evaluated over a group of
+// rows. Anything else is refused by name rather than guessed at.
 class AccessExpression
 {
 public:
@@ -32,6 +33,9 @@ public:
         bool logical = false;
     };
 
+    enum class Total { None, Sum, Count, Avg, Min, Max, First, Last };
+    using Group = std::vector<const AccessRow *>;
+
     // Finds a referenced column ("[Asset Items].[Cost]" gives qualifier and name); -1 when unknown.
     using Resolver = std::function<int(const QString &qualifier, const QString &name)>;
 
@@ -45,8 +49,18 @@ public:
     int columnIndex() const;      // the column when the expression is a bare reference, else -1
     const QString &text() const { return m_text; }
 
+    Total total() const;                   // the total the whole expression is, else None
+    int totalColumn() const;               // the column a whole Min, Max, First or Last picks from, else -1
+    bool hasTotals() const;
+    QList<int> columnsOutsideTotals() const;
+
     Value evaluate(const AccessRow &row) const;   // throws Unsupported on a division by zero
     bool isTrue(const AccessRow &row) const;      // for WHERE: Null and False both drop the row
+
+    // Over a group: columns outside totals are read from its first row (they are grouped by).
+    Value evaluate(const Group &group) const;
+    bool isTrue(const Group &group) const;        // for HAVING
+    const AccessRow *pickedRow(const Group &group) const;   // a whole Min, Max, First, Last: its row; nullptr if all Null
 
     static int compare(const Value &a, const Value &b);   // ordering: Null first, text without case
 

@@ -57,8 +57,8 @@ AccessSavedQuery::AccessSavedQuery(const QString &name, const QList<Part> &parts
         case Column: m_outputs.append({p.expression, p.name1}); break;
         case Join: throw Unsupported(QStringLiteral("joins tables"));
         case Where: m_where = p.expression; break;
-        case GroupBy: throw Unsupported(QStringLiteral("groups rows (GROUP BY)"));
-        case Having: throw Unsupported(QStringLiteral("groups rows (HAVING)"));
+        case GroupBy: m_groupBy.append(p.expression); break;
+        case Having: m_having = p.expression; break;
         case OrderBy:
             if (!p.name1.isEmpty() && p.name1.compare(QLatin1String("D"), Qt::CaseInsensitive) != 0)
                 throw Unsupported(QStringLiteral("orders rows in a way not read here (\"%1\")").arg(p.name1));
@@ -72,6 +72,41 @@ AccessSavedQuery::AccessSavedQuery(const QString &name, const QList<Part> &parts
     // DISTINCTROW only tells rows of several tables apart; over one table it keeps every row.
 }
 
+namespace {
+
+QByteArray numberText(const AccessExpression &e, double v)
+{
+    return e.total() == AccessExpression::Total::Count ? QByteArray::number(qint64(v)) : QByteArray::number(v, 'g', 17);
+}
+
+} // namespace
+
+// The kept positions of items whose order keys are given: ORDER BY, then TOP n.
+std::vector<size_t> AccessSavedQuery::ordered(const std::vector<std::vector<AccessExpression::Value>> &keys) const
+{
+    std::vector<size_t> order(keys.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    const auto cmp = [&](size_t a, size_t b) {
+        for (int k = 0; k < m_order.size(); ++k) {
+            const int c = AccessExpression::compare(keys[a][size_t(k)], keys[b][size_t(k)]);
+            if (c != 0)
+                return m_order[k].descending ? c > 0 : c < 0;
+        }
+        return false;
+    };
+    if (!m_order.isEmpty())
+        std::stable_sort(order.begin(), order.end(), cmp);
+    if (m_top >= 0 && size_t(m_top) < order.size()) {
+        // With an order, TOP n keeps the items tied with the n-th as well, as Access does.
+        size_t keep = size_t(m_top);
+        while (!m_order.isEmpty() && keep > 0 && keep < order.size() && !cmp(order[keep - 1], order[keep]))
+            ++keep;
+        order.resize(keep);
+    }
+    return order;
+}
+
 AccessSavedQuery::Result AccessSavedQuery::run(const QList<AccessColumn> &sourceColumns, std::vector<AccessRow> rows) const
 {
     const AccessExpression::Resolver resolve = [&](const QString &qualifier, const QString &column) {
@@ -83,7 +118,9 @@ AccessSavedQuery::Result AccessSavedQuery::run(const QList<AccessColumn> &source
                 return i;
         return -1;
     };
-    const auto compile = [&](const QString &text) { return AccessExpression(text, sourceColumns, resolve); };
+    const std::function<AccessExpression(const QString &)> compile = [&](const QString &text) {
+        return AccessExpression(text, sourceColumns, resolve);
+    };
 
     Result result;
     std::vector<AccessExpression> outputs;
@@ -93,23 +130,33 @@ AccessSavedQuery::Result AccessSavedQuery::run(const QList<AccessColumn> &source
             result.columns.append(sourceColumns[i]);
             result.computed.append(false);
         }
+    bool grouped = !m_groupBy.isEmpty() || !m_having.isEmpty();
     int unnamed = 1000;   // Access names computed columns without a name Expr1000, Expr1001, ...
     for (const Output &o : m_outputs) {
         AccessExpression e = compile(o.expression);
+        const QString name = o.alias.isEmpty() ? QStringLiteral("Expr%1").arg(unnamed) : o.alias;
+        grouped = grouped || e.hasTotals();
         if (e.columnIndex() >= 0) {
             AccessColumn c = sourceColumns[e.columnIndex()];
             if (!o.alias.isEmpty())
                 c.name = o.alias;
             result.columns.append(c);
-            result.computed.append(false);
+        } else if (e.totalColumn() >= 0) {
+            AccessColumn c = sourceColumns[e.totalColumn()];   // Min, Max, First, Last keep the column's type
+            c.name = name;
+            c.autoNumber = false;
+            result.columns.append(c);
+        } else if (e.total() == AccessExpression::Total::Count) {
+            result.columns.append({name, QStringLiteral("Long Integer"), MDB_LONGINT, 4, false});
         } else {
             if (e.type() != AccessExpression::Type::Number || !e.isDouble())
                 throw Unsupported(QStringLiteral("computes the column %1, whose type is not known here")
                                       .arg(o.alias.isEmpty() ? o.expression : o.alias));
-            result.columns.append({o.alias.isEmpty() ? QStringLiteral("Expr%1").arg(unnamed++) : o.alias,
-                                   QStringLiteral("Double"), MDB_DOUBLE, 8, false});
-            result.computed.append(true);
+            result.columns.append({name, QStringLiteral("Double"), MDB_DOUBLE, 8, false});
         }
+        if (e.columnIndex() < 0 && o.alias.isEmpty())
+            ++unnamed;
+        result.computed.append(e.columnIndex() < 0);
         outputs.push_back(std::move(e));
     }
     if (outputs.empty())
@@ -117,57 +164,137 @@ AccessSavedQuery::Result AccessSavedQuery::run(const QList<AccessColumn> &source
 
     if (!m_where.isEmpty()) {
         const AccessExpression where = compile(m_where);
+        if (where.hasTotals())
+            throw Unsupported(QStringLiteral("uses a total in WHERE"));
         std::erase_if(rows, [&](const AccessRow &r) { return !where.isTrue(r); });
     }
-    if (!m_order.isEmpty()) {
-        std::vector<AccessExpression> keys;
-        for (const Order &o : m_order)
-            keys.push_back(compile(o.expression));
-        std::vector<std::vector<AccessExpression::Value>> values(rows.size());
-        for (size_t r = 0; r < rows.size(); ++r)
-            for (const AccessExpression &k : keys)
-                values[r].push_back(k.evaluate(rows[r]));
-        std::vector<size_t> order(rows.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            order[i] = i;
-        const auto cmp = [&](size_t a, size_t b) {
-            for (int k = 0; k < m_order.size(); ++k) {
-                const int c = AccessExpression::compare(values[a][size_t(k)], values[b][size_t(k)]);
-                if (c != 0)
-                    return m_order[k].descending ? c > 0 : c < 0;
-            }
-            return false;
-        };
-        std::stable_sort(order.begin(), order.end(), cmp);
-        // TOP n keeps the rows tied with the n-th as well, as Access does.
-        size_t keep = order.size();
-        if (m_top >= 0 && size_t(m_top) < order.size()) {
-            keep = size_t(m_top);
-            while (keep > 0 && keep < order.size() && !cmp(order[keep - 1], order[keep]))
-                ++keep;
-        }
-        std::vector<AccessRow> sorted;
-        sorted.reserve(keep);
-        for (size_t i = 0; i < keep; ++i)
-            sorted.push_back(std::move(rows[order[i]]));
-        rows = std::move(sorted);
-    } else if (m_top >= 0 && size_t(m_top) < rows.size()) {
-        rows.resize(size_t(m_top));
+    for (const Order &o : m_order)
+        grouped = grouped || compile(o.expression).hasTotals();
+    if (grouped) {
+        if (m_allColumns)
+            throw Unsupported(QStringLiteral("groups rows and selects all columns (*)"));
+        return runGrouped(outputs, std::move(result), compile, sourceColumns, rows);
     }
 
-    result.rows.reserve(rows.size());
-    for (const AccessRow &r : rows) {
+    std::vector<AccessExpression> keys;
+    for (const Order &o : m_order)
+        keys.push_back(compile(o.expression));
+    std::vector<std::vector<AccessExpression::Value>> values(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r)
+        for (const AccessExpression &k : keys)
+            values[r].push_back(k.evaluate(rows[r]));
+
+    const std::vector<size_t> kept = ordered(values);
+    result.rows.reserve(kept.size());
+    for (size_t i : kept) {
+        const AccessRow &r = rows[i];
         AccessRow out;
         out.reserve(outputs.size());
-        for (size_t i = 0; i < outputs.size(); ++i) {
-            const int c = outputs[i].columnIndex();
+        for (const AccessExpression &e : outputs) {
+            const int c = e.columnIndex();
             if (c >= 0) {
                 out.push_back(r[size_t(c)]);
                 continue;
             }
-            const AccessExpression::Value v = outputs[i].evaluate(r);
-            out.push_back(v.kind == AccessExpression::Value::Kind::Null ? std::nullopt
-                                                                        : std::optional(QByteArray::number(v.number, 'g', 17)));
+            const AccessExpression::Value v = e.evaluate(r);
+            out.push_back(v.kind == AccessExpression::Value::Kind::Null ? std::nullopt : std::optional(numberText(e, v.number)));
+        }
+        result.rows.push_back(std::move(out));
+    }
+    return result;
+}
+
+AccessSavedQuery::Result AccessSavedQuery::runGrouped(const std::vector<AccessExpression> &outputs, Result result,
+                                                      const std::function<AccessExpression(const QString &)> &compile,
+                                                      const QList<AccessColumn> &sourceColumns,
+                                                      const std::vector<AccessRow> &rows) const
+{
+    using Group = AccessExpression::Group;
+    std::vector<AccessExpression> groupKeys;
+    QList<int> groupColumns;
+    for (const QString &g : m_groupBy) {
+        AccessExpression k = compile(g);
+        if (k.hasTotals())
+            throw Unsupported(QStringLiteral("groups by a total"));
+        if (k.columnIndex() >= 0)
+            groupColumns.append(k.columnIndex());
+        groupKeys.push_back(std::move(k));
+    }
+    std::optional<AccessExpression> having;
+    if (!m_having.isEmpty())
+        having = compile(m_having);
+    std::vector<AccessExpression> orderKeys;
+    for (const Order &o : m_order)
+        orderKeys.push_back(compile(o.expression));
+
+    // A column read outside a total must be grouped by, or a group would have no one value of it.
+    std::vector<const AccessExpression *> used;
+    for (const AccessExpression &e : outputs)
+        used.push_back(&e);
+    for (const AccessExpression &e : orderKeys)
+        used.push_back(&e);
+    if (having)
+        used.push_back(&*having);
+    for (const AccessExpression *e : used)
+        for (int c : e->columnsOutsideTotals())
+            if (!groupColumns.contains(c))
+                throw Unsupported(QStringLiteral("uses the column [%1] without grouping by it or totalling it")
+                                      .arg(sourceColumns[c].name));
+
+    // Access lists the groups in ascending order of the grouped values; equal texts differing
+    // only in case fall into one group, shown as its first row has it.
+    std::vector<Group> groups;
+    if (groupKeys.empty()) {
+        groups.emplace_back();
+        for (const AccessRow &r : rows)
+            groups.back().push_back(&r);
+    } else {
+        std::vector<std::vector<AccessExpression::Value>> keys(rows.size());
+        for (size_t r = 0; r < rows.size(); ++r)
+            for (const AccessExpression &k : groupKeys)
+                keys[r].push_back(k.evaluate(rows[r]));
+        const auto cmp = [&](size_t a, size_t b) {
+            for (size_t k = 0; k < groupKeys.size(); ++k)
+                if (const int c = AccessExpression::compare(keys[a][k], keys[b][k]); c != 0)
+                    return c;
+            return 0;
+        };
+        std::vector<size_t> order(rows.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return cmp(a, b) < 0; });
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (i == 0 || cmp(order[i - 1], order[i]) != 0)
+                groups.emplace_back();
+            groups.back().push_back(&rows[order[i]]);
+        }
+    }
+    if (having)
+        std::erase_if(groups, [&](const Group &g) { return !having->isTrue(g); });
+
+    std::vector<std::vector<AccessExpression::Value>> values(groups.size());
+    for (size_t g = 0; g < groups.size(); ++g)
+        for (const AccessExpression &k : orderKeys)
+            values[g].push_back(k.evaluate(groups[g]));
+    const std::vector<size_t> kept = ordered(values);
+
+    result.computed = QList<bool>(result.columns.size(), true);   // a group stands for no one row of the source
+    result.rows.reserve(kept.size());
+    for (size_t g : kept) {
+        const Group &group = groups[g];
+        AccessRow out;
+        out.reserve(outputs.size());
+        for (const AccessExpression &e : outputs) {
+            if (e.columnIndex() >= 0) {
+                out.push_back((*group.front())[size_t(e.columnIndex())]);
+            } else if (e.totalColumn() >= 0) {
+                const AccessRow *picked = e.pickedRow(group);
+                out.push_back(picked ? (*picked)[size_t(e.totalColumn())] : std::nullopt);
+            } else {
+                const AccessExpression::Value v = e.evaluate(group);
+                out.push_back(v.kind == AccessExpression::Value::Kind::Null ? std::nullopt
+                                                                            : std::optional(numberText(e, v.number)));
+            }
         }
         result.rows.push_back(std::move(out));
     }

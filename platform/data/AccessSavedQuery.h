@@ -1,15 +1,18 @@
 #pragma once
 
 #include "AccessColumn.h"
+#include "AccessExpression.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <optional>
 
 // A saved select query of an Access file as its rows in MSysQueries define it, run over the rows
 // of its one source (a table or another saved query): all or chosen columns, computed numbers,
-// WHERE, ORDER BY, TOP n. Joins, totals, parameters and the like are refused by name
-// (AccessExpression::Unsupported), never approximated.
+// WHERE, GROUP BY with totals and HAVING, ORDER BY, TOP n. Joins, parameters and the like are
+// refused by name (AccessExpression::Unsupported), never approximated.
 class AccessSavedQuery
 {
 public:
@@ -46,6 +49,11 @@ private:
         bool descending = false;
     };
 
+    std::vector<size_t> ordered(const std::vector<std::vector<AccessExpression::Value>> &keys) const;
+    Result runGrouped(const std::vector<AccessExpression> &outputs, Result result,
+                      const std::function<AccessExpression(const QString &)> &compile,
+                      const QList<AccessColumn> &sourceColumns, const std::vector<AccessRow> &rows) const;
+
     QString m_name;
     QString m_source;
     QString m_alias;
@@ -53,5 +61,7 @@ private:
     int m_top = -1;
     QList<Output> m_outputs;
     QString m_where;
+    QStringList m_groupBy;
+    QString m_having;
     QList<Order> m_order;
 };

@@ -244,18 +244,43 @@ TEST_F(AccessFile, SavedSelectQueriesAreListedAsViewsAndRunOverTheirTable)
     EXPECT_DOUBLE_EQ(highest, *std::max_element(costs.begin(), costs.end()) / 1.22);
 }
 
-TEST_F(AccessFile, ASavedQueryThatCannotBeRunNamesItselfAndWhatItUses)
+TEST_F(AccessFile, AGroupedSavedQueryTotalsEachGroupInGroupOrder)
 {
     open("ASampleDatabase.accdb");
-    for (const char *sql : {"select * from qryCostsSummedByOwner", "select TOP 1 * from qryCostsSummedByOwner"}) {
-        rs.close();
-        rs.setCommandText(QString::fromLatin1(sql));
-        const QString m = messageOf([&] { rs.open(); });
-        EXPECT_TRUE(m.contains("\"qryCostsSummedByOwner\"")) << m.toStdString();
-        EXPECT_TRUE(m.contains("GROUP BY")) << m.toStdString();
-        EXPECT_TRUE(m.contains("\"Asset Items\"")) << m.toStdString();
-        EXPECT_FALSE(rs.isActive());
+    // The expected totals, worked out from the table itself; Access groups texts without case.
+    query("select * from [Asset Items]");
+    QMap<QPair<QString, QString>, std::optional<double>> sums;
+    QMap<QPair<QString, QString>, QPair<QString, QString>> shown;   // as the group's first row has it
+    for (rs.first(); !rs.eof(); rs.next()) {
+        const QString owner = rs.fieldByName("Owner").asString(), category = rs.fieldByName("Asset Category").asString();
+        const QPair<QString, QString> key{owner.toLower(), category.toLower()};
+        if (!shown.contains(key))
+            shown.insert(key, {owner, category});
+        std::optional<double> &sum = sums[key];
+        if (!rs.fieldByName("Cost").isNull())
+            sum = sum.value_or(0.0) + rs.fieldByName("Cost").asString().toDouble();
     }
+    ASSERT_GT(sums.size(), 1);
+
+    query("select * from qryCostsSummedByOwner");
+    EXPECT_EQ(namesOf(ColumnKind::Text), (QStringList{"Owner", "Asset Category"}));
+    EXPECT_EQ(namesOf(ColumnKind::Float), QStringList{"SumOfCost"});
+    ASSERT_EQ(rs.recordCount(), sums.size());
+    auto expected = sums.constBegin();   // QMap's order is the ascending order of the groups
+    for (rs.first(); !rs.eof(); rs.next(), ++expected) {
+        EXPECT_EQ(rs.fieldByName("Owner").asString(), shown.value(expected.key()).first);
+        EXPECT_EQ(rs.fieldByName("Asset Category").asString(), shown.value(expected.key()).second);
+        if (expected.value())
+            EXPECT_NEAR(rs.fieldByName("SumOfCost").asFloat(), *expected.value(), 1e-6);
+        else
+            EXPECT_TRUE(rs.fieldByName("SumOfCost").isNull());
+    }
+    query("SELECT TOP 1 [SumOfCost] FROM qryCostsSummedByOwner ORDER BY [SumOfCost] DESC");
+    ASSERT_GE(rs.recordCount(), 1);
+    double highest = 0.0;
+    for (const auto &sum : sums)
+        highest = std::max(highest, sum.value_or(0.0));
+    EXPECT_NEAR(rs.fieldByName("SumOfCost").asFloat(), highest, 1e-6);
 }
 
 namespace {
@@ -352,9 +377,8 @@ TEST(AccessSavedQueryRun, WhatCannotBeRunIsRefusedByName)
     EXPECT_EQ(refusal({all, {7, "T", "U", "[T].[a] = [U].[a]", 1}}), "joins tables");
     EXPECT_EQ(refusal({all, {5, "U", "", "", {}}}), "reads from more than one table");
     EXPECT_EQ(refusal({all, {2, "Which", "", "", 10}}), "asks for parameters");
-    EXPECT_EQ(refusal({{6, "", "", "Sum([Price])", {}}, {9, "", "", "[Name]", {}}}), "groups rows (GROUP BY)");
     EXPECT_EQ(refusal({{3, "", "", "", 1 | 2}}), "drops repeated rows (DISTINCT)");
-    EXPECT_EQ(refusal({{6, "", "", "Sum([Price])", {}}}), "calls the function Sum");
+    EXPECT_EQ(refusal({{6, "", "", "Left([Name], 1)", {}}}), "calls the function Left");
     EXPECT_EQ(refusal({all, {8, "", "", "[Name] Like \"a*\"", {}}}), "uses the operator Like");
     EXPECT_EQ(refusal({all, {8, "", "", "[When] > #2020-06-01#", {}}}), "compares with a date (#...#)");
     EXPECT_EQ(refusal({all, {8, "", "", "[Name] = 3", {}}}), "compares a text with a number");
@@ -365,4 +389,100 @@ TEST(AccessSavedQueryRun, WhatCannotBeRunIsRefusedByName)
     EXPECT_EQ(refusal({{6, "", "", "[Count]+1", {}}}), "computes the column [Count]+1, whose type is not known here");
     EXPECT_EQ(refusal({{6, "", "", "[Name] & \"x\"", {}}}), "joins texts with &");
     EXPECT_EQ(refusal({{6, "", "", "[Price]/([Count]-3)", {}}}), "divides by zero");
+}
+
+namespace {
+
+QStringList kinds(const AccessSavedQuery::Result &r)
+{
+    QStringList out;
+    for (const AccessColumn &c : r.columns)
+        out << c.name + QLatin1Char(':') + c.typeName;
+    return out;
+}
+
+} // namespace
+
+TEST(AccessSavedQueryTotals, EachTotalOverEachGroupWithItsKindAndNullsSkipped)
+{
+    // Grouped by Yes/No: Access stores True as -1, so the True group sorts first.
+    const AccessSavedQuery::Result r = run({{6, "", "", "[Done]", {}},
+                                            {6, "Total", "", "Sum([Price])", {}},
+                                            {6, "", "", "Count(*)", {}},
+                                            {6, "Priced", "", "Count([T].[Price])", {}},
+                                            {6, "", "", "Avg([Count])", {}},
+                                            {6, "Least", "", "Min([Name])", {}},
+                                            {6, "Latest", "", "Max([When])", {}},
+                                            {6, "Firstprice", "", "First([Price])", {}},
+                                            {6, "Lastname", "", "Last([Name])", {}},
+                                            {9, "", "", "[Done]", {}}});
+    EXPECT_EQ(kinds(r), (QStringList{"Done:Yes/No", "Total:Double", "Expr1000:Long Integer", "Priced:Long Integer",
+                                     "Expr1001:Double", "Least:Text", "Latest:Date/Time", "Firstprice:Double",
+                                     "Lastname:Text"}));
+    EXPECT_EQ(r.columns[5].size, 50);
+    EXPECT_EQ(names(r, 0), (QStringList{"1", "0"}));
+    EXPECT_EQ(names(r, 1), (QStringList{"7.5", "10"}));
+    EXPECT_EQ(names(r, 2), (QStringList{"3", "2"}));
+    EXPECT_EQ(names(r, 3), (QStringList{"3", "1"}));
+    EXPECT_EQ(names(r, 4), (QStringList{"3", "1.5"}));   // gamma's Null count is skipped
+    EXPECT_EQ(names(r, 5), (QStringList{"ALPHA", "Alpha"}));   // without case; Null skipped
+    EXPECT_EQ(names(r, 6), (QStringList{"2020-01-01 00:00:00", "2021-01-01 00:00:00"}));
+    EXPECT_EQ(names(r, 7), (QStringList{"2.5", "10"}));
+    EXPECT_EQ(names(r, 8), (QStringList{"ALPHA", "Alpha"}));
+    EXPECT_EQ(r.computed, QList<bool>(9, true));
+}
+
+TEST(AccessSavedQueryTotals, TotalsOfNoValuesAndOfNoRowsFollowAccess)
+{
+    const QList<Part> totals{{6, "", "", "Sum([Price])", {}}, {6, "", "", "Count([Price])", {}},
+                             {6, "", "", "Count(*)", {}}, {6, "", "", "Max([Price])", {}}};
+    // Only Nulls: Sum and Max are Null, Count of the column 0, Count(*) counts the row.
+    AccessSavedQuery::Result r = run(QList<Part>(totals) << Part{8, "", "", "[Price] Is Null", {}});
+    ASSERT_EQ(r.rows.size(), 1u);
+    EXPECT_EQ(names(r, 0), QStringList{"<null>"});
+    EXPECT_EQ(names(r, 1), QStringList{"0"});
+    EXPECT_EQ(names(r, 2), QStringList{"1"});
+    EXPECT_EQ(names(r, 3), QStringList{"<null>"});
+    // No rows at all: without GROUP BY still one row of totals, with GROUP BY none.
+    r = run(QList<Part>(totals) << Part{8, "", "", "[Count] > 100", {}});
+    EXPECT_EQ(names(r, 2), QStringList{"0"});
+    EXPECT_EQ(names(r, 0), QStringList{"<null>"});
+    r = run(QList<Part>(totals) << Part{8, "", "", "[Count] > 100", {}} << Part{9, "", "", "[Done]", {}});
+    EXPECT_TRUE(r.rows.empty());
+}
+
+TEST(AccessSavedQueryTotals, GroupsHavingOrderAndTopOverSeveralColumns)
+{
+    const Part name{6, "", "", "[Name]", {}}, count{6, "N", "", "Count(*)", {}}, byName{9, "", "", "[Name]", {}};
+    // Texts differing in case form one group, shown as its first row has it; Null sorts first.
+    AccessSavedQuery::Result r = run({name, count, byName});
+    EXPECT_EQ(names(r, 0), (QStringList{"<null>", "Alpha", "beta", "gamma"}));
+    EXPECT_EQ(names(r, 1), (QStringList{"1", "2", "1", "1"}));
+    EXPECT_EQ(names(run({name, count, byName, {10, "", "", "Count(*) > 1", {}}})), QStringList{"Alpha"});
+    r = run({name, count, byName, {11, "D", "", "Count(*)", {}}, {11, "", "", "[Name]", {}}});
+    EXPECT_EQ(names(r), (QStringList{"Alpha", "<null>", "beta", "gamma"}));
+    r = run({{3, "1", "", "", 16}, name, count, byName, {11, "D", "", "Count(*)", {}}});
+    EXPECT_EQ(names(r), QStringList{"Alpha"});
+
+    r = run({{6, "", "", "[Done]", {}}, {6, "", "", "[Count]", {}}, {6, "", "", "Sum([Price]) * 2", {}},
+             {9, "", "", "[Done]", {}}, {9, "", "", "[Count]", {}}});
+    EXPECT_EQ(names(r, 0), (QStringList{"1", "1", "0", "0"}));
+    EXPECT_EQ(names(r, 1), (QStringList{"<null>", "3", "1", "2"}));
+    EXPECT_EQ(names(r, 2), (QStringList{"8", "7", "20", "<null>"}));
+    EXPECT_EQ(r.columns[2].typeName, "Double");
+}
+
+TEST(AccessSavedQueryTotals, WhatAGroupCannotShowIsRefusedByName)
+{
+    const Part byDone{9, "", "", "[Done]", {}};
+    EXPECT_EQ(refusal({{6, "", "", "[Name]", {}}, {6, "", "", "Sum([Price])", {}}, byDone}),
+              "uses the column [Name] without grouping by it or totalling it");
+    EXPECT_EQ(refusal({{6, "", "", "[Name]", {}}, {6, "", "", "Count(*)", {}}}),
+              "uses the column [Name] without grouping by it or totalling it");
+    EXPECT_EQ(refusal({{6, "", "", "Sum([Name])", {}}, byDone}), "totals a text with Sum");
+    EXPECT_EQ(refusal({{6, "", "", "Sum(Max([Price]))", {}}, byDone}), "puts a total inside another (Max)");
+    EXPECT_EQ(refusal({{6, "", "", "Sum([Price])", {}}, {8, "", "", "Sum([Price]) > 1", {}}}), "uses a total in WHERE");
+    EXPECT_EQ(refusal({{3, "", "", "", 1}, byDone}), "groups rows and selects all columns (*)");
+    EXPECT_EQ(refusal({{6, "", "", "Count([Done]) + 1", {}}, byDone}),
+              "computes the column Count([Done]) + 1, whose type is not known here");
 }
