@@ -9,8 +9,49 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 
+namespace {
+
+// Row header that only ever shows the current-record marker. Its size hint comes from the widest
+// marker instead of sampling two hundred rows' header texts, which the view asks for on every
+// layout and which the model invalidates each time the current record moves.
+class RecordMarkerHeader : public QHeaderView
+{
+public:
+    explicit RecordMarkerHeader(QWidget *parent) : QHeaderView(Qt::Vertical, parent) {}
+
+    QSize sizeHint() const override
+    {
+        if (!m_hint.isValid()) {
+            QStyleOptionHeader opt;
+            initStyleOption(&opt);
+            opt.orientation = Qt::Vertical;
+            for (const QString &marker : {QStringLiteral("\u25B6"), QStringLiteral("I"), QStringLiteral("*")}) {
+                opt.text = marker;
+                m_hint = m_hint.expandedTo(style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), this));
+            }
+        }
+        return m_hint;
+    }
+
+protected:
+    void changeEvent(QEvent *event) override
+    {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            m_hint = QSize();
+        QHeaderView::changeEvent(event);
+    }
+
+private:
+    mutable QSize m_hint;
+};
+
+} // namespace
+
 DBGrid::DBGrid(QWidget *parent) : QTableView(parent)
 {
+    setVerticalHeader(new RecordMarkerHeader(this));
+    verticalHeader()->setSectionsClickable(true);
+    verticalHeader()->setHighlightSections(true);
     // A fixed row height keeps large record sets instant; sizing rows to contents takes minutes.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
