@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QPainter>
-#include <QTextLayout>
 
 void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
@@ -15,6 +14,7 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     const QRect area = opt.rect.adjusted(margin, 0, -margin, 0);
     const QFontMetrics &fm = opt.fontMetrics;
+    const QString text = fm.elidedText(opt.text, opt.textElideMode, area.width());
     const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
                                        : (opt.state & QStyle::State_Active) ? QPalette::Normal
                                                                             : QPalette::Inactive;
@@ -22,25 +22,9 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     painter->setFont(opt.font);
     painter->setPen(opt.palette.color(group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
                                                                                   : QPalette::Text));
-    // Shaping is most of a cell's cost: the text is laid out once, and only a text too wide for
-    // the cell is shaped again to elide it.
-    QTextLayout layout(opt.text, opt.font, painter->device());
-    QTextOption noWrap;
-    noWrap.setWrapMode(QTextOption::NoWrap);
-    layout.setTextOption(noWrap);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    layout.endLayout();
-    const int y = area.top() + (area.height() - fm.height()) / 2;
-    if (!line.isValid() || line.naturalTextWidth() <= area.width()) {
-        const qreal width = line.isValid() ? line.naturalTextWidth() : 0;
-        const qreal x = (opt.displayAlignment & Qt::AlignRight) ? area.right() + 1 - width : area.left();
-        layout.draw(painter, QPointF(x, y + fm.ascent() - (line.isValid() ? line.ascent() : 0)));
-    } else {
-        const QString text = fm.elidedText(opt.text, opt.textElideMode, area.width());
-        const int x = (opt.displayAlignment & Qt::AlignRight) ? area.right() + 1 - fm.horizontalAdvance(text) : area.left();
-        painter->drawText(QPoint(x, y + fm.ascent()), text);
-    }
+    const int x = (opt.displayAlignment & Qt::AlignRight) ? area.right() + 1 - fm.horizontalAdvance(text) : area.left();
+    const int y = area.top() + (area.height() - fm.height()) / 2 + fm.ascent();
+    painter->drawText(QPoint(x, y), text);
     painter->restore();
 
     if (opt.state & QStyle::State_HasFocus) {
