@@ -612,6 +612,16 @@ bool hasTotals(const Node &n)
     return n.op == Op::Total || (n.a && hasTotals(*n.a)) || (n.b && hasTotals(*n.b));
 }
 
+bool collectEquatedColumns(const Node &n, QList<QPair<int, int>> &pairs)
+{
+    if (n.op == Op::And)
+        return collectEquatedColumns(*n.a, pairs) && collectEquatedColumns(*n.b, pairs);
+    if (n.op != Op::Eq || n.a->op != Op::Column || n.b->op != Op::Column)
+        return false;
+    pairs.append({n.a->column, n.b->column});
+    return true;
+}
+
 void collectColumnsOutsideTotals(const Node &n, QList<int> &columns)
 {
     if (n.op == Op::Total)
@@ -674,6 +684,12 @@ int AccessExpression::totalColumn() const
 bool AccessExpression::hasTotals() const
 {
     return ::hasTotals(*m_root);
+}
+
+QList<QPair<int, int>> AccessExpression::equatedColumns() const
+{
+    QList<QPair<int, int>> pairs;
+    return collectEquatedColumns(*m_root, pairs) ? pairs : QList<QPair<int, int>>{};
 }
 
 QList<int> AccessExpression::columnsOutsideTotals() const

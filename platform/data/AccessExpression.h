@@ -3,6 +3,7 @@
 #include "AccessColumn.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -52,6 +53,7 @@ public:
     Total total() const;                   // the total the whole expression is, else None
     int totalColumn() const;               // the column a whole Min, Max, First or Last picks from, else -1
     bool hasTotals() const;
+    QList<QPair<int, int>> equatedColumns() const;   // "[a] = [b] And [c] = [d]": the column pairs, else none
     QList<int> columnsOutsideTotals() const;
 
     Value evaluate(const AccessRow &row) const;   // throws Unsupported on a division by zero

@@ -454,8 +454,12 @@ AccessProvider::Source AccessProvider::sourceOf(const QString &name, int depth) 
             if (p.attribute == AccessSavedQuery::InputAttribute && sourceName.isEmpty())
                 sourceName = p.name1;
         const AccessSavedQuery q(viewName, parts);
-        Source from = sourceOf(q.source(), depth + 1);
-        AccessSavedQuery::Result r = q.run(from.columns, std::move(from.rows));
+        std::vector<AccessSavedQuery::Source> inputs;
+        for (const QString &input : q.sources()) {
+            Source from = sourceOf(input, depth + 1);
+            inputs.push_back({std::move(from.columns), std::move(from.rows)});
+        }
+        AccessSavedQuery::Result r = q.run(std::move(inputs));
         return {viewName, std::move(r.columns), std::move(r.computed), std::move(r.rows)};
     } catch (const AccessExpression::Unsupported &e) {
         throw DataError(QStringLiteral("The saved query \"%1\" of the Access file '%2' cannot be run here: it %3.%4")

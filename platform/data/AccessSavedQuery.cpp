@@ -2,6 +2,7 @@
 
 #include "AccessExpression.h"
 
+#include <QHash>
 #include <algorithm>
 #include <mdbtools.h>
 
@@ -13,6 +14,15 @@ enum Attribute {
     Where = 8, GroupBy = 9, Having = 10, OrderBy = 11, End = 255
 };
 
+// Texts match without case, as Access compares them.
+bool isText(int mdbType)
+{
+    return mdbType == MDB_TEXT || mdbType == MDB_MEMO;
+}
+
+// The kind of join in a join row's flag.
+constexpr int InnerJoin = 1;
+
 // Bits of the options row.
 enum Option { AllColumns = 0x01, Distinct = 0x02, OwnerAccess = 0x04, DistinctRow = 0x08, Top = 0x10, Percent = 0x20 };
 
@@ -22,7 +32,6 @@ using Unsupported = AccessExpression::Unsupported;
 
 AccessSavedQuery::AccessSavedQuery(const QString &name, const QList<Part> &parts) : m_name(name)
 {
-    int inputs = 0;
     for (const Part &p : parts) {
         switch (p.attribute) {
         case Kind:
@@ -49,13 +58,18 @@ AccessSavedQuery::AccessSavedQuery(const QString &name, const QList<Part> &parts
         case Input:
             if (!p.expression.isEmpty())
                 throw Unsupported(QStringLiteral("reads from a subquery"));
-            if (++inputs > 1)
-                throw Unsupported(QStringLiteral("reads from more than one table"));
-            m_source = p.name1;
-            m_alias = p.name2;
+            if (m_inputs.size() == 2)
+                throw Unsupported(QStringLiteral("reads from more than two tables"));
+            m_inputs.append({p.name1, p.name2});
             break;
         case Column: m_outputs.append({p.expression, p.name1}); break;
-        case Join: throw Unsupported(QStringLiteral("joins tables"));
+        case Join:
+            if (p.flag.value_or(0) != InnerJoin)
+                throw Unsupported(QStringLiteral("joins tables by an outer join"));
+            if (!m_join.isEmpty())
+                throw Unsupported(QStringLiteral("joins more than two tables"));
+            m_join = p.expression;
+            break;
         case Where: m_where = p.expression; break;
         case GroupBy: m_groupBy.append(p.expression); break;
         case Having: m_having = p.expression; break;
@@ -67,8 +81,12 @@ AccessSavedQuery::AccessSavedQuery(const QString &name, const QList<Part> &parts
         default: throw Unsupported(QStringLiteral("holds a part (%1) that is not read here").arg(p.attribute));
         }
     }
-    if (m_source.isEmpty())
+    if (m_inputs.isEmpty())
         throw Unsupported(QStringLiteral("reads from no table"));
+    if (m_inputs.size() == 2 && m_join.isEmpty())
+        throw Unsupported(QStringLiteral("reads from two tables without joining them"));
+    if (m_inputs.size() == 1 && !m_join.isEmpty())
+        throw Unsupported(QStringLiteral("joins a table it does not read"));
     // DISTINCTROW only tells rows of several tables apart; over one table it keeps every row.
 }
 
@@ -107,17 +125,98 @@ std::vector<size_t> AccessSavedQuery::ordered(const std::vector<std::vector<Acce
     return order;
 }
 
+QStringList AccessSavedQuery::sources() const
+{
+    QStringList names;
+    for (const InputTable &i : m_inputs)
+        names << i.name;
+    return names;
+}
+
 AccessSavedQuery::Result AccessSavedQuery::run(const QList<AccessColumn> &sourceColumns, std::vector<AccessRow> rows) const
 {
-    const AccessExpression::Resolver resolve = [&](const QString &qualifier, const QString &column) {
-        if (!qualifier.isEmpty() && qualifier.compare(m_source, Qt::CaseInsensitive) != 0
-            && qualifier.compare(m_alias, Qt::CaseInsensitive) != 0)
-            return -1;
-        for (int i = 0; i < sourceColumns.size(); ++i)
-            if (sourceColumns[i].name.compare(column, Qt::CaseInsensitive) == 0)
-                return i;
-        return -1;
+    return run({{sourceColumns, std::move(rows)}});
+}
+
+AccessSavedQuery::Result AccessSavedQuery::run(std::vector<Source> sources) const
+{
+    // The columns of all inputs side by side; a name given by both stands as "Input.Column", as in Access.
+    QList<AccessColumn> sourceColumns;
+    QList<int> inputOf;
+    for (size_t s = 0; s < sources.size(); ++s)
+        for (const AccessColumn &c : sources[s].columns) {
+            sourceColumns.append(c);
+            inputOf.append(int(s));
+        }
+    QStringList originalNames;
+    for (const AccessColumn &c : sourceColumns)
+        originalNames << c.name;
+    const auto shownName = [&](int i) { return m_inputs[inputOf[i]].alias.isEmpty() ? m_inputs[inputOf[i]].name : m_inputs[inputOf[i]].alias; };
+    const auto matches = [](const InputTable &in, const QString &qualifier) {
+        return qualifier.compare(in.alias.isEmpty() ? in.name : in.alias, Qt::CaseInsensitive) == 0
+            || qualifier.compare(in.name, Qt::CaseInsensitive) == 0;
     };
+    const AccessExpression::Resolver resolve = [&](const QString &qualifier, const QString &column) {
+        int found = -1;
+        for (int i = 0; i < sourceColumns.size(); ++i) {
+            if (originalNames[i].compare(column, Qt::CaseInsensitive) != 0
+                || (!qualifier.isEmpty() && !matches(m_inputs[inputOf[i]], qualifier)))
+                continue;
+            if (found >= 0)
+                throw Unsupported(QStringLiteral("names the column [%1] of both tables without saying which").arg(column));
+            found = i;
+        }
+        return found;
+    };
+    std::vector<AccessRow> rows;
+    if (sources.size() == 1) {
+        rows = std::move(sources.front().rows);
+    } else {
+        const AccessExpression on(m_join, sourceColumns, resolve);
+        // Pairs of equal columns, one of each table, are matched through a hash of the right rows.
+        const int leftWidth = int(sources[0].columns.size());
+        QList<QPair<int, int>> pairs = on.equatedColumns();
+        for (auto &[l, r] : pairs) {
+            if (inputOf[l] == inputOf[r])
+                pairs.clear();
+            else if (inputOf[l] == 1)
+                std::swap(l, r);
+        }
+        if (pairs.isEmpty())
+            throw Unsupported(QStringLiteral("joins tables other than on equal columns"));
+        const auto keyOf = [&](const AccessRow &row, bool left) -> std::optional<QString> {
+            QString key;
+            for (const auto &[l, r] : pairs) {
+                const auto &cell = left ? row[size_t(l)] : row[size_t(r - leftWidth)];
+                if (!cell)
+                    return std::nullopt;   // Null matches nothing
+                const bool text = isText(sourceColumns[left ? l : r].mdbType);
+                key += (text ? QString::fromUtf8(*cell).toCaseFolded() : QString::number(cell->toDouble(), 'g', 17))
+                    + QChar(0);
+            }
+            return key;
+        };
+        QHash<QString, std::vector<size_t>> rightRows;
+        for (size_t i = 0; i < sources[1].rows.size(); ++i)
+            if (const auto key = keyOf(sources[1].rows[i], false))
+                rightRows[*key].push_back(i);
+        for (const AccessRow &left : sources[0].rows) {
+            const auto key = keyOf(left, true);
+            if (!key)
+                continue;
+            for (size_t i : rightRows.value(*key)) {
+                AccessRow both = left;
+                both.insert(both.end(), sources[1].rows[i].begin(), sources[1].rows[i].end());
+                rows.push_back(std::move(both));
+            }
+        }
+        for (int i = 0; i < sourceColumns.size(); ++i)
+            for (int j = 0; j < sourceColumns.size(); ++j)
+                if (inputOf[i] != inputOf[j] && originalNames[i].compare(originalNames[j], Qt::CaseInsensitive) == 0) {
+                    sourceColumns[i].name = shownName(i) + QLatin1Char('.') + originalNames[i];
+                    break;
+                }
+    }
     const std::function<AccessExpression(const QString &)> compile = [&](const QString &text) {
         return AccessExpression(text, sourceColumns, resolve);
     };
@@ -126,7 +225,7 @@ AccessSavedQuery::Result AccessSavedQuery::run(const QList<AccessColumn> &source
     std::vector<AccessExpression> outputs;
     if (m_allColumns)
         for (int i = 0; i < sourceColumns.size(); ++i) {
-            outputs.push_back(compile(QLatin1Char('[') + sourceColumns[i].name + QLatin1Char(']')));
+            outputs.push_back(compile(QStringLiteral("[%1].[%2]").arg(shownName(i), originalNames[i])));
             result.columns.append(sourceColumns[i]);
             result.computed.append(false);
         }

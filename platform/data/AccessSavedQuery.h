@@ -11,8 +11,9 @@
 
 // A saved select query of an Access file as its rows in MSysQueries define it, run over the rows
 // of its one source (a table or another saved query): all or chosen columns, computed numbers,
-// WHERE, GROUP BY with totals and HAVING, ORDER BY, TOP n. Joins, parameters and the like are
-// refused by name (AccessExpression::Unsupported), never approximated.
+// WHERE, GROUP BY with totals and HAVING, ORDER BY, TOP n; or of two sources joined by an inner
+// join. Outer joins, parameters and the like are refused by name (AccessExpression::Unsupported),
+// never approximated.
 class AccessSavedQuery
 {
 public:
@@ -34,9 +35,15 @@ public:
     AccessSavedQuery(const QString &name, const QList<Part> &parts);   // throws AccessExpression::Unsupported
 
     const QString &name() const { return m_name; }
-    const QString &source() const { return m_source; }   // the table or saved query it reads
+    QStringList sources() const;   // the tables or saved queries it reads, one or two
 
-    Result run(const QList<AccessColumn> &sourceColumns, std::vector<AccessRow> rows) const;   // throws Unsupported
+    struct Source
+    {
+        QList<AccessColumn> columns;
+        std::vector<AccessRow> rows;
+    };
+    Result run(std::vector<Source> sources) const;   // one per sources(); throws Unsupported
+    Result run(const QList<AccessColumn> &sourceColumns, std::vector<AccessRow> rows) const;
 
 private:
     struct Output
@@ -55,8 +62,13 @@ private:
                       const QList<AccessColumn> &sourceColumns, const std::vector<AccessRow> &rows) const;
 
     QString m_name;
-    QString m_source;
-    QString m_alias;
+    struct InputTable
+    {
+        QString name, alias;
+    };
+
+    QList<InputTable> m_inputs;
+    QString m_join;   // the condition of the inner join of two inputs
     bool m_allColumns = false;
     int m_top = -1;
     QList<Output> m_outputs;
