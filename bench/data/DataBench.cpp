@@ -1,5 +1,6 @@
 // Prints a table of timings; run by hand: bench_data [rows] [grid] (QT_QPA_PLATFORM=offscreen).
 // "grid" stops after the grid figures, for profiling them (callgrind --toggle-collect=*firstScreen*).
+#include "CustomerSlots.h"
 #include "BatchScope.h"
 #include "Connection.h"
 #include "DBGrid.h"
@@ -108,21 +109,6 @@ double rawScan(const QString &path, qint64 *textBytes)
     return t.nsecsElapsed() / 1e6;
 }
 
-void addSlots(RecordSet &rs)
-{
-    rs.addField(FieldKind::WideText, "KolmNummer", 30, "Id", 12);
-    rs.addField(FieldKind::WideText, "Name1", 32, "Name", 20);
-    rs.addField(FieldKind::WideText, "LandKennz", 5, "Counry", 5);
-    rs.addField(FieldKind::WideText, "Plz", 10, "Postcode", 6);
-    rs.addField(FieldKind::WideText, "Ort", 30, "City", 20);
-    rs.addField(FieldKind::WideText, "Strasse", 80, "Street", 30);
-    rs.addField(FieldKind::Boolean, "MPControlGeocode", 0, "Need control", 3, "Yes;");
-    rs.addField(FieldKind::WideText, "MPStatus", 50, "Geocode Status", 10);
-    rs.addField(FieldKind::WideText, "MPAddress", 50, "Geocoded on", 40);
-    rs.addField(FieldKind::Float, "W2MP", 0, "Latitude", 10, "#.00000");
-    rs.addField(FieldKind::Float, "W1MP", 0, "Longitude", 10, "#.00000");
-}
-
 double postRun(const QString &path, int posts, bool batch)
 {
     Connection c;
@@ -130,7 +116,7 @@ double postRun(const QString &path, int posts, bool batch)
     c.open();
     RecordSet rs;
     rs.setConnection(&c);
-    addSlots(rs);
+    addCustomerSlots(rs);
     rs.setCommandText(QStringLiteral("select * from kunden"));
     rs.open();
     rs.setProviderOption(QStringLiteral("Update Criteria"), 0);
@@ -174,7 +160,7 @@ int main(int argc, char **argv)
     c.open();
     RecordSet rs;
     rs.setConnection(&c);
-    addSlots(rs);
+    addCustomerSlots(rs);
     rs.setCommandText(QStringLiteral("select * from kunden"));
     QElapsedTimer t;
     t.start();

@@ -3,6 +3,7 @@
 //   bench_data_postgres DATALINKFILE [ROWS]
 // DATALINKFILE holds a connection text (scripts/pg-test-server start DIR writes DIR/orvane-test.udl).
 // The tables kunden and postcodes of that database are replaced.
+#include "CustomerSlots.h"
 #include <BatchScope.h>
 #include <Connection.h>
 #include <DataError.h>
@@ -64,21 +65,6 @@ void build(PGconn *c, int rows)
     exec(c, "ANALYZE kunden; ANALYZE postcodes");
 }
 
-void addSlots(RecordSet &rs)
-{
-    rs.addField(FieldKind::WideText, "kolmnummer", 30, "Id", 12);
-    rs.addField(FieldKind::WideText, "name1", 32, "Name", 20);
-    rs.addField(FieldKind::WideText, "landkennz", 5, "Counry", 5);
-    rs.addField(FieldKind::WideText, "plz", 10, "Postcode", 6);
-    rs.addField(FieldKind::WideText, "ort", 30, "City", 20);
-    rs.addField(FieldKind::WideText, "strasse", 80, "Street", 30);
-    rs.addField(FieldKind::Boolean, "mpcontrolgeocode", 0, "Need control", 3, "Yes;");
-    rs.addField(FieldKind::WideText, "mpstatus", 50, "Geocode Status", 10);
-    rs.addField(FieldKind::WideText, "mpaddress", 50, "Geocoded on", 40);
-    rs.addField(FieldKind::Float, "w2mp", 0, "Latitude", 10, "#.00000");
-    rs.addField(FieldKind::Float, "w1mp", 0, "Longitude", 10, "#.00000");
-}
-
 // The writes of the program's batch run for each record: five result columns, one post.
 double postRun(const QString &udl, int posts, bool batch, bool resync)
 {
@@ -87,7 +73,7 @@ double postRun(const QString &udl, int posts, bool batch, bool resync)
     c.open();
     RecordSet rs;
     rs.setConnection(&c);
-    addSlots(rs);
+    addCustomerSlots(rs, true);
     rs.setCommandText(QStringLiteral("select * from kunden"));
     rs.open();
     rs.setProviderOption(QStringLiteral("Update Criteria"), 0);

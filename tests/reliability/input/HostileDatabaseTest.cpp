@@ -2,6 +2,7 @@
 // Each copy is read in a child process with a time limit, so a crash or a hang is counted instead
 // of ending the run; the layer is built with AddressSanitizer for this test.
 #include "Connection.h"
+#include "FileBytes.h"
 #include "DataError.h"
 #include "Field.h"
 #include "RecordSet.h"
@@ -32,19 +33,6 @@ struct Result {
     Outcome outcome;
     QString detail;   // the rejection message, or what went wrong
 };
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void store(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
 // Every table, every column, every row, as the program's grid would show them.
 void readWhole(const QString &file)

@@ -1,6 +1,7 @@
 // Settings files as users and other programs leave them, read and written through the profile
 // functions; and a writer killed at random moments while it saves.
 #include "ProfileFile.h"
+#include "FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,19 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void store(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
 // Everything an old settings file may hold at once.
 QByteArray awkwardFile(const QByteArray &longValue)
