@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <stdexcept>
 #include <mdbtools.h>
 
 namespace {
@@ -140,7 +141,9 @@ AccessSavedQuery::Result AccessSavedQuery::run(const QList<AccessColumn> &source
 
 AccessSavedQuery::Result AccessSavedQuery::run(std::vector<Source> sources) const
 {
-    // The columns of all inputs side by side; a name given by both stands as "Input.Column", as in Access.
+    if (sources.size() != size_t(m_inputs.size()))
+        throw std::logic_error("a saved query is run over one source per table it reads");
+    // The columns of all inputs side by side; a name both have stands as "Table.Column", as in Access.
     QList<AccessColumn> sourceColumns;
     QList<int> inputOf;
     for (size_t s = 0; s < sources.size(); ++s)
@@ -176,13 +179,13 @@ AccessSavedQuery::Result AccessSavedQuery::run(std::vector<Source> sources) cons
         // Pairs of equal columns, one of each table, are matched through a hash of the right rows.
         const int leftWidth = int(sources[0].columns.size());
         QList<QPair<int, int>> pairs = on.equatedColumns();
+        bool acrossTables = !pairs.isEmpty();
         for (auto &[l, r] : pairs) {
-            if (inputOf[l] == inputOf[r])
-                pairs.clear();
-            else if (inputOf[l] == 1)
+            acrossTables = acrossTables && inputOf[l] != inputOf[r];
+            if (inputOf[l] == 1)
                 std::swap(l, r);
         }
-        if (pairs.isEmpty())
+        if (!acrossTables)
             throw Unsupported(QStringLiteral("joins tables other than on equal columns"));
         const auto keyOf = [&](const AccessRow &row, bool left) -> std::optional<QString> {
             QString key;
@@ -204,7 +207,10 @@ AccessSavedQuery::Result AccessSavedQuery::run(std::vector<Source> sources) cons
             const auto key = keyOf(left, true);
             if (!key)
                 continue;
-            for (size_t i : rightRows.value(*key)) {
+            const auto matching = rightRows.constFind(*key);
+            if (matching == rightRows.constEnd())
+                continue;
+            for (size_t i : *matching) {
                 AccessRow both = left;
                 both.insert(both.end(), sources[1].rows[i].begin(), sources[1].rows[i].end());
                 rows.push_back(std::move(both));
