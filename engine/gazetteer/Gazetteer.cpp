@@ -11,7 +11,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <numeric>
 
@@ -145,6 +144,14 @@ uint64_t letterBits(const std::string &key)
     for (unsigned char c : key)
         bits |= uint64_t(1) << (c % 64);
     return bits;
+}
+
+// Whether more than n bits are set; n is a small edit count, so clearing bits beats counting them.
+bool moreBitsThan(uint64_t bits, int n)
+{
+    for (int i = 0; i < n && bits; ++i)
+        bits &= bits - 1;
+    return bits != 0;
 }
 
 bool inBox(const GeoBox &b, double lat, double lon)
@@ -436,6 +443,13 @@ void Gazetteer::buildIndexes()
             m_keysByHead[key.substr(0, 2)].push_back(shape);
             m_keysByTail[key.substr(key.size() - 3)].push_back(shape);
         }
+        // By length, so that a search reads only the keys of a length within reach; the key's
+        // number breaks ties, keeping the candidates in the index's order.
+        for (auto *buckets : {&m_keysByHead, &m_keysByTail})
+            for (auto &[bucket, shapes] : *buckets)
+                std::sort(shapes.begin(), shapes.end(), [](const KeyShape &a, const KeyShape &b) {
+                    return a.size != b.size ? a.size < b.size : a.key < b.key;
+                });
     }
     {
         std::vector<std::pair<std::string, uint32_t>> pairs;
@@ -513,25 +527,34 @@ std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(cons
     if (nameKey.size() < 4)
         return out;
     const uint64_t letters = letterBits(nameKey);
+    const uint32_t shortest = uint32_t(std::max<int>(0, int(nameKey.size()) - maxEdits));
+    const uint32_t longest = uint32_t(nameKey.size()) + uint32_t(maxEdits);
+    std::vector<std::pair<uint32_t, int>> near;
     // A key in both buckets is measured once: the tail scan passes over keys with the same head,
-    // which the head scan has seen.
+    // which the head scan has seen. Within a bucket the keys are measured by length but reported
+    // in the index's order.
     auto scan = [&](const std::string &bucket, const auto &buckets, bool skipSameHead) {
         const auto it = buckets.find(bucket);
         if (it == buckets.end())
             return;
-        for (const KeyShape &shape : it->second) {
-            if (std::abs(int(shape.size) - int(nameKey.size())) > maxEdits
-                || std::popcount(letters & ~shape.letters) > maxEdits
-                || std::popcount(shape.letters & ~letters) > maxEdits)
+        const std::vector<KeyShape> &shapes = it->second;
+        auto shape = std::lower_bound(shapes.begin(), shapes.end(), shortest,
+                                      [](const KeyShape &s, uint32_t size) { return s.size < size; });
+        near.clear();
+        for (; shape != shapes.end() && shape->size <= longest; ++shape) {
+            if (moreBitsThan(letters & ~shape->letters, maxEdits) || moreBitsThan(shape->letters & ~letters, maxEdits))
                 continue;
-            const std::string &key = *m_placeKeys[shape.key];
+            const std::string &key = *m_placeKeys[shape->key];
             if (key == nameKey || (skipSameHead && key.compare(0, 2, nameKey, 0, 2) == 0))
                 continue;
             const int d = TextKey::editDistance(nameKey, key, maxEdits);
             if (d <= maxEdits)
-                for (const PlaceHit &hit : m_placeIndex.find(key))
-                    out.emplace_back(hit, d);
+                near.emplace_back(shape->key, d);
         }
+        std::sort(near.begin(), near.end());
+        for (const auto &[k, d] : near)
+            for (const PlaceHit &hit : m_placeIndex.find(*m_placeKeys[k]))
+                out.emplace_back(hit, d);
     };
     scan(nameKey.substr(0, 2), m_keysByHead, false);
     scan(nameKey.substr(nameKey.size() - 3), m_keysByTail, true);
