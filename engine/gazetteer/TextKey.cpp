@@ -286,14 +286,18 @@ int editDistance(const std::string &a, const std::string &b, int maxEdits)
     }
     const int width = std::max(StackRow, m + 1);
     int *twoBack = rows, *prev = rows + width, *cur = rows + 2 * width;
+    // Only cells within maxEdits of the diagonal can stay within reach; the cells beside that band
+    // stand in for everything outside it, as out of reach.
+    const int beyond = maxEdits + 1;
     for (int j = 0; j <= m; ++j) {
-        twoBack[j] = 0;
+        twoBack[j] = beyond;
         prev[j] = j;
     }
     for (int i = 1; i <= n; ++i) {
-        cur[0] = i;
-        int rowBest = cur[0];
-        for (int j = 1; j <= m; ++j) {
+        const int lo = std::max(1, i - maxEdits), hi = std::min(m, i + maxEdits);
+        cur[lo - 1] = lo == 1 ? i : beyond;
+        int rowBest = cur[lo - 1];
+        for (int j = lo; j <= hi; ++j) {
             const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
             int v = std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + cost});
             if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
@@ -301,6 +305,8 @@ int editDistance(const std::string &a, const std::string &b, int maxEdits)
             cur[j] = v;
             rowBest = std::min(rowBest, v);
         }
+        if (hi < m)
+            cur[hi + 1] = beyond;
         if (rowBest > maxEdits)
             return maxEdits + 1;
         std::swap(twoBack, prev);
