@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <string_view>
 
 namespace Engine {
 
@@ -439,17 +440,22 @@ void Gazetteer::buildIndexes()
                 continue;
             const auto k = uint32_t(m_placeKeys.size());
             m_placeKeys.push_back(&key);
-            const KeyShape shape{letterBits(key), uint32_t(key.size()), k};
-            m_keysByHead[key.substr(0, 2)].push_back(shape);
-            m_keysByTail[key.substr(key.size() - 3)].push_back(shape);
+            const KeyShape shape{letterBits(key), uint32_t(key.size()), k, 0};
+            m_keysByHead[key.substr(0, 2)].shapes.push_back(shape);
+            m_keysByTail[key.substr(key.size() - 3)].shapes.push_back(shape);
         }
         // By length, so that a search reads only the keys of a length within reach; the key's
         // number breaks ties, keeping the candidates in the index's order.
         for (auto *buckets : {&m_keysByHead, &m_keysByTail})
-            for (auto &[bucket, shapes] : *buckets)
-                std::sort(shapes.begin(), shapes.end(), [](const KeyShape &a, const KeyShape &b) {
+            for (auto &[head, bucket] : *buckets) {
+                std::sort(bucket.shapes.begin(), bucket.shapes.end(), [](const KeyShape &a, const KeyShape &b) {
                     return a.size != b.size ? a.size < b.size : a.key < b.key;
                 });
+                for (KeyShape &shape : bucket.shapes) {
+                    shape.at = uint32_t(bucket.bytes.size());
+                    bucket.bytes += *m_placeKeys[shape.key];
+                }
+            }
     }
     {
         std::vector<std::pair<std::string, uint32_t>> pairs;
@@ -529,6 +535,7 @@ std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(cons
     const uint64_t letters = letterBits(nameKey);
     const uint32_t shortest = uint32_t(std::max<int>(0, int(nameKey.size()) - maxEdits));
     const uint32_t longest = uint32_t(nameKey.size()) + uint32_t(maxEdits);
+    const std::string_view typed(nameKey);
     std::vector<std::pair<uint32_t, int>> near;
     // A key in both buckets is measured once: the tail scan passes over keys with the same head,
     // which the head scan has seen. Within a bucket the keys are measured by length but reported
@@ -537,15 +544,16 @@ std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(cons
         const auto it = buckets.find(bucket);
         if (it == buckets.end())
             return;
-        const std::vector<KeyShape> &shapes = it->second;
+        const std::vector<KeyShape> &shapes = it->second.shapes;
+        const std::string &bytes = it->second.bytes;
         auto shape = std::lower_bound(shapes.begin(), shapes.end(), shortest,
                                       [](const KeyShape &s, uint32_t size) { return s.size < size; });
         near.clear();
         for (; shape != shapes.end() && shape->size <= longest; ++shape) {
             if (moreBitsThan(letters & ~shape->letters, maxEdits) || moreBitsThan(shape->letters & ~letters, maxEdits))
                 continue;
-            const std::string &key = *m_placeKeys[shape->key];
-            if (key == nameKey || (skipSameHead && key.compare(0, 2, nameKey, 0, 2) == 0))
+            const std::string_view key(bytes.data() + shape->at, shape->size);
+            if (key == typed || (skipSameHead && key.substr(0, 2) == typed.substr(0, 2)))
                 continue;
             const int d = TextKey::editDistance(nameKey, key, maxEdits);
             if (d <= maxEdits)

@@ -121,10 +121,12 @@ private:
     KeyIndex<uint32_t> m_postcodeIndex, m_streetIndex, m_addressIndex;
     // Fuzzy candidates: the place index's keys, bucketed by their first two and last three bytes.
     // Each bucket entry carries its key's length and the letters it holds, so that most keys are
-    // ruled out in one pass over the bucket without reading them.
-    struct KeyShape { uint64_t letters; uint32_t size; uint32_t key; };
+    // ruled out in one pass over the bucket without reading them; the bucket holds a copy of its
+    // keys side by side, so that those that are read come from memory read just before.
+    struct KeyShape { uint64_t letters; uint32_t size; uint32_t key; uint32_t at; };
+    struct KeyBucket { std::vector<KeyShape> shapes; std::string bytes; };
     std::vector<const std::string *> m_placeKeys;
-    std::unordered_map<std::string, std::vector<KeyShape>> m_keysByHead, m_keysByTail;
+    std::unordered_map<std::string, KeyBucket> m_keysByHead, m_keysByTail;
 };
 
 } // namespace Engine

@@ -269,7 +269,7 @@ QString cleaned(QStringView text)
     return out;
 }
 
-int editDistance(const std::string &a, const std::string &b, int maxEdits)
+int editDistance(std::string_view a, std::string_view b, int maxEdits)
 {
     const int n = int(a.size()), m = int(b.size());
     if (std::abs(n - m) > maxEdits)

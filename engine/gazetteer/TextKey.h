@@ -7,6 +7,7 @@
 #include <QStringView>
 
 #include <string>
+#include <string_view>
 
 namespace Engine::TextKey {
 
@@ -30,6 +31,6 @@ QString cleaned(QStringView text);
 QString cleaned(const QString &text);
 
 // Edits (insert, delete, substitute, swap of neighbours) between a and b, or maxEdits + 1 when more.
-int editDistance(const std::string &a, const std::string &b, int maxEdits);
+int editDistance(std::string_view a, std::string_view b, int maxEdits);
 
 } // namespace Engine::TextKey
