@@ -27,6 +27,22 @@ const QStringList EuropeanCountries{
     QStringLiteral("LU"), QStringLiteral("DK"), QStringLiteral("GB"), QStringLiteral("IE")};
 const QStringList NorthAmericanCountries{QStringLiteral("US"), QStringLiteral("CA")};
 
+// Each country of the editions as a list of its own, made once: most lookups name one country.
+const QStringList *singleCountry(const QStringList &edition, int countryNumber)
+{
+    static const auto lists = [] {
+        std::vector<std::pair<int, QStringList>> out;
+        for (const QStringList *e : {&EuropeanCountries, &NorthAmericanCountries})
+            for (const QString &iso : *e)
+                out.emplace_back(countryNumberFor(iso), QStringList{iso});
+        return out;
+    }();
+    for (const auto &[number, list] : lists)
+        if (number == countryNumber && edition.contains(list.front()))
+            return &list;
+    return nullptr;
+}
+
 bool sameText(const QString &a, const QString &b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
@@ -239,7 +255,8 @@ private:
 
     bool servesCity(const PostcodeRecord &p) const
     {
-        return !cityKey.empty() && TextKey::name(p.place) == cityKey;
+        // Postcode records mostly name the place as typed; that text needs no folding.
+        return !cityKey.empty() && (sameText(p.place, city) || TextKey::name(p.place) == cityKey);
     }
 
     // The postcode record that fits the city best: one named like it, else one near a place of
@@ -316,7 +333,7 @@ private:
             return !have.empty() && (have == want || TextKey::postcodeDistrict(country, have) == want);
         }
         if (!cityKey.empty())
-            return TextKey::name(recCity) == cityKey || (!fuzzy() && placeNear(lat, lon));
+            return sameText(recCity, city) || TextKey::name(recCity) == cityKey || (!fuzzy() && placeNear(lat, lon));
         return true;
     }
 
@@ -444,8 +461,8 @@ Answer Geocoder::lookup(const QString &street, const QString &city, const QStrin
     QStringList countries;
     if (countryNumber == 0)
         countries = edition;
-    else if (const QString iso = isoCodeFor(countryNumber); edition.contains(iso))
-        countries << iso;
+    else if (const QStringList *one = singleCountry(edition, countryNumber))
+        countries = *one;
     const QString s = TextKey::cleaned(street), c = TextKey::cleaned(city), p = TextKey::cleaned(postcode);
     if (countries.isEmpty() || (s.isEmpty() && c.isEmpty() && p.isEmpty()))
         return {3, {}};
