@@ -7,12 +7,15 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 // Fine shapes once the world is wider than this on screen.
 constexpr double FineFromWorldWidthPx = 2400.0;
 
-// Transforms a world polygon to screen pixels, dropping points that fall within half a pixel of
-// the last one kept: at low zoom most points of a coastline collapse.
+// Transforms a world polygon to screen pixels, dropping points that fall within a pixel of the
+// last one kept: at low zoom most points of a coastline collapse.
 void toScreen(const QPolygonF &world, const QTransform &t, QPolygonF &out)
 {
     out.clear();
@@ -20,7 +23,7 @@ void toScreen(const QPolygonF &world, const QTransform &t, QPolygonF &out)
     QPointF last(-1e9, -1e9);
     for (const QPointF &p : world) {
         const QPointF s(p.x() * sx + dx, p.y() * sx + dy);
-        if (std::abs(s.x() - last.x()) + std::abs(s.y() - last.y()) >= 0.5) {
+        if (std::abs(s.x() - last.x()) + std::abs(s.y() - last.y()) >= 1.0) {
             out << s;
             last = s;
         }
@@ -28,8 +31,8 @@ void toScreen(const QPolygonF &world, const QTransform &t, QPolygonF &out)
     if (!world.isEmpty() && out.size() > 0 && out.last() != QPointF(world.last().x() * sx + dx, world.last().y() * sx + dy))
         out << QPointF(world.last().x() * sx + dx, world.last().y() * sx + dy);
 }
-// Clips a closed polygon to a rectangle (Sutherland-Hodgman). Close up, a country is millions of
-// pixels wide; the rasteriser would walk all of that.
+// Clips a closed polygon to a rectangle (Sutherland-Hodgman). The rasteriser walks every edge,
+// off screen too, and close up a country is millions of pixels wide.
 void clipTo(const QRectF &r, QPolygonF &polygon)
 {
     QPolygonF out;
@@ -54,6 +57,33 @@ void clipTo(const QRectF &r, QPolygonF &polygon)
     pass([&](QPointF p) { return p.y() >= r.top(); }, atY(r.top()));
     pass([&](QPointF p) { return p.y() <= r.bottom(); }, atY(r.bottom()));
 }
+
+// Calls draw(run, lengthBefore) for each stretch of a polyline that comes into the rectangle, with
+// the length of the line before it so that a dash pattern carries on where it would have.
+template<typename Draw>
+void forVisibleRuns(const QPolygonF &line, const QRectF &r, QPolygonF &run, Draw draw)
+{
+    run.clear();
+    double length = 0, runStart = 0;
+    for (qsizetype i = 0; i + 1 < line.size(); ++i) {
+        const QPointF a = line[i], b = line[i + 1];
+        const bool shows = std::max(a.x(), b.x()) >= r.left() && std::min(a.x(), b.x()) <= r.right()
+                           && std::max(a.y(), b.y()) >= r.top() && std::min(a.y(), b.y()) <= r.bottom();
+        if (shows) {
+            if (run.isEmpty()) {
+                run << a;
+                runStart = length;
+            }
+            run << b;
+        } else if (!run.isEmpty()) {
+            draw(run, runStart);
+            run.clear();
+        }
+        length += std::hypot(b.x() - a.x(), b.y() - a.y());
+    }
+    if (!run.isEmpty())
+        draw(run, runStart);
+}
 } // namespace
 
 BasemapLayer::BasemapLayer(std::shared_ptr<const Basemap> coarse, std::shared_ptr<const Basemap> fine)
@@ -74,6 +104,7 @@ void BasemapLayer::render(QPainter &painter, const MapViewport &viewport)
     const QRectF visible = viewport.visibleWorldRect();
     const double scale = viewport.pixelsPerWorldUnit();
 
+    const QRectF clipRect = screen.adjusted(-8, -8, 8, 8);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     // One copy more on each side: shapes unwrapped across the antimeridian reach into the next copy.
@@ -90,8 +121,8 @@ void BasemapLayer::render(QPainter &painter, const MapViewport &viewport)
                 if (!ring.bounds.intersects(inCopy) || ring.bounds.width() * scale < 0.7)
                     continue;
                 toScreen(ring.world, t, m_buffer);
-                if (ring.bounds.width() * scale > 4 * screen.width())
-                    clipTo(screen.adjusted(-8, -8, 8, 8), m_buffer);
+                if (!clipRect.contains(t.mapRect(ring.bounds)))
+                    clipTo(clipRect, m_buffer);
                 path.addPolygon(m_buffer);
             }
             painter.setBrush(MapStyle::Land[country.colourIndex]);
@@ -105,8 +136,15 @@ void BasemapLayer::render(QPainter &painter, const MapViewport &viewport)
             if (!line.bounds.intersects(inCopy) || (line.bounds.width() + line.bounds.height()) * scale < 1.0)
                 continue;
             toScreen(line.world, t, m_buffer);
-            painter.setPen(line.border ? border : coast);
-            painter.drawPolyline(m_buffer);
+            forVisibleRuns(m_buffer, clipRect, m_run, [&](const QPolygonF &run, double lengthBefore) {
+                if (line.border) {
+                    border.setDashOffset(lengthBefore / border.widthF());
+                    painter.setPen(border);
+                } else {
+                    painter.setPen(coast);
+                }
+                painter.drawPolyline(run);
+            });
         }
     }
     painter.restore();

@@ -19,5 +19,5 @@ public:
 
 private:
     std::shared_ptr<const Basemap> m_coarse, m_fine;
-    QPolygonF m_buffer;
+    QPolygonF m_buffer, m_run;
 };

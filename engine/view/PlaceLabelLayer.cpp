@@ -36,6 +36,10 @@ qint64 PlaceLabelLayer::minimumPopulation(double altitudeKm)
 void PlaceLabelLayer::render(QPainter &painter, const MapViewport &viewport)
 {
     m_placer.clear();
+    if (painter.font() != m_labelFont) {
+        m_labels.clear();
+        m_labelFont = painter.font();
+    }
     painter.save();
     if (viewport.altitudeKm() >= CountryLabelsFromKm)
         renderCountries(painter, viewport);
@@ -54,16 +58,21 @@ void PlaceLabelLayer::renderCountries(QPainter &painter, const MapViewport &view
     const QFontMetricsF metrics(font);
     const double scale = viewport.pixelsPerWorldUnit();
     const QRectF screen(QPointF(0, 0), QSizeF(viewport.size()));
+    const QRectF visible = viewport.visibleWorldRect();
     for (int copy = viewport.firstCopy(); copy <= viewport.lastCopy(); ++copy) {
+        const QRectF inCopy = visible.translated(-copy, 0);
         for (const Basemap::Country &country : m_basemap.basemapFor(viewport).countries()) {
-            const double width = metrics.horizontalAdvance(country.name);
+            if (!inCopy.contains(country.labelPoint))
+                continue;
+            Label &name = label(font, QLatin1Char('c') + country.name, country.name);
+            const double width = name.width;
             if (country.labelWidth * scale < width * 0.8)
                 continue;
             const QPointF at = viewport.worldToScreen(country.labelPoint, copy);
             const QRectF box(at.x() - width / 2, at.y() - metrics.ascent() / 2, width, metrics.height());
             if (!screen.contains(box) || !m_placer.tryPlace(box.adjusted(-4, -2, 4, 2)))
                 continue;
-            drawHaloText(painter, QPointF(box.left(), box.top() + metrics.ascent()), country.name, MapStyle::CountryText);
+            drawLabel(painter, name, font, country.name, MapStyle::CountryText, box.topLeft());
         }
     }
 }
@@ -90,30 +99,40 @@ void PlaceLabelLayer::renderPlaces(QPainter &painter, const MapViewport &viewpor
         const int size = place.population >= 1'000'000 ? 0 : place.population >= 100'000 ? 1 : 2;
         const QFontMetricsF &metrics = metricsOf[size];
         const QPointF at = viewport.toScreen(place.latitude, place.longitude);
-        const double width = metrics.horizontalAdvance(place.name);
-        const QRectF label(at.x() + 5, at.y() - metrics.ascent() / 2 - 1, width, metrics.height());
+        Label &name = label(fonts[size], QString::number(size) + place.name, place.name);
+        const QRectF box(at.x() + 5, at.y() - metrics.ascent() / 2 - 1, name.width, metrics.height());
         const QRectF dot(at.x() - 3, at.y() - 3, 6, 6);
-        if (!screen.contains(label) || !m_placer.tryPlace(label.united(dot)))
+        if (!screen.contains(box) || !m_placer.tryPlace(box.united(dot)))
             continue;
-        painter.setFont(fonts[size]);
         painter.setPen(QPen(Qt::white, 1.2));
         painter.setBrush(MapStyle::PlaceText);
         painter.drawEllipse(at, place.population >= 1'000'000 ? 3.5 : 2.5, place.population >= 1'000'000 ? 3.5 : 2.5);
-        const QString key = QString::number(size) + place.name;
-        auto image = m_labelImages.constFind(key);
-        if (image == m_labelImages.constEnd()) {
-            if (m_labelImages.size() > MaxCachedLabels)
-                m_labelImages.clear();
-            const qreal ratio = painter.device()->devicePixelRatioF();
-            QImage drawn((QSizeF(width + 4, metrics.height() + 4) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-            drawn.setDevicePixelRatio(ratio);
-            drawn.fill(Qt::transparent);
-            QPainter labelPainter(&drawn);
-            labelPainter.setFont(fonts[size]);
-            drawHaloText(labelPainter, QPointF(2, 2 + metrics.ascent()), place.name, MapStyle::PlaceText);
-            labelPainter.end();
-            image = m_labelImages.insert(key, drawn);
-        }
-        painter.drawImage(label.topLeft() - QPointF(2, 2), *image);
+        drawLabel(painter, name, fonts[size], place.name, MapStyle::PlaceText, box.topLeft());
     }
+}
+
+PlaceLabelLayer::Label &PlaceLabelLayer::label(const QFont &font, const QString &key, const QString &text)
+{
+    auto found = m_labels.find(key);
+    if (found != m_labels.end())
+        return *found;
+    if (m_labels.size() > MaxCachedLabels)
+        m_labels.clear();
+    return *m_labels.insert(key, Label{QFontMetricsF(font).horizontalAdvance(text), {}});
+}
+
+void PlaceLabelLayer::drawLabel(QPainter &painter, Label &label, const QFont &font, const QString &text,
+                                const QColor &colour, QPointF topLeft)
+{
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    if (label.image.isNull() || label.image.devicePixelRatio() != ratio) {
+        const QFontMetricsF metrics(font);
+        label.image = QImage((QSizeF(label.width + 4, metrics.height() + 4) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        label.image.setDevicePixelRatio(ratio);
+        label.image.fill(Qt::transparent);
+        QPainter labelPainter(&label.image);
+        labelPainter.setFont(font);
+        drawHaloText(labelPainter, QPointF(2, 2 + metrics.ascent()), text, colour);
+    }
+    painter.drawImage(topLeft - QPointF(2, 2), label.image);
 }

@@ -2,6 +2,7 @@
 #include "LabelPlacer.h"
 #include "MapLayer.h"
 
+#include <QFont>
 #include <QHash>
 #include <QImage>
 
@@ -23,10 +24,20 @@ public:
 private:
     void renderCountries(QPainter &painter, const MapViewport &viewport);
     void renderPlaces(QPainter &painter, const MapViewport &viewport);
+    struct Label {
+        double width = 0;
+        QImage image; // the text with its halo and 2 pixels of margin all round
+    };
+    // The label's entry, measured on first use; its image is only drawn once it is placed.
+    Label &label(const QFont &font, const QString &key, const QString &text);
+    void drawLabel(QPainter &painter, Label &label, const QFont &font, const QString &text, const QColor &colour,
+                   QPointF topLeft);
 
     const BasemapLayer &m_basemap;
     std::shared_ptr<const Engine::Gazetteer> m_gazetteer;
     LabelPlacer m_placer;
-    // Place names drawn once with their halo, by size and name: drawing the halo is most of the cost.
-    QHash<QString, QImage> m_labelImages;
+    // Names measured and drawn once with their halo, by kind and name: shaping the text and
+    // drawing the halo are most of the cost of a frame. Only good for one map font.
+    QHash<QString, Label> m_labels;
+    QFont m_labelFont;
 };
