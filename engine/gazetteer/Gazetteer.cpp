@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numeric>
 #include <string_view>
@@ -139,7 +140,7 @@ int displayScore(const QString &s, bool mainName)
 
 // The bytes a key holds, folded into 64 bits. Every byte kind one key has and the other lacks
 // costs at least one edit, so counting those bits bounds the edit distance from below.
-uint64_t letterBits(const std::string &key)
+uint64_t letterBits(std::string_view key)
 {
     uint64_t bits = 0;
     for (unsigned char c : key)
@@ -196,8 +197,8 @@ void Gazetteer::KeyIndex<Id>::build(std::vector<std::pair<std::string, Id>> &&pa
         const int c = pairs[a].first.compare(pairs[b].first);
         return c < 0 || (c == 0 && a < b);
     });
-    ranges.clear();
-    ranges.reserve(pairs.size());
+    keys.clear();
+    entries.clear();
     ids.clear();
     ids.reserve(pairs.size());
     for (size_t i = 0; i < order.size();) {
@@ -205,18 +206,35 @@ void Gazetteer::KeyIndex<Id>::build(std::vector<std::pair<std::string, Id>> &&pa
         const std::string &key = pairs[order[i]].first;
         while (j < order.size() && pairs[order[j]].first == key)
             ids.push_back(pairs[order[j++]].second);
-        ranges.emplace(std::move(pairs[order[i]].first), std::pair<uint32_t, uint32_t>(uint32_t(ids.size() - (j - i)), uint32_t(j - i)));
+        entries.push_back({uint32_t(keys.size()), uint32_t(key.size()), uint32_t(ids.size() - (j - i)), uint32_t(j - i)});
+        keys += key;
         i = j;
+    }
+    // At most half full, so that a missing key ends its probe soon.
+    table.assign(std::bit_ceil(std::max<size_t>(16, 2 * entries.size())), 0);
+    const size_t mask = table.size() - 1;
+    for (uint32_t e = 0; e < entries.size(); ++e) {
+        const uint64_t h = std::hash<std::string_view>{}(key(e));
+        size_t i = h & mask;
+        while (table[i] != 0)
+            i = (i + 1) & mask;
+        table[i] = (h & 0xFFFFFFFF00000000u) | (e + 1);
     }
 }
 
 template<typename Id>
-std::span<const Id> Gazetteer::KeyIndex<Id>::find(const std::string &key) const
+std::span<const Id> Gazetteer::KeyIndex<Id>::find(std::string_view k) const
 {
-    const auto it = ranges.find(key);
-    if (it == ranges.end())
+    if (table.empty())
         return {};
-    return std::span<const Id>(ids.data() + it->second.first, it->second.second);
+    const uint64_t h = std::hash<std::string_view>{}(k);
+    const size_t mask = table.size() - 1;
+    for (size_t i = h & mask; table[i] != 0; i = (i + 1) & mask) {
+        const uint64_t slot = table[i];
+        if ((slot ^ h) >> 32 == 0 && key(uint32_t(slot) - 1) == k)
+            return idsOf(uint32_t(slot) - 1);
+    }
+    return {};
 }
 
 QString Gazetteer::shippedFile()
@@ -431,18 +449,25 @@ void Gazetteer::buildIndexes()
             for (auto &[key, n] : keys)
                 pairs.emplace_back(std::move(key), PlaceHit{i, n});
         }
+        const size_t pairCount = pairs.size();
         m_placeIndex.build(std::move(pairs));
         m_placeKeys.clear();
         m_keysByHead.clear();
         m_keysByTail.clear();
-        for (const auto &[key, range] : m_placeIndex.ranges) {
+        // Typo candidates of equal rank are answered in this order, the order of a hash set of
+        // the keys filled in key order, as they always have been.
+        std::unordered_map<std::string_view, uint32_t> hashOrder;
+        hashOrder.reserve(pairCount);
+        for (uint32_t e = 0; e < m_placeIndex.entries.size(); ++e)
+            hashOrder.emplace(m_placeIndex.key(e), e);
+        for (const auto &[key, entry] : hashOrder) {
             if (key.size() < 4)
                 continue;
             const auto k = uint32_t(m_placeKeys.size());
-            m_placeKeys.push_back(&key);
+            m_placeKeys.push_back(entry);
             const KeyShape shape{letterBits(key), uint32_t(key.size()), k, 0};
-            m_keysByHead[key.substr(0, 2)].shapes.push_back(shape);
-            m_keysByTail[key.substr(key.size() - 3)].shapes.push_back(shape);
+            m_keysByHead[std::string(key.substr(0, 2))].shapes.push_back(shape);
+            m_keysByTail[std::string(key.substr(key.size() - 3))].shapes.push_back(shape);
         }
         // By length, so that a search reads only the keys of a length within reach; the key's
         // number breaks ties, keeping the candidates in the index's order.
@@ -453,7 +478,7 @@ void Gazetteer::buildIndexes()
                 });
                 for (KeyShape &shape : bucket.shapes) {
                     shape.at = uint32_t(bucket.bytes.size());
-                    bucket.bytes += *m_placeKeys[shape.key];
+                    bucket.bytes += m_placeIndex.key(m_placeKeys[shape.key]);
                 }
             }
     }
@@ -561,7 +586,7 @@ std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(cons
         }
         std::sort(near.begin(), near.end());
         for (const auto &[k, d] : near)
-            for (const PlaceHit &hit : m_placeIndex.find(*m_placeKeys[k]))
+            for (const PlaceHit &hit : m_placeIndex.idsOf(m_placeKeys[k]))
                 out.emplace_back(hit, d);
     };
     scan(nameKey.substr(0, 2), m_keysByHead, false);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -95,11 +96,21 @@ public:
     std::vector<std::pair<PlaceHit, int>> placesNamedLike(const std::string &nameKey, int maxEdits) const;
 
 private:
+    // The keys side by side with an open-addressing table over them: a lookup reads one slot and
+    // one entry, and builds no key of its own.
     template<typename Id> struct KeyIndex {
-        std::unordered_map<std::string, std::pair<uint32_t, uint32_t>> ranges;
+        struct Entry { uint32_t at, size, first, count; };
+        std::string keys;
+        std::vector<Entry> entries;   // in key order
+        std::vector<uint64_t> table;  // high half of the key's hash, entry number + 1; 0 is free
         std::vector<Id> ids;
         void build(std::vector<std::pair<std::string, Id>> &&pairs);
-        std::span<const Id> find(const std::string &key) const;
+        std::span<const Id> find(std::string_view key) const;
+        std::string_view key(uint32_t entry) const { return {keys.data() + entries[entry].at, entries[entry].size}; }
+        std::span<const Id> idsOf(uint32_t entry) const
+        {
+            return std::span<const Id>(ids.data() + entries[entry].first, entries[entry].count);
+        }
     };
     struct StreetPiece {
         QString country, name, postcode, city;
@@ -125,7 +136,7 @@ private:
     // keys side by side, so that those that are read come from memory read just before.
     struct KeyShape { uint64_t letters; uint32_t size; uint32_t key; uint32_t at; };
     struct KeyBucket { std::vector<KeyShape> shapes; std::string bytes; };
-    std::vector<const std::string *> m_placeKeys;
+    std::vector<uint32_t> m_placeKeys;   // entries of the place index
     std::unordered_map<std::string, KeyBucket> m_keysByHead, m_keysByTail;
 };
 
