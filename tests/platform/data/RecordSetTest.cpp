@@ -22,22 +22,13 @@ CREATE TABLE ohneschluessel (Name TEXT, Ort TEXT, Breite REAL);
 INSERT INTO ohneschluessel VALUES ('a', 'Berg', 1.0), ('a', 'Berg', 1.0), ('b', 'Neustadt', 2.0);
 )";
 
-struct Fixture : ::testing::Test
+// Steps on the fixture's record set 'rs', shared by the fixtures below; holds nothing itself.
+template<typename F> struct RecordSetSteps
 {
-    TestDatabase db{kunden};
-    Connection connection;
-    RecordSet rs;
-
-    Fixture()
-    {
-        connection.setConnectionText(db.connectionText());
-        connection.open();
-        rs.setConnection(&connection);
-    }
-
     // The eleven slots of the customer record set.
     void addSlots()
     {
+        RecordSet &rs = static_cast<F *>(this)->rs;
         rs.addField(FieldKind::WideText, "KolmNummer", 30, "Id", 12);
         rs.addField(FieldKind::WideText, "Name1", 32, "Name", 20);
         rs.addField(FieldKind::WideText, "LandKennz", 5, "Counry", 5);
@@ -53,11 +44,26 @@ struct Fixture : ::testing::Test
 
     void openOn(const QString &sql)
     {
+        RecordSet &rs = static_cast<F *>(this)->rs;
         rs.setCommandText(sql);
         rs.open();
     }
 
-    QString id() { return rs.fieldByName("KolmNummer").asString(); }
+    QString id() { return static_cast<F *>(this)->rs.fieldByName("KolmNummer").asString(); }
+};
+
+struct Fixture : ::testing::Test, RecordSetSteps<Fixture>
+{
+    TestDatabase db{kunden};
+    Connection connection;
+    RecordSet rs;
+
+    Fixture()
+    {
+        connection.setConnectionText(db.connectionText());
+        connection.open();
+        rs.setConnection(&connection);
+    }
 };
 
 // The same customer table on every database kind the program opens (no SQLite-only types).
@@ -72,7 +78,7 @@ CREATE TABLE ohneschluessel (Name TEXT, Ort TEXT, Breite REAL);
 INSERT INTO ohneschluessel VALUES ('a', 'Berg', 1.0), ('a', 'Berg', 1.0), ('b', 'Neustadt', 2.0);
 )";
 
-struct AnyDatabase : ::testing::TestWithParam<const char *>
+struct AnyDatabase : ::testing::TestWithParam<const char *>, RecordSetSteps<AnyDatabase>
 {
     std::unique_ptr<TestServer> db;
     Connection connection;
@@ -88,29 +94,6 @@ struct AnyDatabase : ::testing::TestWithParam<const char *>
         connection.open();
         rs.setConnection(&connection);
     }
-
-    void addSlots()
-    {
-        rs.addField(FieldKind::WideText, "KolmNummer", 30, "Id", 12);
-        rs.addField(FieldKind::WideText, "Name1", 32, "Name", 20);
-        rs.addField(FieldKind::WideText, "LandKennz", 5, "Counry", 5);
-        rs.addField(FieldKind::WideText, "Plz", 10, "Postcode", 6);
-        rs.addField(FieldKind::WideText, "Ort", 30, "City", 20);
-        rs.addField(FieldKind::WideText, "Strasse", 80, "Street", 30);
-        rs.addField(FieldKind::Boolean, "MPControlGeocode", 0, "Need control", 3, "Yes;");
-        rs.addField(FieldKind::WideText, "MPStatus", 50, "Geocode Status", 10);
-        rs.addField(FieldKind::WideText, "MPAddress", 50, "Geocoded on", 40);
-        rs.addField(FieldKind::Float, "W2MP", 0, "Latitude", 10, "#.00000");
-        rs.addField(FieldKind::Float, "W1MP", 0, "Longitude", 10, "#.00000");
-    }
-
-    void openOn(const QString &sql)
-    {
-        rs.setCommandText(sql);
-        rs.open();
-    }
-
-    QString id() { return rs.fieldByName("KolmNummer").asString(); }
 };
 
 QString messageOf(const std::function<void()> &f)
