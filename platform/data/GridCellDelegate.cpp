@@ -14,7 +14,6 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     const QRect area = opt.rect.adjusted(margin, 0, -margin, 0);
     const QFontMetrics &fm = opt.fontMetrics;
-    const QString text = fm.elidedText(opt.text, opt.textElideMode, area.width());
     const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
                                        : (opt.state & QStyle::State_Active) ? QPalette::Normal
                                                                             : QPalette::Inactive;
@@ -22,9 +21,15 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     painter->setFont(opt.font);
     painter->setPen(opt.palette.color(group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
                                                                                   : QPalette::Text));
-    const int x = (opt.displayAlignment & Qt::AlignRight) ? area.right() + 1 - fm.horizontalAdvance(text) : area.left();
+    const bool right = opt.displayAlignment & Qt::AlignRight;
     const int y = area.top() + (area.height() - fm.height()) / 2 + fm.ascent();
-    painter->drawText(QPoint(x, y), text);
+    SimpleTextLine &line = lineFor(opt.font);
+    if (opt.textElideMode == Qt::ElideRight && line.layOut(opt.text, area.width())) {
+        line.draw(painter, QPointF(right ? area.right() + 1 - line.width() : area.left(), y));
+    } else {
+        const QString text = fm.elidedText(opt.text, opt.textElideMode, area.width());
+        painter->drawText(QPoint(right ? area.right() + 1 - fm.horizontalAdvance(text) : area.left(), y), text);
+    }
     painter->restore();
 
     if (opt.state & QStyle::State_HasFocus) {
@@ -36,4 +41,13 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
                                                                                               : QPalette::Window);
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
     }
+}
+
+SimpleTextLine &GridCellDelegate::lineFor(const QFont &font) const
+{
+    if (!m_line || font != m_lineFont) {
+        m_lineFont = font;
+        m_line.emplace(QRawFont::fromFont(font));
+    }
+    return *m_line;
 }

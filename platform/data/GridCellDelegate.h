@@ -1,6 +1,10 @@
 #pragma once
 
+#include "SimpleTextLine.h"
+
 #include <QStyledItemDelegate>
+
+#include <optional>
 
 // Paints a grid cell as one elided line of text. The styled delegate lays every cell out for
 // wrapping and icons the grid never shows, which is most of the time of a repaint; editing is
@@ -11,4 +15,10 @@ class GridCellDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+private:
+    SimpleTextLine &lineFor(const QFont &font) const;
+
+    mutable QFont m_lineFont;
+    mutable std::optional<SimpleTextLine> m_line;
 };
