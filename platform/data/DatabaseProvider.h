@@ -45,6 +45,22 @@ public:
 
 using ColumnValues = QList<QPair<QString, QVariant>>;   // column name -> value (null QVariant = NULL)
 
+// Where a database stands, to tell whether rows read at one mark still hold at another: the rows
+// this connection has changed and the commits of other connections. Unknown (-1) where a provider
+// cannot tell.
+struct ChangeMark
+{
+    qint64 own = -1;
+    qint64 others = -1;
+
+    bool known() const { return own >= 0 && others >= 0; }
+    // This connection changed exactly one row since 'before', and nobody else committed.
+    bool isOneRowAfter(const ChangeMark &before) const
+    {
+        return known() && before.known() && own == before.own + 1 && others == before.others;
+    }
+};
+
 // A database format behind a connection. Writes go through prepared statements with bound
 // parameters; 'where' pairs compare null-safely.
 class DatabaseProvider
@@ -66,6 +82,15 @@ public:
         if (update(table, set, where) == 0)
             return nullptr;
         return select(table, columns, keyAfter);
+    }
+    virtual ChangeMark changeMark() { return {}; }
+    // True when an update of one row of 'table' stores every value of 'set' as given and changes
+    // nothing else in the row (no trigger, no computed column): the row then needs no re-read.
+    virtual bool storesAsGiven(const QString &table, const ColumnValues &set)
+    {
+        Q_UNUSED(table);
+        Q_UNUSED(set);
+        return false;
     }
     virtual ColumnValues insert(const QString &table, const ColumnValues &values,
                                 const QStringList &keyColumns) = 0;   // returns the new row's key

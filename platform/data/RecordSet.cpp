@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace {
 
@@ -167,6 +168,8 @@ void RecordSet::open()
         return;
     if (!m_connection || !m_connection->isConnected())
         throw DataError(QStringLiteral("The record set cannot be opened: its connection is not open."));
+    // Taken before the read: a commit by anyone meanwhile makes the rows untrusted, never trusted.
+    const ChangeMark mark = m_connection->provider().changeMark();
     std::unique_ptr<QueryCursor> cursor = m_connection->provider().query(m_commandText);
     const QList<QueryColumn> &columns = cursor->columns();
 
@@ -247,6 +250,7 @@ void RecordSet::open()
                 k.tableStoreColumns.push_back(c);
             }
     m_store = std::move(store);
+    m_mark = mark;
     m_buffer = std::make_unique<RowStore>();
     for (int c = 0; c < n; ++c)
         m_buffer->addColumn(m_store->type(c));
@@ -558,13 +562,33 @@ void RecordSet::postUpdate(int row)
         const int c = key->storeColumns[i];
         keyAfter.append({key->keyColumns[qsizetype(i)], m_changed[size_t(c)] ? m_buffer->value(c, 0) : m_store->value(c, row)});
     }
+    // Where nobody else has written since the rows were read and the database stores what is
+    // written as it is, the row after the update is the record as posted: reading it again
+    // would change nothing. A failed write or save leaves the rows untrusted.
+    const ChangeMark before = std::exchange(m_mark, {});
+    ChangeMark trusted;
     write([&](DatabaseProvider &p) {
-        auto cursor = p.updateAndRead(table, set, where, keyAfter, key->tableColumns);
-        located(cursor != nullptr);
+        const bool asWritten = before.known() && p.storesAsGiven(table, set);
+        std::unique_ptr<QueryCursor> cursor;
+        if (asWritten) {
+            located(p.update(table, set, where) != 0);
+        } else {
+            cursor = p.updateAndRead(table, set, where, keyAfter, key->tableColumns);
+            located(cursor != nullptr);
+        }
+        const ChangeMark after = p.changeMark();
+        const bool onlyThisRow = after.isOneRowAfter(before);
         keepChanges();
-        if (cursor->next())
-            readRow(row, *key, *cursor);
+        if (!asWritten || !onlyThisRow) {
+            if (!cursor)
+                cursor = p.select(table, key->tableColumns, keyAfter);
+            if (cursor->next())
+                readRow(row, *key, *cursor);
+        }
+        if (onlyThisRow)
+            trusted = after;
     });
+    m_mark = trusted;
 }
 
 void RecordSet::postInsert(int row)

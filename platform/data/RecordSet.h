@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ColumnDef.h"
+#include "DatabaseProvider.h"
 #include "Field.h"
 
 #include <QHash>
@@ -138,6 +139,7 @@ private:
     std::vector<bool> m_changed;
     std::vector<StoredColumn> m_stored;
     std::vector<Key> m_keys;
+    ChangeMark m_mark;   // where the database stood when the rows held what it holds
     std::vector<quint32> m_order;   // storage rows in display order
     int m_pos = -1;
     bool m_eof = true;

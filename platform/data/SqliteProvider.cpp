@@ -195,6 +195,10 @@ std::unique_ptr<DatabaseProvider> SqliteProvider::open(const QString &fileName, 
         throw DataError(QStringLiteral("The database file '%1' is truncated or damaged (%2 bytes).")
                             .arg(fileName).arg(size));
 
+    // SQLite's allocation statistics take a process-wide lock around every allocation; nothing
+    // here reads them. Only possible before the library's first use, and harmless to refuse.
+    static const int noStatistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    Q_UNUSED(noStatistics);
     sqlite3 *db = nullptr;
     // Read/write but never create: a missing file must stay missing. A connection belongs to the
     // thread that opened it, so SQLite's own locking per call is pure overhead on a fetch.
@@ -380,6 +384,9 @@ std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
             sqlite3_finalize(s2);
         }
     }
+    // A statement that writes may add a trigger or change a table.
+    if (!sqlite3_stmt_readonly(stmt))
+        m_plainTables.clear();
     // Only a query being read can be stopped: a write stopped halfway would undo the whole
     // transaction of a batch.
     sqlite3_progress_handler(m_db, StopCheckInstructions, stopRequested, this);
@@ -410,6 +417,109 @@ int SqliteProvider::stopRequested(void *provider)
         p->m_readingClock.start();
     }
     return p->m_stop ? 1 : 0;
+}
+
+ChangeMark SqliteProvider::changeMark()
+{
+    // Never an error of its own: a mark that cannot be read is unknown, and rows are read again.
+    static const QString sql = QStringLiteral("PRAGMA data_version");
+    sqlite3_stmt *s = m_statements.value(sql);
+    if (!s) {
+        if (sqlite3_prepare_v2(m_db, "PRAGMA data_version", -1, &s, nullptr) != SQLITE_OK)
+            return {};
+        m_statements.insert(sql, s);
+    }
+    const bool read = sqlite3_step(s) == SQLITE_ROW;
+    const qint64 others = read ? sqlite3_column_int64(s, 0) : -1;
+    sqlite3_reset(s);
+    if (!read)
+        return {};
+    if (others != m_plainTablesOthers) {
+        m_plainTables.clear();
+        m_plainTablesOthers = others;
+    }
+    return {sqlite3_total_changes64(m_db), others};
+}
+
+QHash<QString, SqliteProvider::Affinity> SqliteProvider::plainColumns(const QString &table) const
+{
+    const QByteArray name = table.toUtf8();
+    const auto rows = [&](const char *sql, const auto &row) {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &s, nullptr) != SQLITE_OK)
+            return false;
+        sqlite3_bind_text(s, 1, name.constData(), int(name.size()), SQLITE_STATIC);
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+            row(s);
+        sqlite3_finalize(s);
+        return rc == SQLITE_DONE;
+    };
+    bool plain = true;
+    const auto none = [&](sqlite3_stmt *s) { plain = plain && sqlite3_column_int64(s, 0) == 0; };
+    // Triggers (temporary ones too) and virtual tables may store other than what was written.
+    if (!rows("SELECT count(*) FROM (SELECT type, tbl_name, sql FROM sqlite_schema UNION ALL"
+              " SELECT type, tbl_name, sql FROM sqlite_temp_schema) WHERE tbl_name = ?1 COLLATE NOCASE"
+              " AND (type = 'trigger' OR (type = 'table' AND sql LIKE 'CREATE VIRTUAL%'))", none)
+        || !plain)
+        return {};
+    QHash<QString, Affinity> columns;
+    const auto column = [&](sqlite3_stmt *s) {
+        if (sqlite3_column_int64(s, 2) != 0)
+            plain = false;   // generated from other columns
+        const QString declared = text16(reinterpret_cast<const char *>(sqlite3_column_text(s, 1))).toUpper();
+        const auto has = [&](const char *part) { return declared.contains(QLatin1String(part)); };
+        // SQLite's own order of rules for a declared type.
+        const Affinity a = has("INT")                                     ? Affinity::Integer
+                           : has("CHAR") || has("CLOB") || has("TEXT")    ? Affinity::Text
+                           : has("BLOB") || declared.isEmpty()            ? Affinity::Blob
+                           : has("REAL") || has("FLOA") || has("DOUB")    ? Affinity::Real
+                                                                          : Affinity::Numeric;
+        columns.insert(text16(reinterpret_cast<const char *>(sqlite3_column_text(s, 0))), a);
+    };
+    if (!rows("SELECT name, type, hidden FROM pragma_table_xinfo(?1)", column) || !plain)
+        return {};
+    return columns;
+}
+
+bool SqliteProvider::storesAsGiven(const QString &table, const ColumnValues &set)
+{
+    auto it = m_plainTables.find(table);
+    if (it == m_plainTables.end())
+        it = m_plainTables.insert(table, plainColumns(table));
+    const QHash<QString, Affinity> &columns = *it;
+    if (columns.isEmpty())
+        return false;
+    for (const auto &[name, value] : set) {
+        const auto c = columns.constFind(name);
+        if (c == columns.cend())
+            return false;
+        if (value.isNull())
+            continue;
+        const Affinity a = *c;
+        bool asGiven = false;
+        switch (value.typeId()) {
+        case QMetaType::Double:
+            // SQLite stores NaN as NULL.
+            asGiven = (a == Affinity::Real || a == Affinity::Blob) && !qIsNaN(value.toDouble());
+            break;
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+            asGiven = a == Affinity::Integer || a == Affinity::Numeric || a == Affinity::Blob;
+            break;
+        case QMetaType::QString:
+            // Text is written as UTF-8: a lone surrogate would come back replaced.
+            asGiven = (a == Affinity::Text || a == Affinity::Blob)
+                      && QStringView(*static_cast<const QString *>(value.constData())).isValidUtf16();
+            break;
+        default:
+            break;
+        }
+        if (!asGiven)
+            return false;
+    }
+    return true;
 }
 
 sqlite3_stmt *SqliteProvider::cached(const QString &sql)
@@ -473,7 +583,7 @@ sqlite3_stmt *SqliteProvider::shaped(char kind, const QString &table, const QStr
     return last->stmt;
 }
 
-void SqliteProvider::bind(sqlite3_stmt *stmt, int index, const QVariant &v)
+void SqliteProvider::bind(sqlite3_stmt *stmt, int index, const QVariant &v, std::vector<QByteArray> *keep)
 {
     int rc;
     if (v.isNull()) {
@@ -485,8 +595,14 @@ void SqliteProvider::bind(sqlite3_stmt *stmt, int index, const QVariant &v)
     } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
         rc = sqlite3_bind_int64(stmt, index, v.toLongLong());
     } else {
-        const QByteArray t = v.toString().toUtf8();
-        rc = sqlite3_bind_text(stmt, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        QByteArray t = v.toString().toUtf8();
+        if (keep) {
+            // Kept until the statement has run: SQLite then needs no copy of its own.
+            keep->push_back(std::move(t));
+            rc = sqlite3_bind_text(stmt, index, keep->back().constData(), int(keep->back().size()), SQLITE_STATIC);
+        } else {
+            rc = sqlite3_bind_text(stmt, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        }
     }
     if (rc != SQLITE_OK)
         fail(QStringLiteral("Binding a value"));
@@ -530,9 +646,11 @@ int SqliteProvider::update(const QString &table, const ColumnValues &set, const 
         return QStringLiteral("UPDATE %1 SET %2 WHERE %3")
             .arg(quoted(table), assignments.join(QStringLiteral(", ")), whereClause(where, int(set.size()) + 1));
     });
+    m_boundTexts.clear();
+    m_boundTexts.reserve(size_t(set.size() + where.size()));
     for (int i = 0; i < set.size(); ++i)
-        bind(s, i + 1, set[i].second);
-    bindWhere(where, int(set.size()) + 1, [&](int i, const QVariant &v) { bind(s, i, v); });
+        bind(s, i + 1, set[i].second, &m_boundTexts);
+    bindWhere(where, int(set.size()) + 1, [&](int i, const QVariant &v) { bind(s, i, v, &m_boundTexts); });
     return execute(s);
 }
 

@@ -35,6 +35,8 @@ public:
     int remove(const QString &table, const ColumnValues &where) override;
     std::unique_ptr<QueryCursor> select(const QString &table, const QStringList &columns,
                                         const ColumnValues &where) override;
+    ChangeMark changeMark() override;
+    bool storesAsGiven(const QString &table, const ColumnValues &set) override;
     void beginTransaction() override;
     void commitTransaction() override;
     bool inTransaction() const override;
@@ -55,9 +57,11 @@ private:
     sqlite3_stmt *cached(const QString &sql);
     sqlite3_stmt *shaped(char kind, const QString &table, const QStringList &columns, const ColumnValues &set,
                          const ColumnValues &where, const std::function<QString()> &sql);
-    void bind(sqlite3_stmt *stmt, int index, const QVariant &value);
+    void bind(sqlite3_stmt *stmt, int index, const QVariant &value, std::vector<QByteArray> *keep = nullptr);
     int execute(sqlite3_stmt *stmt);
     QStringList primaryKey(const QString &table) const;
+    enum class Affinity : char { Text, Numeric, Integer, Real, Blob };
+    QHash<QString, Affinity> plainColumns(const QString &table) const;
     void exec(const char *sql, const QString &what = {});
     static int stopRequested(void *provider);
     static constexpr int StopCheckInstructions = 1000;
@@ -67,6 +71,12 @@ private:
     QString m_fileName;
     QString m_journalMode;
     QHash<QString, sqlite3_stmt *> m_statements;
+    // Column affinities of the tables whose rows hold exactly what an update writes; no entry
+    // under a table's name yet, an empty one when a trigger or computed column may add to it.
+    // Valid while no other connection has committed (schema changes included).
+    QHash<QString, QHash<QString, Affinity>> m_plainTables;
+    qint64 m_plainTablesOthers = -1;
+    std::vector<QByteArray> m_boundTexts;   // texts of the update being run
     std::atomic<bool> m_stop{false};
     std::function<void()> m_whileReading;
     QElapsedTimer m_readingClock;
