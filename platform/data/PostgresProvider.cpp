@@ -61,6 +61,7 @@ QByteArray parameter(const QVariant &v)
     switch (v.typeId()) {
     case QMetaType::Bool: return v.toBool() ? "true" : "false";
     case QMetaType::Double: return QByteArray::number(v.toDouble(), 'g', 17);
+    case QMetaType::QByteArray: return v.toByteArray();   // a record's text as UTF-8
     default: return v.toString().toUtf8();
     }
 }

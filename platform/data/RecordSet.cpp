@@ -528,18 +528,18 @@ void RecordSet::postUpdate(int row)
     set.reserve(m_store->columnCount());
     where.reserve(m_store->columnCount());
     for (size_t i = 0; i < key->keyColumns.size(); ++i)
-        where.append({key->keyColumns[qsizetype(i)], m_store->value(key->storeColumns[i], row)});
+        where.append({key->keyColumns[qsizetype(i)], m_store->valueForWrite(key->storeColumns[i], row)});
     for (int c = 0; c < m_store->columnCount(); ++c) {
         const StoredColumn &s = m_stored[size_t(c)];
         if (s.baseTable != table)
             continue;
         if (m_changed[size_t(c)]) {
             if (!std::any_of(set.begin(), set.end(), [&](const auto &p) { return p.first == s.baseColumn; }))
-                set.append({s.baseColumn, m_buffer->value(c, 0)});
+                set.append({s.baseColumn, m_buffer->valueForWrite(c, 0)});
         }
         const bool compare = criteria == 1 || (criteria == 2 && m_changed[size_t(c)]);
         if (compare && std::find(key->storeColumns.begin(), key->storeColumns.end(), c) == key->storeColumns.end())
-            where.append({s.baseColumn, m_store->value(c, row)});
+            where.append({s.baseColumn, m_store->valueForWrite(c, row)});
     }
     const auto located = [](bool found) {
         if (!found)
@@ -560,7 +560,7 @@ void RecordSet::postUpdate(int row)
     ColumnValues keyAfter;
     for (size_t i = 0; i < key->keyColumns.size(); ++i) {
         const int c = key->storeColumns[i];
-        keyAfter.append({key->keyColumns[qsizetype(i)], m_changed[size_t(c)] ? m_buffer->value(c, 0) : m_store->value(c, row)});
+        keyAfter.append({key->keyColumns[qsizetype(i)], m_changed[size_t(c)] ? m_buffer->valueForWrite(c, 0) : m_store->valueForWrite(c, row)});
     }
     // Where nobody else has written since the rows were read and the database stores what is
     // written as it is, the row after the update is the record as posted: reading it again
@@ -600,7 +600,7 @@ void RecordSet::postInsert(int row)
         const StoredColumn &s = m_stored[size_t(c)];
         if (m_changed[size_t(c)] && s.baseTable == table
             && !std::any_of(values.begin(), values.end(), [&](const auto &p) { return p.first == s.baseColumn; }))
-            values.append({s.baseColumn, m_buffer->value(c, 0)});
+            values.append({s.baseColumn, m_buffer->valueForWrite(c, 0)});
     }
     ColumnValues newKey;
     write([&](DatabaseProvider &p) { newKey = p.insert(table, values, key ? key->keyColumns : QStringList{}); });
@@ -636,7 +636,7 @@ void RecordSet::resync(int row, const Key &key)
 {
     ColumnValues where;
     for (size_t i = 0; i < key.storeColumns.size(); ++i)
-        where.append({key.keyColumns[qsizetype(i)], m_store->value(key.storeColumns[i], row)});
+        where.append({key.keyColumns[qsizetype(i)], m_store->valueForWrite(key.storeColumns[i], row)});
     auto cursor = m_connection->provider().select(key.table, key.tableColumns, where);
     if (cursor->next())
         readRow(row, key, *cursor);
@@ -661,7 +661,7 @@ void RecordSet::remove()
         throw DataError(QStringLiteral("Rows of \"%1\" cannot be deleted: the query result lacks their key.").arg(table));
     ColumnValues where;
     for (size_t i = 0; i < key->storeColumns.size(); ++i)
-        where.append({key->keyColumns[qsizetype(i)], m_store->value(key->storeColumns[i], row)});
+        where.append({key->keyColumns[qsizetype(i)], m_store->valueForWrite(key->storeColumns[i], row)});
     write([&](DatabaseProvider &p) {
         if (p.remove(table, where) == 0)
             throw DataError(QStringLiteral("The row cannot be located for deleting: it was deleted or changed since it was read."));

@@ -111,6 +111,14 @@ QVariant RowStore::value(int column, int row) const
     return {};
 }
 
+QVariant RowStore::valueForWrite(int column, int row) const
+{
+    if (m_columns[column].type != Type::Text || isNull(column, row))
+        return value(column, row);
+    const std::string_view s = utf8(column, row);
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
 void RowStore::setNull(int column, int row)
 {
     Column &c = m_columns[column];

@@ -31,6 +31,8 @@ public:
     bool booleanAt(int column, int row) const { return m_columns[column].flags[row] & 1; }
     qint64 integerAt(int column, int row) const { return m_columns[column].integers[row]; }
     QVariant value(int column, int row) const;   // null QVariant for null
+    // As value(), but texts as their UTF-8 bytes (QByteArray): what a write binds, unconverted.
+    QVariant valueForWrite(int column, int row) const;
 
     void setNull(int column, int row);
     void setUtf8(int column, int row, std::string_view utf8);

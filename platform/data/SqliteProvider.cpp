@@ -508,6 +508,9 @@ bool SqliteProvider::storesAsGiven(const QString &table, const ColumnValues &set
         case QMetaType::LongLong:
             asGiven = a == Affinity::Integer || a == Affinity::Numeric || a == Affinity::Blob;
             break;
+        case QMetaType::QByteArray:
+            asGiven = a == Affinity::Text || a == Affinity::Blob;   // bound as the text's bytes
+            break;
         case QMetaType::QString:
             // Text is written as UTF-8: a lone surrogate would come back replaced.
             asGiven = (a == Affinity::Text || a == Affinity::Blob)
@@ -594,6 +597,10 @@ void SqliteProvider::bind(sqlite3_stmt *stmt, int index, const QVariant &v, std:
         rc = sqlite3_bind_int(stmt, index, v.toBool() ? 1 : 0);
     } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
         rc = sqlite3_bind_int64(stmt, index, v.toLongLong());
+    } else if (v.typeId() == QMetaType::QByteArray) {
+        // UTF-8 already; the value outlives an update's run, not a re-read's.
+        const QByteArray &t = *static_cast<const QByteArray *>(v.constData());
+        rc = sqlite3_bind_text(stmt, index, t.constData(), int(t.size()), keep ? SQLITE_STATIC : SQLITE_TRANSIENT);
     } else {
         QByteArray t = v.toString().toUtf8();
         if (keep) {
