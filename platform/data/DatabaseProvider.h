@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -72,16 +73,20 @@ public:
     virtual void checkWritable() const {}   // throws DataError when records cannot be changed here
     virtual std::unique_ptr<QueryCursor> query(const QString &sql) = 0;
     virtual int update(const QString &table, const ColumnValues &set, const ColumnValues &where) = 0;
-    // Updates and reads the given columns of the updated row again; nullptr when no row matched.
-    // 'keyAfter' locates the row once updated. A server that returns the row from the update
-    // itself saves a round trip.
-    virtual std::unique_ptr<QueryCursor> updateAndRead(const QString &table, const ColumnValues &set,
-                                                       const ColumnValues &where, const ColumnValues &keyAfter,
-                                                       const QStringList &columns)
+    // Updates the row and hands the given columns of it, as the database holds them after the
+    // update, to 'onRow': at once, or where posts travel in a pipeline, when their results are
+    // read (before the transaction's commit ends; never for a post that failed). False when no
+    // row matched, where that is known at once. 'keyAfter' locates the row once updated.
+    virtual bool updateAndRead(const QString &table, const ColumnValues &set, const ColumnValues &where,
+                               const ColumnValues &keyAfter, const QStringList &columns,
+                               std::function<void(const QueryCursor &)> onRow)
     {
         if (update(table, set, where) == 0)
-            return nullptr;
-        return select(table, columns, keyAfter);
+            return false;
+        const auto cursor = select(table, columns, keyAfter);
+        if (cursor->next())
+            onRow(*cursor);
+        return true;
     }
     virtual ChangeMark changeMark() { return {}; }
     // True when an update of one row of 'table' stores every value of 'set' as given and changes

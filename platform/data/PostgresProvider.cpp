@@ -230,7 +230,7 @@ PostgresProvider::PostgresProvider(PGconn *conn, const QString &where, const QSt
 PostgresProvider::~PostgresProvider()
 {
     try {
-        PQclear(collect());
+        collect();
     } catch (const DataError &e) {
         qWarning("%s", e.what());
     }
@@ -254,7 +254,7 @@ void PostgresProvider::fail(const QString &what, const char *serverMessage) cons
 
 void PostgresProvider::command(const char *sql)
 {
-    PQclear(collect());
+    collect();
     Result r{PQexec(m_conn, sql)};
     if (!r.ok())
         fail(QString::fromLatin1(sql), PQerrorMessage(m_conn));
@@ -262,7 +262,7 @@ void PostgresProvider::command(const char *sql)
 
 QStringList PostgresProvider::tableNames() const
 {
-    PQclear(const_cast<PostgresProvider *>(this)->collect());
+    const_cast<PostgresProvider *>(this)->collect();
     Result r{PQexec(m_conn, "SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
                             "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'm', 'p', 'f') "
                             "ORDER BY c.oid")};
@@ -297,7 +297,7 @@ QStringList PostgresProvider::primaryKey(quint32 tableOid, QString *tableName)
 
 std::unique_ptr<QueryCursor> PostgresProvider::query(const QString &sqlText)
 {
-    PQclear(collect());
+    collect();
     const QByteArray sql = SqliteProvider::rewriteTop(sqlText).toUtf8();
     {
         Result prep{PQprepare(m_conn, "", sql.constData(), 0, nullptr)};
@@ -376,7 +376,7 @@ const QByteArray &PostgresProvider::prepared(const QString &sql)
 // savepoint keeps them.
 int PostgresProvider::execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows)
 {
-    PQclear(collect());
+    collect();
     const QByteArray &name = prepared(sql);
     const Params p(params);
     const std::vector<const char *> &values = p.values;
@@ -439,9 +439,9 @@ int PostgresProvider::update(const QString &table, const ColumnValues &set, cons
     return 1;   // confirmed when the results are collected
 }
 
-std::unique_ptr<QueryCursor> PostgresProvider::updateAndRead(const QString &table, const ColumnValues &set,
-                                                             const ColumnValues &where, const ColumnValues &,
-                                                             const QStringList &columns)
+bool PostgresProvider::updateAndRead(const QString &table, const ColumnValues &set, const ColumnValues &where,
+                                     const ColumnValues &, const QStringList &columns,
+                                     std::function<void(const QueryCursor &)> onRow)
 {
     QList<QVariant> params;
     QStringList returning;
@@ -451,22 +451,22 @@ std::unique_ptr<QueryCursor> PostgresProvider::updateAndRead(const QString &tabl
                       + (returning.isEmpty() ? QStringLiteral("1") : returning.join(QStringLiteral(", ")));
     if (!inTransaction()) {
         std::unique_ptr<QueryCursor> rows;
-        return execute(sql, params, &rows) == 0 ? nullptr : std::move(rows);
+        if (execute(sql, params, &rows) == 0)
+            return false;
+        if (rows->next())
+            onRow(*rows);
+        return true;
     }
-    // The savepoint, the update and the re-read travel together: one round trip per post.
-    send(sql, params, {Pending::Kind::PostReturning, table, where, {}, {}});
-    PGresult *r = collect();
-    if (!r || PQntuples(r) == 0) {
-        PQclear(r);
-        return nullptr;
-    }
-    return std::make_unique<PostgresCursor>(m_conn, r, QList<QueryColumn>{}, QList<TableKey>{}, [](const char *) {});
+    // The update and its re-read travel in the pipeline like any post: waiting for each row
+    // would cost a round trip per post.
+    send(sql, params, {Pending::Kind::PostReturning, table, where, {}, {}, std::move(onRow)});
+    return true;   // confirmed when the results are collected
 }
 
 void PostgresProvider::send(const QString &sql, const QList<QVariant> &params, Pending post)
 {
     if (m_pending.size() >= DeepestPipeline || (!m_pending.isEmpty() && !m_statements.contains(sql)))
-        PQclear(collect());   // statements are prepared outside the pipeline
+        collect();   // statements are prepared outside the pipeline
     const QByteArray name = prepared(sql);
     if (m_pending.isEmpty() && PQpipelineStatus(m_conn) == PQ_PIPELINE_OFF && !PQenterPipelineMode(m_conn))
         fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
@@ -498,21 +498,28 @@ QString PostgresProvider::describe(const Pending &post) const
                                                    post.where.size() > 3 ? QStringLiteral(", ...") : QString());
 }
 
-PGresult *PostgresProvider::collect()
+void PostgresProvider::collect()
 {
     if (m_pending.isEmpty())
-        return nullptr;
+        return;
     const QList<Pending> pending = std::exchange(m_pending, {});
     if (!PQpipelineSync(m_conn))
         fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
     qsizetype failed = -1, next = 0;
     QString serverMessage;
-    PGresult *returned = nullptr;
+    std::vector<std::pair<PGresult *, qsizetype>> rows;   // re-read rows and their post
+    const auto clearRows = [&rows] {
+        for (const auto &[r, i] : rows)
+            PQclear(r);
+        rows.clear();
+    };
     for (;;) {
         PGresult *r = PQgetResult(m_conn);
         if (!r) {   // the end of one statement's results
-            if (PQstatus(m_conn) == CONNECTION_BAD)
+            if (PQstatus(m_conn) == CONNECTION_BAD) {
+                clearRows();
                 fail(QStringLiteral("Reading the results of the posts"), PQerrorMessage(m_conn));
+            }
             continue;
         }
         const ExecStatusType status = PQresultStatus(r);
@@ -525,22 +532,34 @@ PGresult *PostgresProvider::collect()
         if (failed < 0 && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
             failed = i;
             serverMessage = clean(PQresultErrorMessage(r));
-        } else if (failed < 0 && kind == Pending::Kind::Post && QByteArray(PQcmdTuples(r)).toInt() == 0) {
+        } else if (failed < 0 && kind != Pending::Kind::Control && QByteArray(PQcmdTuples(r)).toInt() == 0) {
             failed = i;
         }
-        if (kind == Pending::Kind::PostReturning && i == pending.size() - 1 && failed < 0)
-            returned = r;
+        if (kind == Pending::Kind::PostReturning && failed < 0)
+            rows.emplace_back(r, i);
         else
             PQclear(r);
     }
-    if (!PQexitPipelineMode(m_conn))
+    if (!PQexitPipelineMode(m_conn)) {
+        clearRows();
         fail(QStringLiteral("Reading the results of the posts"), PQerrorMessage(m_conn));
+    }
 
     if (failed < 0) {
         m_releaseNext = m_group;
-        return returned;
+        try {
+            for (auto &[r, i] : rows) {
+                PostgresCursor cursor(m_conn, std::exchange(r, nullptr), {}, {}, [](const char *) {});
+                if (cursor.next())
+                    pending[i].onRow(cursor);
+            }
+        } catch (...) {
+            clearRows();
+            throw;
+        }
+        return;
     }
-    PQclear(returned);
+    clearRows();
     qsizetype culprit = failed;
     while (culprit < pending.size() && pending[culprit].kind == Pending::Kind::Control)
         ++culprit;
@@ -668,7 +687,7 @@ void PostgresProvider::beginTransaction()
 void PostgresProvider::commitTransaction()
 {
     try {
-        PQclear(collect());
+        collect();
     } catch (const DataError &) {
         m_releaseNext.clear();
         if (inTransaction())

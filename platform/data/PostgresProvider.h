@@ -29,8 +29,9 @@ public:
     bool isReadOnly() const override { return false; }
     std::unique_ptr<QueryCursor> query(const QString &sql) override;
     int update(const QString &table, const ColumnValues &set, const ColumnValues &where) override;   // 1 when pipelined
-    std::unique_ptr<QueryCursor> updateAndRead(const QString &table, const ColumnValues &set, const ColumnValues &where,
-                                               const ColumnValues &keyAfter, const QStringList &columns) override;
+    bool updateAndRead(const QString &table, const ColumnValues &set, const ColumnValues &where,
+                       const ColumnValues &keyAfter, const QStringList &columns,
+                       std::function<void(const QueryCursor &)> onRow) override;
     ColumnValues insert(const QString &table, const ColumnValues &values,
                         const QStringList &keyColumns) override;
     int remove(const QString &table, const ColumnValues &where) override;
@@ -49,6 +50,7 @@ private:
         ColumnValues where;
         QByteArray statement;   // prepared statement and parameters, to send a post again
         QList<QVariant> params;
+        std::function<void(const QueryCursor &)> onRow;   // of a PostReturning
     };
 
     PostgresProvider(pg_conn *conn, const QString &where, const QString &password);
@@ -60,7 +62,7 @@ private:
     void command(const char *sql);
     QString updateText(const QString &table, const ColumnValues &set, const ColumnValues &where, QList<QVariant> &params) const;
     void send(const QString &sql, const QList<QVariant> &params, Pending post);
-    pg_result *collect();   // reads every pending result; returns the rows of a last PostReturning
+    void collect();   // reads every pending result; hands re-read rows on once all succeeded
     QString describe(const Pending &post) const;
     [[noreturn]] void undo(const QList<Pending> &pending, qsizetype culprit, const QString &serverMessage);
 

@@ -251,6 +251,7 @@ void RecordSet::open()
             }
     m_store = std::move(store);
     m_mark = mark;
+    m_rowsAlive = std::make_shared<bool>(true);
     m_buffer = std::make_unique<RowStore>();
     for (int c = 0; c < n; ++c)
         m_buffer->addColumn(m_store->type(c));
@@ -276,6 +277,7 @@ void RecordSet::close()
     m_dynamicFields.clear();
     m_columnDefs.clear();
     m_store.reset();
+    m_rowsAlive.reset();
     m_buffer.reset();
     m_stored.clear();
     m_keys.clear();
@@ -569,21 +571,45 @@ void RecordSet::postUpdate(int row)
     ChangeMark trusted;
     write([&](DatabaseProvider &p) {
         const bool asWritten = before.known() && p.storesAsGiven(table, set);
-        std::unique_ptr<QueryCursor> cursor;
         if (asWritten) {
             located(p.update(table, set, where) != 0);
         } else {
-            cursor = p.updateAndRead(table, set, where, keyAfter, key->tableColumns);
-            located(cursor != nullptr);
+            // The record takes the posted values, then the row as read back over them: at once,
+            // or for posts in a pipeline when their results are read, by which time these rows
+            // may have been closed.
+            struct Posting
+            {
+                bool inCall = true;
+                bool kept = false;
+            };
+            const auto posting = std::make_shared<Posting>();
+            const std::weak_ptr<bool> alive = m_rowsAlive;
+            const size_t keyIndex = size_t(key - m_keys.data());
+            const bool found = p.updateAndRead(
+                table, set, where, keyAfter, key->tableColumns,
+                [this, alive, posting, keyIndex, row, &keepChanges](const QueryCursor &cursor) {
+                    if (alive.expired())
+                        return;
+                    if (posting->inCall) {   // keepChanges is only reached during the call
+                        keepChanges();
+                        posting->kept = true;
+                    }
+                    readRow(row, m_keys[keyIndex], cursor);
+                });
+            posting->inCall = false;
+            located(found);
+            if (!posting->kept)
+                keepChanges();
         }
         const ChangeMark after = p.changeMark();
         const bool onlyThisRow = after.isOneRowAfter(before);
-        keepChanges();
-        if (!asWritten || !onlyThisRow) {
-            if (!cursor)
-                cursor = p.select(table, key->tableColumns, keyAfter);
-            if (cursor->next())
-                readRow(row, *key, *cursor);
+        if (asWritten) {
+            keepChanges();
+            if (!onlyThisRow) {
+                const auto cursor = p.select(table, key->tableColumns, keyAfter);
+                if (cursor->next())
+                    readRow(row, *key, *cursor);
+            }
         }
         if (onlyThisRow)
             trusted = after;

@@ -140,6 +140,7 @@ private:
     std::vector<StoredColumn> m_stored;
     std::vector<Key> m_keys;
     ChangeMark m_mark;   // where the database stood when the rows held what it holds
+    std::shared_ptr<bool> m_rowsAlive;   // while the rows read at open are held: re-read rows may come later
     std::vector<quint32> m_order;   // storage rows in display order
     int m_pos = -1;
     bool m_eof = true;

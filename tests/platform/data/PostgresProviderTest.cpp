@@ -129,9 +129,9 @@ TEST_F(Postgres, TwoProgramsPostingDisjointSelectionsLoseNoUpdate)
     EXPECT_EQ(db->value("select count(*) from kunden where aktiv and laenge = id / 10.0").toInt(), 200);
 }
 
-// With the program's options each post reads its row back, so its result is awaited: a vanished
-// row or a refused value fails that very post, and the posts around it stand.
-TEST_F(Postgres, WithRereadAVanishedRowOrRefusedValueFailsItsOwnPostInABatch)
+// With the program's options the posts of a batch travel in the pipeline too: each record takes
+// its row as read back once the results arrive, and a vanished row fails when they are collected.
+TEST_F(Postgres, WithRereadBatchPostsTakeTheirRowsWhenCollected)
 {
     RecordSet rs;
     rs.setConnection(&connection);
@@ -139,31 +139,53 @@ TEST_F(Postgres, WithRereadAVanishedRowOrRefusedValueFailsItsOwnPostInABatch)
     rs.open();
     rs.setProviderOption("Update Criteria", 0);
     rs.setProviderOption("Update Resync", 15);
-    BatchScope batch(connection);
-    rs.edit();
-    rs.fieldByName("status").setAsString("Postcode");
-    rs.fieldByName("kurz").setAsString("D");   // CHAR(2): the grid shows what the column keeps
-    rs.post();
+    {
+        BatchScope batch(connection);
+        rs.edit();
+        rs.fieldByName("status").setAsString("Postcode");
+        rs.fieldByName("kurz").setAsString("D");   // CHAR(2): the grid shows what the column keeps
+        rs.post();
+        EXPECT_EQ(rs.fieldByName("kurz").asString(), "D");   // as posted until the results arrive
+        batch.commit();
+    }
     EXPECT_EQ(rs.fieldByName("kurz").asString(), "D ");
-    db->exec("DELETE FROM kunden WHERE id = 2");
-    rs.next();
-    rs.edit();
-    rs.fieldByName("status").setAsString("City");
-    EXPECT_TRUE(messageOf([&] { rs.post(); }).contains("row cannot be located for updating"));
-    rs.cancel();
-    rs.next();
-    rs.edit();
-    rs.fieldByName("name").setAsString(QString(40, 'x'));   // longer than varchar(30)
-    EXPECT_TRUE(messageOf([&] { rs.post(); }).contains("too long"));
-    rs.cancel();
-    rs.next();
-    rs.edit();
-    rs.fieldByName("status").setAsString("Street");
-    rs.post();
-    batch.commit();
     EXPECT_EQ(db->value("select status from kunden where id = 1").toString(), "Postcode");
-    EXPECT_EQ(db->value("select name from kunden where id = 3").toString(), "K3");
-    EXPECT_EQ(db->value("select status from kunden where id = 4").toString(), "Street");
+
+    // Rows closed before their results arrive are left alone.
+    {
+        BatchScope batch(connection);
+        rs.next();
+        rs.edit();
+        rs.fieldByName("kurz").setAsString("E");
+        rs.post();
+        rs.close();
+        batch.commit();
+    }
+    EXPECT_EQ(db->value("select kurz from kunden where id = 2").toString(), "E ");
+
+    RecordSet again;
+    again.setConnection(&connection);
+    again.setCommandText("select * from kunden where id <= 5 order by id");
+    again.open();
+    again.setProviderOption("Update Criteria", 0);
+    again.setProviderOption("Update Resync", 15);
+    QString message;
+    try {
+        BatchScope batch(connection);
+        for (again.first(); !again.eof(); again.next()) {
+            if (again.fieldByName("id").asString() == "3")
+                db->exec("DELETE FROM kunden WHERE id = 3");
+            again.edit();
+            again.fieldByName("status").setAsString("City");
+            again.post();
+        }
+        batch.commit();
+    } catch (const DataError &e) {
+        message = e.message();
+    }
+    EXPECT_TRUE(message.contains("row cannot be located for updating")) << message.toStdString();
+    EXPECT_TRUE(message.contains("id = '3'")) << message.toStdString();
+    EXPECT_EQ(db->value("select count(*) from kunden where status = 'City'").toInt(), 2);
 }
 
 namespace {
