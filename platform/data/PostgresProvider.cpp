@@ -417,22 +417,53 @@ QString whereClause(const ColumnValues &where, int firstIndex, QList<QVariant> &
 }
 } // namespace
 
-QString PostgresProvider::updateText(const QString &table, const ColumnValues &set, const ColumnValues &where,
-                                     QList<QVariant> &params) const
+const QString &PostgresProvider::updateText(const QString &table, const ColumnValues &set, const ColumnValues &where,
+                                            const QStringList *returning, QList<QVariant> &params)
 {
+    params.reserve(set.size() + where.size());
+    for (const auto &[col, value] : set)
+        params << value;
+    for (const auto &[col, value] : where)
+        if (!value.isNull())
+            params << value;
+    UpdateShape &last = m_lastUpdate;
+    bool same = last.table == table && last.set.size() == set.size() && last.where.size() == where.size()
+                && last.returns == (returning != nullptr) && (!returning || last.returning == *returning);
+    for (qsizetype i = 0; same && i < set.size(); ++i)
+        same = last.set[i] == set[i].first;
+    for (qsizetype i = 0; same && i < where.size(); ++i)
+        same = last.where[i] == where[i].first && last.isNull[size_t(i)] == where[i].second.isNull();
+    if (same)
+        return last.sql;
+
+    last = UpdateShape{table, {}, {}, {}, returning != nullptr, returning ? *returning : QStringList(), {}};
     QStringList assignments;
     for (const auto &[col, value] : set) {
-        params << value;
-        assignments << quoted(col) + QStringLiteral(" = $") + QString::number(params.size());
+        last.set << col;
+        assignments << quoted(col) + QStringLiteral(" = $") + QString::number(assignments.size() + 1);
     }
-    const QString w = whereClause(where, int(params.size()) + 1, params);
-    return QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(table), assignments.join(QStringLiteral(", ")), w);
+    QStringList conditions;
+    int index = int(set.size());
+    for (const auto &[col, value] : where) {
+        last.where << col;
+        last.isNull.push_back(value.isNull());
+        conditions << (value.isNull() ? quoted(col) + QStringLiteral(" IS NULL")
+                                      : quoted(col) + QStringLiteral(" = $") + QString::number(++index));
+    }
+    QStringList returned;
+    for (const QString &c : last.returning)
+        returned << quoted(c);
+    last.sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                   .arg(quoted(table), assignments.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND ")));
+    if (last.returns)
+        last.sql += QStringLiteral(" RETURNING ") + (returned.isEmpty() ? QStringLiteral("1") : returned.join(QStringLiteral(", ")));
+    return last.sql;
 }
 
 int PostgresProvider::update(const QString &table, const ColumnValues &set, const ColumnValues &where)
 {
     QList<QVariant> params;
-    const QString sql = updateText(table, set, where, params);
+    const QString sql = updateText(table, set, where, nullptr, params);
     if (!inTransaction())
         return execute(sql, params);
     send(sql, params, {Pending::Kind::Post, table, where, {}, {}});
@@ -444,11 +475,7 @@ bool PostgresProvider::updateAndRead(const QString &table, const ColumnValues &s
                                      std::function<void(const QueryCursor &)> onRow)
 {
     QList<QVariant> params;
-    QStringList returning;
-    for (const QString &c : columns)
-        returning << quoted(c);
-    const QString sql = updateText(table, set, where, params) + QStringLiteral(" RETURNING ")
-                      + (returning.isEmpty() ? QStringLiteral("1") : returning.join(QStringLiteral(", ")));
+    const QString sql = updateText(table, set, where, &columns, params);
     if (!inTransaction()) {
         std::unique_ptr<QueryCursor> rows;
         if (execute(sql, params, &rows) == 0)

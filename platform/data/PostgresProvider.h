@@ -60,11 +60,27 @@ private:
     int execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows = nullptr);
     QStringList primaryKey(quint32 tableOid, QString *tableName);
     void command(const char *sql);
-    QString updateText(const QString &table, const ColumnValues &set, const ColumnValues &where, QList<QVariant> &params) const;
+    // 'returning' null for none; empty for a row count only.
+    const QString &updateText(const QString &table, const ColumnValues &set, const ColumnValues &where,
+                              const QStringList *returning, QList<QVariant> &params);
     void send(const QString &sql, const QList<QVariant> &params, Pending post);
     void collect();   // reads every pending result; hands re-read rows on once all succeeded
     QString describe(const Pending &post) const;
     [[noreturn]] void undo(const QList<Pending> &pending, qsizetype culprit, const QString &serverMessage);
+
+    // The last update's text, found again by what it writes, compares and returns: a run posts
+    // the same shape over and over, and building the text cost more than sending it.
+    struct UpdateShape
+    {
+        QString table;
+        QStringList set;
+        QStringList where;
+        std::vector<bool> isNull;   // per where column: compared with IS NULL
+        bool returns = false;
+        QStringList returning;
+        QString sql;
+    };
+    UpdateShape m_lastUpdate;
 
     pg_conn *m_conn;
     QString m_where;      // "database 'crm' on localhost:5432" for messages
