@@ -59,6 +59,7 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent)
     // costs most of a repaint.
     setWordWrap(false);
     setItemDelegate(new GridCellDelegate(this));
+    setShowGrid(false);   // the cells draw the lines
     verticalHeader()->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('W')) * 2);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -9,6 +9,12 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     initStyleOption(&opt, index);
     const QWidget *widget = opt.widget;
     QStyle *style = widget ? widget->style() : QApplication::style();
+    // The cell's own share of the grid lines, its right and bottom edge, where the view would
+    // have drawn them.
+    const QColor grid = QColor::fromRgba(QRgb(style->styleHint(QStyle::SH_Table_GridLineColor, &opt, widget)));
+    painter->fillRect(QRect(opt.rect.right(), opt.rect.top(), 1, opt.rect.height()), grid);
+    painter->fillRect(QRect(opt.rect.left(), opt.rect.bottom(), opt.rect.width() - 1, 1), grid);
+    opt.rect.adjust(0, 0, -1, -1);
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
 
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
@@ -50,4 +56,12 @@ SimpleTextLine &GridCellDelegate::lineFor(const QFont &font) const
         m_line.emplace(QRawFont::fromFont(font));
     }
     return *m_line;
+}
+
+void GridCellDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                                            const QModelIndex &index) const
+{
+    QStyleOptionViewItem inside = option;
+    inside.rect.adjust(0, 0, -1, -1);   // the grid lines stay visible around the editor
+    QStyledItemDelegate::updateEditorGeometry(editor, inside, index);
 }

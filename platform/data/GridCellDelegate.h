@@ -6,15 +6,17 @@
 
 #include <optional>
 
-// Paints a grid cell as one elided line of text. The styled delegate lays every cell out for
-// wrapping and icons the grid never shows, which is most of the time of a repaint; editing is
-// the styled delegate's.
+// Paints a grid cell as one elided line of text with its share of the grid lines. The styled
+// delegate lays every cell out for wrapping and icons the grid never shows, which is most of the
+// time of a repaint, and the view strokes each grid line as a path; editing is the styled
+// delegate's.
 class GridCellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
     SimpleTextLine &lineFor(const QFont &font) const;
