@@ -574,31 +574,20 @@ void RecordSet::postUpdate(int row)
         if (asWritten) {
             located(p.update(table, set, where) != 0);
         } else {
-            // The record takes the posted values, then the row as read back over them: at once,
-            // or for posts in a pipeline when their results are read, by which time these rows
-            // may have been closed.
-            struct Posting
-            {
-                bool inCall = true;
-                bool kept = false;
-            };
-            const auto posting = std::make_shared<Posting>();
+            // The row as read back covers every column posted. It comes at once, or for posts in
+            // a pipeline when their results are read, by which time these rows may have been
+            // closed; until then the record shows the posted values.
+            const auto readBack = std::make_shared<bool>(false);
             const std::weak_ptr<bool> alive = m_rowsAlive;
             const size_t keyIndex = size_t(key - m_keys.data());
-            const bool found = p.updateAndRead(
-                table, set, where, keyAfter, key->tableColumns,
-                [this, alive, posting, keyIndex, row, &keepChanges](const QueryCursor &cursor) {
-                    if (alive.expired())
-                        return;
-                    if (posting->inCall) {   // keepChanges is only reached during the call
-                        keepChanges();
-                        posting->kept = true;
-                    }
-                    readRow(row, m_keys[keyIndex], cursor);
-                });
-            posting->inCall = false;
-            located(found);
-            if (!posting->kept)
+            located(p.updateAndRead(table, set, where, keyAfter, key->tableColumns,
+                                    [this, alive, readBack, keyIndex, row](const QueryCursor &cursor) {
+                                        if (alive.expired())
+                                            return;
+                                        readRow(row, m_keys[keyIndex], cursor);
+                                        *readBack = true;
+                                    }));
+            if (!*readBack)
                 keepChanges();
         }
         const ChangeMark after = p.changeMark();
