@@ -129,16 +129,24 @@ TEST_F(Postgres, TwoProgramsPostingDisjointSelectionsLoseNoUpdate)
     EXPECT_EQ(db->value("select count(*) from kunden where aktiv and laenge = id / 10.0").toInt(), 200);
 }
 
+namespace {
+// A record set over 'sql' with the program's options: rows located by key, read back after posts.
+void openWithProgramOptions(RecordSet &rs, Connection &connection, const QString &sql)
+{
+    rs.setConnection(&connection);
+    rs.setCommandText(sql);
+    rs.open();
+    rs.setProviderOption("Update Criteria", 0);
+    rs.setProviderOption("Update Resync", 15);
+}
+} // namespace
+
 // With the program's options the posts of a batch travel in the pipeline too: each record takes
 // its row as read back once the results arrive, and a vanished row fails when they are collected.
 TEST_F(Postgres, WithRereadBatchPostsTakeTheirRowsWhenCollected)
 {
     RecordSet rs;
-    rs.setConnection(&connection);
-    rs.setCommandText("select * from kunden order by id");
-    rs.open();
-    rs.setProviderOption("Update Criteria", 0);
-    rs.setProviderOption("Update Resync", 15);
+    openWithProgramOptions(rs, connection, "select * from kunden order by id");
     {
         BatchScope batch(connection);
         rs.edit();
@@ -164,11 +172,7 @@ TEST_F(Postgres, WithRereadBatchPostsTakeTheirRowsWhenCollected)
     EXPECT_EQ(db->value("select kurz from kunden where id = 2").toString(), "E ");
 
     RecordSet again;
-    again.setConnection(&connection);
-    again.setCommandText("select * from kunden where id <= 5 order by id");
-    again.open();
-    again.setProviderOption("Update Criteria", 0);
-    again.setProviderOption("Update Resync", 15);
+    openWithProgramOptions(again, connection, "select * from kunden where id <= 5 order by id");
     QString message;
     try {
         BatchScope batch(connection);

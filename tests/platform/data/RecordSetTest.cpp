@@ -22,6 +22,15 @@ CREATE TABLE ohneschluessel (Name TEXT, Ort TEXT, Breite REAL);
 INSERT INTO ohneschluessel VALUES ('a', 'Berg', 1.0), ('a', 'Berg', 1.0), ('b', 'Neustadt', 2.0);
 )";
 
+// Another record set over 'sql' on 'connection' that reads each posted row back.
+void openResyncing(RecordSet &rs, Connection &connection, const QString &sql)
+{
+    rs.setConnection(&connection);
+    rs.setCommandText(sql);
+    rs.open();
+    rs.setProviderOption("Update Resync", 15);
+}
+
 // Steps on the fixture's record set 'rs', shared by the fixtures below; holds nothing itself.
 template<typename F> struct RecordSetSteps
 {
@@ -407,10 +416,7 @@ TEST_F(Fixture, PostReadsBackWhatTheUpdateAndItsTriggersWrote)
     other.setConnectionText(db.connectionText());
     other.open();
     RecordSet again;
-    again.setConnection(&other);
-    again.setCommandText("select * from geaendert order by id");
-    again.open();
-    again.setProviderOption("Update Resync", 15);
+    openResyncing(again, other, "select * from geaendert order by id");
     again.next();
     again.edit();
     again.fieldByName("Name").setAsString("y");
@@ -427,10 +433,7 @@ TEST_F(Fixture, PostShowsWhatTheDatabaseMadeOfItEvenWhenNothingSeemsToHaveChange
     openOn("select * from kunden order by KolmNummer");
     rs.setProviderOption("Update Resync", 15);
     RecordSet second;   // the same rows, read on the same connection
-    second.setConnection(&connection);
-    second.setCommandText("select * from kunden order by KolmNummer");
-    second.open();
-    second.setProviderOption("Update Resync", 15);
+    openResyncing(second, connection, "select * from kunden order by KolmNummer");
 
     rs.edit();   // K1
     rs.fieldByName("Ort").setAsString("Vienna");
@@ -441,10 +444,7 @@ TEST_F(Fixture, PostShowsWhatTheDatabaseMadeOfItEvenWhenNothingSeemsToHaveChange
     // affinity turns "007" into 7.
     db.exec("CREATE TABLE codes (id TEXT PRIMARY KEY, code STRING); INSERT INTO codes VALUES ('a', 'x')");
     RecordSet codes;
-    codes.setConnection(&connection);
-    codes.setCommandText("select * from codes");
-    codes.open();
-    codes.setProviderOption("Update Resync", 15);
+    openResyncing(codes, connection, "select * from codes");
     codes.edit();
     codes.fieldByName("code").setAsString("007");
     codes.post();
