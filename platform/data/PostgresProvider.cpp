@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <algorithm>
 #include <charconv>
 #include <libpq-fe.h>
 
@@ -15,6 +16,9 @@ constexpr qint64 LargestDataLinkFile = 64 * 1024;
 // Results waiting in a pipeline are collected at this many statements, so that neither side's
 // socket buffer fills while the other waits.
 constexpr qsizetype DeepestPipeline = 512;
+// Posts of one shape sent as one statement; the protocol carries at most 65535 parameters.
+constexpr int RowsPerStatement = 64;
+constexpr int MostParameters = 65535;
 constexpr Oid BoolOid = 16, TextOid = 25, BpcharOid = 1042, VarcharOid = 1043, Float4Oid = 700, Float8Oid = 701;
 
 QString quoted(const QString &identifier)
@@ -81,6 +85,26 @@ struct Params
     }
 };
 
+double floatOf(const PGresult *r, int row, int c)
+{
+    return QByteArray(PQgetvalue(r, row, c)).toDouble();
+}
+
+qint64 integerOf(const PGresult *r, int row, int c)
+{
+    const char *v = PQgetvalue(r, row, c);
+    if (v[0] == 't' || v[0] == 'f')
+        return v[0] == 't';
+    qint64 n = 0;
+    std::from_chars(v, v + PQgetlength(r, row, c), n);
+    return n;
+}
+
+std::string_view utf8Of(const PGresult *r, int row, int c)
+{
+    return std::string_view(PQgetvalue(r, row, c), size_t(PQgetlength(r, row, c)));
+}
+
 class PostgresCursor : public QueryCursor
 {
 public:
@@ -126,20 +150,9 @@ public:
         return false;
     }
     bool isNull(int c) const override { return PQgetisnull(m_result, m_row, c); }
-    double floatAt(int c) const override { return QByteArray(PQgetvalue(m_result, m_row, c)).toDouble(); }
-    qint64 integerAt(int c) const override
-    {
-        const char *v = PQgetvalue(m_result, m_row, c);
-        if (v[0] == 't' || v[0] == 'f')
-            return v[0] == 't';
-        qint64 n = 0;
-        std::from_chars(v, v + PQgetlength(m_result, m_row, c), n);
-        return n;
-    }
-    std::string_view utf8At(int c) const override
-    {
-        return std::string_view(PQgetvalue(m_result, m_row, c), size_t(PQgetlength(m_result, m_row, c)));
-    }
+    double floatAt(int c) const override { return floatOf(m_result, m_row, c); }
+    qint64 integerAt(int c) const override { return integerOf(m_result, m_row, c); }
+    std::string_view utf8At(int c) const override { return utf8Of(m_result, m_row, c); }
 
 private:
     PGconn *m_conn;
@@ -150,6 +163,38 @@ private:
     QList<TableKey> m_keys;
     std::function<void(const char *)> m_onError;
 };
+
+// One row read back by a post, its columns from 'firstColumn' on: a list of rows returns the
+// number of the post's row first.
+class ReadBackRow : public QueryCursor
+{
+public:
+    ReadBackRow(const PGresult *result, int row, int firstColumn) : m_result(result), m_row(row), m_first(firstColumn) {}
+    const QList<QueryColumn> &columns() const override { return m_none; }
+    const QList<TableKey> &keys() const override { return m_noKeys; }
+    bool next() override { return !std::exchange(m_read, true); }
+    bool isNull(int c) const override { return PQgetisnull(m_result, m_row, c + m_first); }
+    double floatAt(int c) const override { return floatOf(m_result, m_row, c + m_first); }
+    qint64 integerAt(int c) const override { return integerOf(m_result, m_row, c + m_first); }
+    std::string_view utf8At(int c) const override { return utf8Of(m_result, m_row, c + m_first); }
+
+private:
+    const PGresult *m_result;
+    int m_row;
+    int m_first;
+    bool m_read = false;
+    QList<QueryColumn> m_none;
+    QList<TableKey> m_noKeys;
+};
+
+// The text that tells apart the rows posts locate, to keep one row out of a list twice.
+QByteArray locatedBy(const ColumnValues &where)
+{
+    QByteArray text;
+    for (const auto &[col, value] : where)
+        text += value.isNull() ? QByteArray("\x01") : parameter(value) + '\0';
+    return text;
+}
 
 struct Result
 {
@@ -417,8 +462,9 @@ QString whereClause(const ColumnValues &where, int firstIndex, QList<QVariant> &
 }
 } // namespace
 
-const QString &PostgresProvider::updateText(const QString &table, const ColumnValues &set, const ColumnValues &where,
-                                            const QStringList *returning, QList<QVariant> &params)
+const PostgresProvider::UpdateShape &PostgresProvider::updateText(const QString &table, const ColumnValues &set,
+                                                                  const ColumnValues &where, const QStringList *returning,
+                                                                  QList<QVariant> &params)
 {
     params.reserve(set.size() + where.size());
     for (const auto &[col, value] : set)
@@ -434,7 +480,7 @@ const QString &PostgresProvider::updateText(const QString &table, const ColumnVa
     for (qsizetype i = 0; same && i < where.size(); ++i)
         same = last.where[i] == where[i].first && last.isNull[size_t(i)] == where[i].second.isNull();
     if (same)
-        return last.sql;
+        return last;
 
     last = UpdateShape{table, {}, {}, {}, returning != nullptr, returning ? *returning : QStringList(), {}};
     QStringList assignments;
@@ -457,16 +503,16 @@ const QString &PostgresProvider::updateText(const QString &table, const ColumnVa
                    .arg(quoted(table), assignments.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND ")));
     if (last.returns)
         last.sql += QStringLiteral(" RETURNING ") + (returned.isEmpty() ? QStringLiteral("1") : returned.join(QStringLiteral(", ")));
-    return last.sql;
+    return last;
 }
 
 int PostgresProvider::update(const QString &table, const ColumnValues &set, const ColumnValues &where)
 {
     QList<QVariant> params;
-    const QString sql = updateText(table, set, where, nullptr, params);
+    const UpdateShape &shape = updateText(table, set, where, nullptr, params);
     if (!inTransaction())
-        return execute(sql, params);
-    send(sql, params, {Pending::Kind::Post, table, where, {}, {}});
+        return execute(shape.sql, params);
+    send(shape, params, {Pending::Kind::Post, table, where, {}, {}});
     return 1;   // confirmed when the results are collected
 }
 
@@ -475,10 +521,10 @@ bool PostgresProvider::updateAndRead(const QString &table, const ColumnValues &s
                                      std::function<void(const QueryCursor &)> onRow)
 {
     QList<QVariant> params;
-    const QString sql = updateText(table, set, where, &columns, params);
+    const UpdateShape &shape = updateText(table, set, where, &columns, params);
     if (!inTransaction()) {
         std::unique_ptr<QueryCursor> rows;
-        if (execute(sql, params, &rows) == 0)
+        if (execute(shape.sql, params, &rows) == 0)
             return false;
         if (rows->next())
             onRow(*rows);
@@ -486,15 +532,22 @@ bool PostgresProvider::updateAndRead(const QString &table, const ColumnValues &s
     }
     // The update and its re-read travel in the pipeline like any post: waiting for each row
     // would cost a round trip per post.
-    send(sql, params, {Pending::Kind::PostReturning, table, where, {}, {}, std::move(onRow)});
+    send(shape, params, {Pending::Kind::PostReturning, table, where, {}, {}, std::move(onRow)});
     return true;   // confirmed when the results are collected
 }
 
-void PostgresProvider::send(const QString &sql, const QList<QVariant> &params, Pending post)
+void PostgresProvider::send(const UpdateShape &shape, const QList<QVariant> &params, Pending post)
 {
+    const QString &sql = shape.sql;
     if (m_pending.size() >= DeepestPipeline || (!m_pending.isEmpty() && !m_statements.contains(sql)))
         collect();   // statements are prepared outside the pipeline
+    if (!m_statements.contains(sql))
+        prepareRows(shape, prepared(sql));
     const QByteArray name = prepared(sql);
+    const RowsStatement rows = m_rowsStatements.value(sql);
+    const QByteArray located = rows.name.isEmpty() ? QByteArray() : locatedBy(post.where);
+    if (!m_rowsShape.isEmpty() && (m_rowsShape != sql || m_rowsLocated.contains(located)))
+        sendRows();
     if (m_pending.isEmpty() && PQpipelineStatus(m_conn) == PQ_PIPELINE_OFF && !PQenterPipelineMode(m_conn))
         fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
     const auto control = [&](const QByteArray &text) {
@@ -510,10 +563,123 @@ void PostgresProvider::send(const QString &sql, const QList<QVariant> &params, P
     }
     post.statement = name;
     post.params = params;
+    m_pending.append(post);
+    if (rows.name.isEmpty()) {
+        sendPrepared(name, params);
+        return;
+    }
+    if (m_rowsShape.isEmpty()) {
+        m_rowsShape = sql;
+        m_rowsFirst = m_pending.size() - 1;
+        m_rowsLocated.clear();
+    }
+    m_rowsLocated.insert(located);
+    if (m_pending.size() - m_rowsFirst == rows.rows)
+        sendRows();
+}
+
+void PostgresProvider::sendPrepared(const QByteArray &name, const QList<QVariant> &params)
+{
     const Params p(params);
     if (!PQsendQueryPrepared(m_conn, name.constData(), int(p.values.size()), p.values.data(), nullptr, nullptr, 0))
         fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
-    m_pending.append(post);
+}
+
+// A full list goes out as one statement; a shorter one, cut off by a read, another shape or a row
+// posted twice, post by post.
+void PostgresProvider::sendRows()
+{
+    if (m_rowsShape.isEmpty())
+        return;
+    const RowsStatement rows = m_rowsStatements.value(std::exchange(m_rowsShape, {}));
+    const qsizetype count = m_pending.size() - m_rowsFirst;
+    if (count < rows.rows) {
+        for (qsizetype i = m_rowsFirst; i < m_pending.size(); ++i)
+            sendPrepared(m_pending[i].statement, m_pending[i].params);
+        return;
+    }
+    QList<QVariant> params;
+    for (qsizetype i = m_rowsFirst; i < m_pending.size(); ++i) {
+        params += m_pending[i].params;
+        m_pending[i].posts = 0;
+    }
+    m_pending[m_rowsFirst].posts = count;
+    sendPrepared(rows.name, params);
+}
+
+// UPDATE ... FROM (VALUES ...) over the posts of one shape, returning each post's row number
+// before what the post reads back. Only for tables without triggers or rules, which could act
+// differently on one statement than on one per post, and for posts that leave the columns that
+// locate their row alone.
+void PostgresProvider::prepareRows(const UpdateShape &shape, const QByteArray &single)
+{
+    RowsStatement rows;
+    const bool keepsLocation = std::none_of(shape.set.cbegin(), shape.set.cend(),
+                                            [&](const QString &c) { return shape.where.contains(c); });
+    if (!keepsLocation || !isPlainTable(shape.table)) {
+        m_rowsStatements.insert(shape.sql, rows);
+        return;
+    }
+    Result desc{PQdescribePrepared(m_conn, single.constData())};
+    const int perRow = desc.ok() ? PQnparams(desc.r) : 0;
+    rows.rows = perRow > 0 ? std::min(RowsPerStatement, MostParameters / perRow) : 0;
+    if (rows.rows < 2) {
+        m_rowsStatements.insert(shape.sql, rows);
+        return;
+    }
+    std::vector<Oid> types;
+    for (int r = 0; r < rows.rows; ++r)
+        for (int i = 0; i < perRow; ++i)
+            types.push_back(PQparamtype(desc.r, i));
+
+    QStringList values, names{QStringLiteral("n")};
+    for (int i = 1; i <= perRow; ++i)
+        names << QStringLiteral("c%1").arg(i);
+    for (int r = 0; r < rows.rows; ++r) {
+        QStringList row{QString::number(r + 1)};
+        for (int i = 1; i <= perRow; ++i)
+            row << QStringLiteral("$%1").arg(r * perRow + i);
+        values << QLatin1Char('(') + row.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+    QStringList assignments, conditions, returned{QStringLiteral("orvane_v.n")};
+    int column = 0;
+    for (const QString &c : shape.set)
+        assignments << quoted(c) + QStringLiteral(" = orvane_v.c") + QString::number(++column);
+    for (qsizetype i = 0; i < shape.where.size(); ++i)
+        conditions << QStringLiteral("orvane_t.") + quoted(shape.where[i])
+                          + (shape.isNull[size_t(i)] ? QStringLiteral(" IS NULL") : QStringLiteral(" = orvane_v.c") + QString::number(++column));
+    for (const QString &c : shape.returning)
+        returned << QStringLiteral("orvane_t.") + quoted(c);
+    const QByteArray sql = QStringLiteral("UPDATE %1 AS orvane_t SET %2 FROM (VALUES %3) AS orvane_v(%4) WHERE %5 RETURNING %6")
+                               .arg(quoted(shape.table), assignments.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+                                    names.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND ")),
+                                    returned.join(QStringLiteral(", ")))
+                               .toUtf8();
+    const QByteArray name = "orvane_rows_" + QByteArray::number(m_rowsStatements.size() + 1);
+    // A refused statement would end the transaction; the posts then go one by one.
+    command("SAVEPOINT orvane_rows");
+    Result prep{PQprepare(m_conn, name.constData(), sql.constData(), int(types.size()), types.data())};
+    command(prep.ok() ? "RELEASE SAVEPOINT orvane_rows" : "ROLLBACK TO SAVEPOINT orvane_rows");
+    if (prep.ok())
+        rows.name = name;
+    m_rowsStatements.insert(shape.sql, rows);
+}
+
+bool PostgresProvider::isPlainTable(const QString &table)
+{
+    const auto it = m_plainTables.constFind(table);
+    if (it != m_plainTables.constEnd())
+        return *it;
+    const QByteArray name = quoted(table).toUtf8();
+    const char *params[] = {name.constData()};
+    Result r{PQexecParams(m_conn,
+                          "SELECT c.relkind IN ('r', 'p') AND NOT c.relhasrules AND NOT EXISTS "
+                          "(SELECT 1 FROM pg_trigger t WHERE t.tgrelid = c.oid AND NOT t.tgisinternal) "
+                          "FROM pg_class c WHERE c.oid = to_regclass($1)",
+                          1, nullptr, params, nullptr, nullptr, 0)};
+    const bool plain = r.ok() && PQntuples(r.r) == 1 && PQgetvalue(r.r, 0, 0)[0] == 't';
+    m_plainTables.insert(table, plain);
+    return plain;
 }
 
 QString PostgresProvider::describe(const Pending &post) const
@@ -527,6 +693,7 @@ QString PostgresProvider::describe(const Pending &post) const
 
 void PostgresProvider::collect()
 {
+    sendRows();
     if (m_pending.isEmpty())
         return;
     const QList<Pending> pending = std::exchange(m_pending, {});
@@ -534,17 +701,24 @@ void PostgresProvider::collect()
         fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
     qsizetype failed = -1, next = 0;
     QString serverMessage;
-    std::vector<std::pair<PGresult *, qsizetype>> rows;   // re-read rows and their post
-    const auto clearRows = [&rows] {
-        for (const auto &[r, i] : rows)
+    struct ReadBack
+    {
+        const PGresult *result = nullptr;
+        int row = 0;
+        int firstColumn = 0;
+    };
+    std::vector<ReadBack> readBack(size_t(pending.size()));
+    std::vector<PGresult *> kept;   // the results holding re-read rows
+    const auto clearKept = [&kept] {
+        for (PGresult *r : kept)
             PQclear(r);
-        rows.clear();
+        kept.clear();
     };
     for (;;) {
         PGresult *r = PQgetResult(m_conn);
         if (!r) {   // the end of one statement's results
             if (PQstatus(m_conn) == CONNECTION_BAD) {
-                clearRows();
+                clearKept();
                 fail(QStringLiteral("Reading the results of the posts"), PQerrorMessage(m_conn));
             }
             continue;
@@ -554,39 +728,67 @@ void PostgresProvider::collect()
             PQclear(r);
             break;
         }
-        const qsizetype i = next++;
-        const Pending::Kind kind = i < pending.size() ? pending[i].kind : Pending::Kind::Control;
-        if (failed < 0 && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-            failed = i;
+        const qsizetype first = next;
+        const qsizetype posts = first < pending.size() ? pending[first].posts : 1;
+        next += posts;
+        const Pending::Kind kind = first < pending.size() ? pending[first].kind : Pending::Kind::Control;
+        if (failed >= 0 || kind == Pending::Kind::Control) {
+            if (failed < 0 && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+                failed = first;
+                serverMessage = clean(PQresultErrorMessage(r));
+            }
+        } else if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            // Sending again the posts before the last of a refused list finds the one it failed on.
+            failed = first + posts - 1;
             serverMessage = clean(PQresultErrorMessage(r));
-        } else if (failed < 0 && kind != Pending::Kind::Control && QByteArray(PQcmdTuples(r)).toInt() == 0) {
-            failed = i;
+        } else if (posts == 1) {
+            if (QByteArray(PQcmdTuples(r)).toInt() == 0)
+                failed = first;
+            else if (kind == Pending::Kind::PostReturning && PQntuples(r) > 0)
+                readBack[size_t(first)] = {r, 0, 0};
+        } else {
+            std::vector<int> rowOf(size_t(posts), -1);
+            for (int row = 0; row < PQntuples(r); ++row) {
+                const qsizetype n = QByteArray(PQgetvalue(r, row, 0)).toLongLong() - 1;
+                if (n >= 0 && n < posts && rowOf[size_t(n)] < 0)
+                    rowOf[size_t(n)] = row;
+            }
+            const auto missing = std::find(rowOf.cbegin(), rowOf.cend(), -1);
+            if (missing != rowOf.cend())
+                failed = first + (missing - rowOf.cbegin());
+            else if (kind == Pending::Kind::PostReturning)
+                for (qsizetype j = 0; j < posts; ++j)
+                    readBack[size_t(first + j)] = {r, rowOf[size_t(j)], 1};
         }
-        if (kind == Pending::Kind::PostReturning && failed < 0)
-            rows.emplace_back(r, i);
+        if (first < pending.size() && readBack[size_t(first)].result == r)
+            kept.push_back(r);
         else
             PQclear(r);
     }
     if (!PQexitPipelineMode(m_conn)) {
-        clearRows();
+        clearKept();
         fail(QStringLiteral("Reading the results of the posts"), PQerrorMessage(m_conn));
     }
 
     if (failed < 0) {
         m_releaseNext = m_group;
         try {
-            for (auto &[r, i] : rows) {
-                PostgresCursor cursor(m_conn, std::exchange(r, nullptr), {}, {}, [](const char *) {});
-                if (cursor.next())
-                    pending[i].onRow(cursor);
+            for (qsizetype i = 0; i < pending.size(); ++i) {
+                const ReadBack &b = readBack[size_t(i)];
+                if (!b.result)
+                    continue;
+                ReadBackRow row(b.result, b.row, b.firstColumn);
+                row.next();
+                pending[i].onRow(row);
             }
         } catch (...) {
-            clearRows();
+            clearKept();
             throw;
         }
+        clearKept();
         return;
     }
-    clearRows();
+    clearKept();
     qsizetype culprit = failed;
     while (culprit < pending.size() && pending[culprit].kind == Pending::Kind::Control)
         ++culprit;

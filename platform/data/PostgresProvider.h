@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 
 struct pg_conn;
 struct pg_result;
@@ -14,9 +15,11 @@ struct pg_result;
 // the primary key; "select TOP n ..." runs as "... LIMIT n". The password never appears in a message.
 // Inside a transaction (a batch scope) updates are pipelined: sent without waiting for the
 // server, behind one savepoint per group, and their results collected at the next read, re-read
-// or commit. A row found missing there raises "The row cannot be located for updating", naming
-// it; it and the posts sent after it are undone, the posts before it kept (sent again after the
-// group is rolled back, which spares a savepoint per post).
+// or commit. Consecutive posts of one shape to a plain table go out as one statement over a list
+// of rows, which spares the server most of its work per statement. A row found missing raises
+// "The row cannot be located for updating", naming it; it and the posts sent after it are undone,
+// the posts before it kept (sent again one by one after the group is rolled back, which spares a
+// savepoint per post and finds the post a refused list of rows failed on).
 class PostgresProvider : public DatabaseProvider
 {
 public:
@@ -51,22 +54,8 @@ private:
         QByteArray statement;   // prepared statement and parameters, to send a post again
         QList<QVariant> params;
         std::function<void(const QueryCursor &)> onRow;   // of a PostReturning
+        qsizetype posts = 1;   // of the statement this post opens; 0 when an earlier one carries it
     };
-
-    PostgresProvider(pg_conn *conn, const QString &where, const QString &password);
-    [[noreturn]] void fail(const QString &what, const char *serverMessage) const;
-    QString clean(const char *message) const;
-    const QByteArray &prepared(const QString &sql);
-    int execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows = nullptr);
-    QStringList primaryKey(quint32 tableOid, QString *tableName);
-    void command(const char *sql);
-    // 'returning' null for none; empty for a row count only.
-    const QString &updateText(const QString &table, const ColumnValues &set, const ColumnValues &where,
-                              const QStringList *returning, QList<QVariant> &params);
-    void send(const QString &sql, const QList<QVariant> &params, Pending post);
-    void collect();   // reads every pending result; hands re-read rows on once all succeeded
-    QString describe(const Pending &post) const;
-    [[noreturn]] void undo(const QList<Pending> &pending, qsizetype culprit, const QString &serverMessage);
 
     // The last update's text, found again by what it writes, compares and returns: a run posts
     // the same shape over and over, and building the text cost more than sending it.
@@ -80,7 +69,40 @@ private:
         QStringList returning;
         QString sql;
     };
+
+    PostgresProvider(pg_conn *conn, const QString &where, const QString &password);
+    [[noreturn]] void fail(const QString &what, const char *serverMessage) const;
+    QString clean(const char *message) const;
+    const QByteArray &prepared(const QString &sql);
+    int execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows = nullptr);
+    QStringList primaryKey(quint32 tableOid, QString *tableName);
+    void command(const char *sql);
+    // 'returning' null for none; empty for a row count only.
+    const UpdateShape &updateText(const QString &table, const ColumnValues &set, const ColumnValues &where,
+                              const QStringList *returning, QList<QVariant> &params);
+    void send(const UpdateShape &shape, const QList<QVariant> &params, Pending post);
+    void sendPrepared(const QByteArray &name, const QList<QVariant> &params);
+    void prepareRows(const UpdateShape &shape, const QByteArray &single);
+    bool isPlainTable(const QString &table);
+    void sendRows();
+    void collect();   // reads every pending result; hands re-read rows on once all succeeded
+    QString describe(const Pending &post) const;
+    [[noreturn]] void undo(const QList<Pending> &pending, qsizetype culprit, const QString &serverMessage);
+
     UpdateShape m_lastUpdate;
+
+    // The statement that posts a list of rows of one shape, found by the single post's text.
+    struct RowsStatement
+    {
+        QByteArray name;   // empty where a table or shape cannot take lists of rows
+        int rows = 0;
+    };
+    QHash<QString, RowsStatement> m_rowsStatements;
+    QHash<QString, bool> m_plainTables;   // tables with no triggers or rules, by name
+    // Posts waiting to go out as one list of rows: their shape and the rows they locate.
+    QString m_rowsShape;
+    qsizetype m_rowsFirst = 0;
+    QSet<QByteArray> m_rowsLocated;
 
     pg_conn *m_conn;
     QString m_where;      // "database 'crm' on localhost:5432" for messages
