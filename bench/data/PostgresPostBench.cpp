@@ -150,7 +150,6 @@ int main(int argc, char **argv)
     std::printf("%-52s %12.0f %12s\n", "posts in a batch scope, re-read (program's options)", batch.value, "posts/s");
     std::printf("%-52s %12.0f %12s\n", "posts in a batch scope, no re-read", batchNoReread.value, "posts/s");
     std::printf("%-52s %12.0f %12s\n", "set-based UPDATE ... FROM postcodes (baseline)", setBased.value, "rows/s");
-    std::printf("%-52s %12.2f %12s\n", "batch with re-read / baseline", batch.value / setBased.value, "");
     PQfinish(admin);
     return 0;
 }
