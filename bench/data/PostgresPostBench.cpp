@@ -4,6 +4,7 @@
 // DATALINKFILE holds a connection text (scripts/pg-test-server start DIR writes DIR/orvane-test.udl).
 // The tables kunden and postcodes of that database are replaced.
 #include "CustomerSlots.h"
+#include "PostgresAdmin.h"
 #include <BatchScope.h>
 #include <Connection.h>
 #include <DataError.h>
@@ -12,11 +13,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
-#include <libpq-fe.h>
 #include <optional>
 
 namespace {
@@ -26,32 +24,11 @@ const char *const fixedText =
     "Jet OLEDB:Database Password=\"\";Jet OLEDB:Engine Type=5;Jet OLEDB:Database Locking Mode=1;"
     "Jet OLEDB:Global Partial Bulk Ops=2;Jet OLEDB:Global Bulk Transactions=1;Data Source=";
 
-PGconn *connectTo(const QString &udl)
-{
-    QFile f(udl);
-    if (!f.open(QIODevice::ReadOnly))
-        return nullptr;
-    const QString text = QString::fromUtf8(f.readAll()).trimmed();
-    const auto part = [&](const char *key) {
-        return QRegularExpression(QStringLiteral("%1=([^;]*)").arg(QLatin1String(key))).match(text).captured(1).toUtf8();
-    };
-    const QByteArray conninfo = "host=" + part("Server") + " port=" + part("Port") + " dbname=" + part("Database")
-                              + " user=" + part("User ID") + " password=" + part("Password");
-    return PQconnectdb(conninfo.constData());
-}
-
-void exec(PGconn *c, const char *sql)
-{
-    PGresult *r = PQexec(c, sql);
-    if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
-        std::fprintf(stderr, "%s: %s", sql, PQerrorMessage(c));
-    PQclear(r);
-}
-
 // Customers spread over 1000 postcodes, each postcode known with its place and position.
 void build(PGconn *c, int rows)
 {
-    exec(c, "SET client_min_messages = warning; DROP TABLE IF EXISTS kunden; DROP TABLE IF EXISTS postcodes");
+    exec(c, "SET client_min_messages = warning");
+    exec(c, "DROP TABLE IF EXISTS kunden; DROP TABLE IF EXISTS postcodes");
     exec(c, "CREATE TABLE kunden (KolmNummer varchar(30) PRIMARY KEY, Name1 varchar(32), LandKennz varchar(5), "
             "Plz varchar(10), Ort varchar(30), Strasse varchar(80), MPControlGeocode boolean, MPStatus varchar(50), "
             "MPAddress varchar(50), W2MP double precision, W1MP double precision)");
@@ -133,16 +110,16 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot connect: %s", admin ? PQerrorMessage(admin) : "no data link file\n");
         return 1;
     }
-    build(admin, rows);
     Best single, batch, batchNoReread, setBased;
     try {
+        build(admin, rows);
         for (int round = 0; round < 3; ++round) {
             single.add(postRun(udl, std::min(rows, 5000), false, true));
             batch.add(postRun(udl, rows, true, true));
             batchNoReread.add(postRun(udl, rows, true, false));
             setBased.add(baseline(admin, rows));
         }
-    } catch (const DataError &e) {
+    } catch (const std::exception &e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }

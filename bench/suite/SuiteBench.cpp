@@ -1,8 +1,11 @@
-// bench_suite [BATCH-ROWS,...] [SCENARIO-ROWS] [FOLDER]: scenario customers drawn from the shipped
-// gazetteer, the open and fetch of the whole table, the batch run through the program's own loop
-// (with the share of lookup, coordinate derivation and posting), posting with one commit each, and
-// the set-based SQL update a user would write instead, for each batch size. Prints one table.
+// bench_suite [BATCH-ROWS,...] [SCENARIO-ROWS] [FOLDER] [DATALINKFILE [PG-ROWS]]: scenario customers
+// drawn from the shipped gazetteer, the open and fetch of the whole table, the batch run through
+// the program's own loop (with the share of lookup, coordinate derivation and posting), posting
+// with one commit each, and the set-based SQL update a user would write instead, for each batch
+// size. With a data link file, the batch run and the same update on the first PG-ROWS records
+// (default 100000) copied to that PostgreSQL server. Prints one table.
 
+#include "PostgresScenario.h"
 #include "TimedMap.h"
 
 #include <BatchGeocodeRun.h>
@@ -354,6 +357,36 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
         QFile::remove(runFile);
+
+        if (args.size() > 4) {
+            const int pgRows = args.value(5, QStringLiteral("100000")).toInt();
+            PostgresScenario server(args[4]);
+            server.load(scenario, pgRows);
+            Connection connection;
+            connection.setConnectionText(TCustomerRecords::ConnectionText(args[4]));
+            connection.open();
+            RecordSet records;
+            records.setConnection(&connection);
+            TCustomerRecords::AddFieldSlots(records);
+            TCustomerRecords::BindColumns(records, KundenColumns);
+            TCustomerRecords::OpenQuery(records, QStringLiteral("select * from kunden order by \"Nr\""));
+            SilentView view;
+            t.restart();
+            const TBatchCounts counts = TBatchGeocodeRun::Run(records, Mapping, view);
+            const double batchSeconds = t.nsecsElapsed() / 1e9;
+            t.restart();
+            const auto [byPostcode, byCity] = server.updateSetBased();
+            const double baselineSeconds = t.nsecsElapsed() / 1e9;
+
+            const QByteArray n = QByteArray::number(pgRows);
+            const auto label = [&n](const char *what) { return QByteArray(what).replace("%n", n); };
+            row(label("PostgreSQL: batch run over %n records, found"), QString::number(counts.Geocoded));
+            row(label("PostgreSQL: batch run over %n records"), perSecond(counts.Visited, batchSeconds));
+            row(label("PostgreSQL: SQL UPDATE ... FROM baseline, matched"), QStringLiteral("%1 + %2").arg(byPostcode).arg(byCity));
+            row(label("PostgreSQL: SQL UPDATE ... FROM baseline, %n records"), perSecond(counts.Visited, baselineSeconds));
+            row(label("PostgreSQL: batch run / baseline, %n records"),
+                QStringLiteral("%1 x").arg(baselineSeconds / batchSeconds, 0, 'f', 2));
+        }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_suite: %s\n", e.what());
         return 1;
