@@ -193,26 +193,34 @@ TEST_F(Postgres, WithRereadBatchPostsTakeTheirRowsWhenCollected)
 }
 
 namespace {
-// Posts to ids 1..last in a batch without re-reading; the first error, from a post or the
-// closing commit.
-QString postFiveInABatch(Connection &connection, RecordSet &rs, const std::function<void(int)> &change, int last = 5)
+// Posts every record of the open 'rs' in one batch, 'times' times in a row, 'change' setting the
+// values from the record's id and the round; the first error, from a post or the closing commit.
+QString postAllInABatch(Connection &connection, RecordSet &rs, const std::function<void(int, int)> &change, int times = 1)
 {
-    rs.setConnection(&connection);
-    rs.setCommandText(QStringLiteral("select * from kunden where id <= %1 order by id").arg(last));
-    rs.open();
-    rs.setProviderOption("Update Criteria", 0);
-    BatchScope batch(connection);
     try {
+        BatchScope batch(connection);
         for (rs.first(); !rs.eof(); rs.next()) {
-            rs.edit();
-            change(rs.fieldByName("id").asString().toInt());
-            rs.post();
+            for (int round = 0; round < times; ++round) {
+                rs.edit();
+                change(rs.fieldByName("id").asString().toInt(), round);
+                rs.post();
+            }
         }
         batch.commit();
     } catch (const DataError &e) {
         return e.message();
     }
     return QStringLiteral("<no error>");
+}
+
+// Posts to ids 1..last in a batch without re-reading.
+QString postFiveInABatch(Connection &connection, RecordSet &rs, const std::function<void(int)> &change, int last = 5)
+{
+    rs.setConnection(&connection);
+    rs.setCommandText(QStringLiteral("select * from kunden where id <= %1 order by id").arg(last));
+    rs.open();
+    rs.setProviderOption("Update Criteria", 0);
+    return postAllInABatch(connection, rs, [&](int id, int) { change(id); });
 }
 } // namespace
 
@@ -269,36 +277,13 @@ TEST_F(Postgres, PipelinedPostsReportARefusedValueWhenCollectedAndKeepThePostsBe
     EXPECT_EQ(db->value("select count(*) from kunden where status = 'Postcode'").toInt(), 5);
 }
 
-namespace {
-// Posts the value 'text(id)' to column 'column' of every record of 'rs' in one batch, each record
-// 'times' times in a row; the first error.
-QString postEach(Connection &connection, RecordSet &rs, const char *column, const std::function<QString(int)> &text,
-                 int times = 1)
-{
-    try {
-        BatchScope batch(connection);
-        for (rs.first(); !rs.eof(); rs.next()) {
-            for (int t = 0; t < times; ++t) {
-                rs.edit();
-                rs.fieldByName(column).setAsString(text(rs.fieldByName("id").asString().toInt() + t));
-                rs.post();
-            }
-        }
-        batch.commit();
-    } catch (const DataError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
-} // namespace
-
 // A batch sends consecutive posts of one shape together; every record still takes its own row as
 // read back, and a record posted twice in a row keeps its last value.
 TEST_F(Postgres, BatchPostsSentTogetherReadBackEachRecordsOwnRow)
 {
     RecordSet rs;
     openWithProgramOptions(rs, connection, "select * from kunden order by id");
-    EXPECT_EQ(postEach(connection, rs, "kurz", [](int id) { return QString::number(id % 10); }), "<no error>");
+    EXPECT_EQ(postAllInABatch(connection, rs, [&](int id, int) { rs.fieldByName("kurz").setAsString(QString::number(id % 10)); }), "<no error>");
     QStringList wrong;
     for (rs.first(); !rs.eof(); rs.next()) {
         const int id = rs.fieldByName("id").asString().toInt();
@@ -308,7 +293,9 @@ TEST_F(Postgres, BatchPostsSentTogetherReadBackEachRecordsOwnRow)
     EXPECT_TRUE(wrong.isEmpty()) << wrong.join(' ').toStdString();
     EXPECT_EQ(db->value("select count(*) from kunden where kurz = (id % 10)::text").toInt(), 200);
 
-    EXPECT_EQ(postEach(connection, rs, "status", [](int n) { return QStringLiteral("S%1").arg(n); }, 2), "<no error>");
+    EXPECT_EQ(postAllInABatch(connection, rs, [&](int id, int round) {
+                  rs.fieldByName("status").setAsString(QStringLiteral("S%1").arg(id + round));
+              }, 2), "<no error>");
     EXPECT_EQ(db->value("select count(*) from kunden where status = 'S' || (id + 1)").toInt(), 200);
     rs.first();
     EXPECT_EQ(rs.fieldByName("status").asString(), "S2");
@@ -320,7 +307,9 @@ TEST_F(Postgres, ARefusedValueAmongPostsSentTogetherNamesItsRecord)
 {
     RecordSet rs;
     openWithProgramOptions(rs, connection, "select * from kunden order by id");
-    const QString m = postEach(connection, rs, "name", [](int id) { return id == 150 ? QString(40, 'x') : QStringLiteral("N%1").arg(id); });
+    const QString m = postAllInABatch(connection, rs, [&](int id, int) {
+        rs.fieldByName("name").setAsString(id == 150 ? QString(40, 'x') : QStringLiteral("N%1").arg(id));
+    });
     EXPECT_TRUE(m.contains("too long")) << m.toStdString();
     EXPECT_TRUE(m.contains("id = '150'")) << m.toStdString();
     EXPECT_EQ(db->value("select count(*) from kunden where name = 'N' || id").toInt(), 149);
@@ -339,7 +328,7 @@ CREATE TRIGGER counted AFTER UPDATE ON kunden FOR EACH STATEMENT EXECUTE FUNCTIO
 )");
     RecordSet rs;
     openWithProgramOptions(rs, connection, "select * from kunden order by id");
-    EXPECT_EQ(postEach(connection, rs, "status", [](int) { return QStringLiteral("City"); }), "<no error>");
+    EXPECT_EQ(postAllInABatch(connection, rs, [&](int, int) { rs.fieldByName("status").setAsString("City"); }), "<no error>");
     EXPECT_EQ(db->value("select n from statements").toInt(), 200);
     EXPECT_EQ(db->value("select count(*) from kunden where status = 'City'").toInt(), 200);
 }
