@@ -539,9 +539,11 @@ bool PostgresProvider::updateAndRead(const QString &table, const ColumnValues &s
 void PostgresProvider::send(const UpdateShape &shape, const QList<QVariant> &params, Pending post)
 {
     const QString &sql = shape.sql;
-    if (m_pending.size() >= DeepestPipeline || (!m_pending.isEmpty() && !m_statements.contains(sql)))
-        collect();   // statements are prepared outside the pipeline
-    if (!m_statements.contains(sql))
+    // Statements are prepared outside the pipeline; a post outside a batch may have prepared the
+    // single one already.
+    if (m_pending.size() >= DeepestPipeline || (!m_pending.isEmpty() && !m_rowsStatements.contains(sql)))
+        collect();
+    if (!m_rowsStatements.contains(sql))
         prepareRows(shape, prepared(sql));
     const QByteArray name = prepared(sql);
     const RowsStatement rows = m_rowsStatements.value(sql);
