@@ -4,6 +4,7 @@
 #include <utility>
 
 struct pg_conn;
+struct sqlite3;
 
 // The scenario's first records on a PostgreSQL server, for the batch run there beside the same
 // set-based SQL update. Replaces the tables kunden, countries, postcodes and places of the
@@ -21,7 +22,7 @@ public:
     std::pair<qint64, qint64> updateSetBased();
 
 private:
-    void copy(struct sqlite3 *from, const char *select, const char *table);
+    void copy(sqlite3 *from, const char *select, const char *table);
 
     pg_conn *m_conn;
 };
