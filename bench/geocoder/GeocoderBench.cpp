@@ -46,7 +46,7 @@ void rates(const QString &what, double lookups, double cpuSeconds, double wallSe
 
 int main()
 {
-    const QString file = QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/gazetteer.sqlite");
+    const QString file = QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/gazetteer.bin");
     const long before = residentKb();
     QElapsedTimer clock;
     clock.start();

@@ -141,12 +141,12 @@ void generateScenario(const QString &file, int rows, const Engine::Gazetteer &ga
     }
     sqlite3_finalize(postcode);
 
-    std::vector<const Engine::PlaceRecord *> places;
+    std::vector<Engine::PlaceRecord> places;
     sqlite3_stmt *place = db.prepare("INSERT INTO places VALUES (?, ?, ?, ?, ?)");
     for (const Engine::PlaceRecord &p : gazetteer.places()) {
         if (!codeOfIso.contains(p.country))
             continue;
-        places.push_back(&p);
+        places.push_back(p);
         bindText(place, 1, p.country);
         bindText(place, 2, p.name);
         bindText(place, 3, p.name.toLower());
@@ -163,7 +163,7 @@ void generateScenario(const QString &file, int rows, const Engine::Gazetteer &ga
     sqlite3_stmt *customer = db.prepare(
         "INSERT INTO kunden (Nr, KolmNummer, Name1, LandKennz, Plz, Ort, Strasse) VALUES (?, ?, ?, ?, ?, ?, '')");
     for (int i = 1; i <= rows; ++i) {
-        const Engine::PlaceRecord &p = *places[random.bounded(quint32(places.size()))];
+        const Engine::PlaceRecord &p = places[random.bounded(quint32(places.size()))];
         const QStringList codes = postcodesOfPlace.value(p.country + QLatin1Char('|') + p.name);
         const QString code = !codes.isEmpty() && random.bounded(5) != 0 ? codes[random.bounded(codes.size())] : QString();
         sqlite3_bind_int(customer, 1, i);

@@ -2,7 +2,11 @@
 
 #include "Gazetteer.h"
 #include "GazetteerImporter.h"
+#include "GazetteerStore.h"
 #include "Geocoder.h"
+
+#include <QFileInfo>
+#include <QLocale>
 
 
 QString GazetteerCommand::takeOption(QStringList &arguments, const QString &name)
@@ -22,6 +26,10 @@ int GazetteerCommand::run(const QStringList &arguments)
     try {
         if (arguments.size() >= 1 && arguments.front() == u"import")
             return import(arguments.mid(1));
+        if (arguments.size() >= 1 && arguments.front() == u"list")
+            return list(arguments.mid(1));
+        if (arguments.size() >= 1 && arguments.front() == u"remove")
+            return remove(arguments.mid(1));
         if (arguments.size() >= 1 && arguments.front() == u"lookup")
             return lookup(arguments.mid(1));
         return usage();
@@ -34,10 +42,14 @@ int GazetteerCommand::run(const QStringList &arguments)
 int GazetteerCommand::usage()
 {
     m_err << "usage: orvane-gazetteer import FILE... [--gazetteer FILE] [--country XX]\n"
+             "       orvane-gazetteer list [--gazetteer FILE]\n"
+             "       orvane-gazetteer remove SOURCE... [--gazetteer FILE]\n"
              "       orvane-gazetteer lookup [--edition EU|NA] [--country NUMBER] STREET CITY POSTCODE\n"
              "Import reads GeoNames places and postal-code dumps (.txt, .txt.gz) and OpenStreetMap\n"
              "extracts (.osm, .osm.bz2, .osm.pbf) into the user's gazetteer ("
-          << Engine::Gazetteer::userFile() << ").\n";
+          << Engine::Gazetteer::userFile() << "),\n"
+             "each file as a source of its own: importing a file of the same name again replaces it.\n"
+             "List shows the sources with what they hold; remove takes sources out.\n";
     m_err.flush();
     return 2;
 }
@@ -52,6 +64,7 @@ int GazetteerCommand::import(QStringList arguments)
         file = Engine::Gazetteer::userFile();
     Engine::GazetteerImporter importer(file);
     importer.setCountry(country);
+    importer.setStop(m_stop);
     // The shipped places name the country and city of OSM data that does not; read only if needed.
     std::shared_ptr<const Engine::Gazetteer> shipped;
     importer.setPlaceAt([&shipped](double lat, double lon) {
@@ -61,6 +74,46 @@ int GazetteerCommand::import(QStringList arguments)
     });
     const qint64 read = importer.import(arguments);
     m_out << "Imported " << read << " records into " << file << Qt::endl;
+    return 0;
+}
+
+int GazetteerCommand::list(QStringList arguments)
+{
+    QString file = takeOption(arguments, QStringLiteral("--gazetteer"));
+    if (!arguments.isEmpty())
+        return usage();
+    if (file.isEmpty())
+        file = Engine::Gazetteer::userFile();
+    if (!QFileInfo::exists(file)) {
+        m_out << "Nothing imported yet (" << file << " does not exist)." << Qt::endl;
+        return 0;
+    }
+    const auto g = Engine::Gazetteer::open({file});
+    m_out << file << ", " << QString::number(double(QFileInfo(file).size()) / 1e6, 'f', 1) << " MB\n";
+    const QLocale c = QLocale::c();
+    for (const Engine::Gazetteer::Source &s : g->sources())
+        m_out << "  " << s.name << "  imported " << s.imported.toString(Qt::ISODate) << ", " << c.toString(qulonglong(s.objectsRead))
+              << " objects read: " << c.toString(qulonglong(s.places)) << " places, " << c.toString(qulonglong(s.postcodes))
+              << " postcodes, " << c.toString(qulonglong(s.streets)) << " streets, " << c.toString(qulonglong(s.addresses))
+              << " addresses\n";
+    m_out.flush();
+    return 0;
+}
+
+int GazetteerCommand::remove(QStringList arguments)
+{
+    QString file = takeOption(arguments, QStringLiteral("--gazetteer"));
+    if (arguments.isEmpty())
+        return usage();
+    if (file.isEmpty())
+        file = Engine::Gazetteer::userFile();
+    if (!QFileInfo::exists(file))
+        throw Engine::GazetteerError(QStringLiteral("The gazetteer %1 does not exist.").arg(file));
+    Engine::GazetteerStore store(file);
+    for (const QString &source : arguments)
+        store.remove(Engine::GazetteerStore::sourceName(source));
+    store.commit();
+    m_out << "Removed " << arguments.join(QStringLiteral(", ")) << " from " << file << Qt::endl;
     return 0;
 }
 

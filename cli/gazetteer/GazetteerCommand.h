@@ -1,22 +1,31 @@
 #pragma once
 // The orvane-gazetteer command line:
 //   orvane-gazetteer import FILE... [--gazetteer FILE] [--country XX]
+//   orvane-gazetteer list [--gazetteer FILE]
+//   orvane-gazetteer remove SOURCE... [--gazetteer FILE]
 //   orvane-gazetteer lookup [--edition EU|NA] [--country NUMBER] STREET CITY POSTCODE
 
 #include <QStringList>
 #include <QTextStream>
 
+#include <atomic>
+
 class GazetteerCommand {
 public:
-    GazetteerCommand(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
+    // stop, when given, ends an import at its next step when set (by SIGINT or SIGTERM).
+    GazetteerCommand(QTextStream &out, QTextStream &err, const std::atomic<bool> *stop = nullptr)
+        : m_out(out), m_err(err), m_stop(stop) {}
     // Returns the process exit code; errors are reported on err.
     int run(const QStringList &arguments);
 
 private:
     int import(QStringList arguments);
+    int list(QStringList arguments);
+    int remove(QStringList arguments);
     int lookup(QStringList arguments);
     int usage();
     static QString takeOption(QStringList &arguments, const QString &name);
 
     QTextStream &m_out, &m_err;
+    const std::atomic<bool> *m_stop;
 };

@@ -1,159 +1,35 @@
 #include "Gazetteer.h"
 
-#include "GazetteerStore.h"
-#include "TextKey.h"
+#include "GazetteerFile.h"
+#include "GazetteerSegment.h"
+#include "MappedFile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QHash>
 #include <QStandardPaths>
 
-#include <sqlite3.h>
-
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <numeric>
-#include <string_view>
+#include <tuple>
 
 namespace Engine {
 
-namespace {
+using namespace GazetteerFormat;
 
-// Pieces of one street closer than this (degrees, about 300 m) are one street split in pieces.
-constexpr double PieceGap = 0.003;
+struct Gazetteer::Part {
+    QString file;
+    std::unique_ptr<GazetteerSegment> segment;
+    uint32_t placeBase, postcodeBase, streetBase, addressBase;
+};
+
+namespace {
 
 QString programDir()
 {
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-}
-
-QString envPath(const char *name)
-{
-    return qEnvironmentVariable(name);
-}
-
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const QString &file) : m_file(file)
-    {
-        if (!QFileInfo(file).isFile())
-            throw GazetteerError(QStringLiteral("The gazetteer %1 does not exist.").arg(file));
-        if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-            fail();
-        sqlite3_busy_timeout(m_db, 5000);
-        // One read transaction, so that an import running meanwhile is seen whole or not at all.
-        sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
-        Query format(*this, "SELECT value FROM meta WHERE key = 'format'");
-        if (!format.next() || format.text(0) != QLatin1String(GazetteerStore::Format))
-            throw GazetteerError(QStringLiteral("%1 is not a gazetteer of this program.").arg(file));
-    }
-    ~ReadOnlyFile() { sqlite3_close(m_db); }
-    [[noreturn]] void fail() const
-    {
-        throw GazetteerError(QStringLiteral("Cannot read the gazetteer %1: %2")
-                                 .arg(m_file, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString()));
-    }
-
-    class Query {
-    public:
-        Query(ReadOnlyFile &f, const char *sql) : m_f(f)
-        {
-            if (sqlite3_prepare_v2(f.m_db, sql, -1, &m_s, nullptr) != SQLITE_OK) {
-                // A file without our tables is not a gazetteer; name it.
-                throw GazetteerError(QStringLiteral("%1 is not a gazetteer of this program (%2).")
-                                         .arg(f.m_file, QString::fromUtf8(sqlite3_errmsg(f.m_db))));
-            }
-        }
-        ~Query() { sqlite3_finalize(m_s); }
-        bool next()
-        {
-            const int rc = sqlite3_step(m_s);
-            if (rc == SQLITE_ROW)
-                return true;
-            if (rc != SQLITE_DONE)
-                m_f.fail();
-            return false;
-        }
-        QString text(int i) const
-        {
-            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_s, i)),
-                                     sqlite3_column_bytes(m_s, i));
-        }
-        // Codes and place names repeat across thousands of rows; equal texts share one string.
-        QString pooled(int i, std::unordered_map<std::string, QString> &pool) const
-        {
-            std::string bytes(reinterpret_cast<const char *>(sqlite3_column_text(m_s, i)),
-                              size_t(sqlite3_column_bytes(m_s, i)));
-            auto it = pool.find(bytes);
-            if (it == pool.end())
-                it = pool.emplace(std::move(bytes), text(i)).first;
-            return it->second;
-        }
-        // A comma-separated list, empty items left out.
-        std::vector<QString> list(int i) const
-        {
-            const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_s, i));
-            const char *end = p + sqlite3_column_bytes(m_s, i);
-            std::vector<QString> out;
-            while (p < end) {
-                const char *comma = std::find(p, end, ',');
-                if (comma > p)
-                    out.push_back(QString::fromUtf8(p, comma - p));
-                p = comma + 1;
-            }
-            return out;
-        }
-        double real(int i) const { return sqlite3_column_double(m_s, i); }
-        qint64 integer(int i) const { return sqlite3_column_int64(m_s, i); }
-        std::vector<std::pair<double, double>> latLon(int i) const
-        {
-            const auto *f = static_cast<const float *>(sqlite3_column_blob(m_s, i));
-            const int n = sqlite3_column_bytes(m_s, i) / int(2 * sizeof(float));
-            std::vector<std::pair<double, double>> out;
-            out.reserve(n);
-            for (int k = 0; k < n; ++k)
-                out.emplace_back(f[2 * k], f[2 * k + 1]);
-            return out;
-        }
-
-    private:
-        ReadOnlyFile &m_f;
-        sqlite3_stmt *m_s = nullptr;
-    };
-
-private:
-    QString m_file;
-    sqlite3 *m_db = nullptr;
-};
-
-// Among names that fold alike, the one shown: umlauts and ß written out ("München" over
-// "Muenchen"), then the main name, then the first alternate.
-int displayScore(const QString &s, bool mainName)
-{
-    static const QString umlauts = QStringLiteral("äöüÄÖÜß");
-    const bool umlaut = std::any_of(s.begin(), s.end(), [](QChar c) { return umlauts.contains(c); });
-    return (umlaut ? 2 : 0) + (mainName ? 1 : 0);
-}
-
-// The bytes a key holds, folded into 64 bits. Every byte kind one key has and the other lacks
-// costs at least one edit, so counting those bits bounds the edit distance from below.
-uint64_t letterBits(std::string_view key)
-{
-    uint64_t bits = 0;
-    for (unsigned char c : key)
-        bits |= uint64_t(1) << (c % 64);
-    return bits;
-}
-
-// Whether more than n bits are set; n is a small edit count, so clearing bits beats counting them.
-bool moreBitsThan(uint64_t bits, int n)
-{
-    for (int i = 0; i < n && bits; ++i)
-        bits &= bits - 1;
-    return bits != 0;
 }
 
 bool inBox(const GeoBox &b, double lat, double lon)
@@ -172,79 +48,25 @@ bool overlaps(const GeoBox &a, const GeoBox &b)
     return !(a.east < b.west || a.west > b.east);
 }
 
-GeoBox boundsOf(const std::vector<std::pair<double, double>> &latLon)
+// Texts of the answers the map draws outlive no repaint, but are copied all the same: a label
+// must never point into a mapping that a later gazetteer replaced.
+QString owned(const QString &s)
 {
-    GeoBox b{90, 180, -90, -180};
-    for (const auto &[lat, lon] : latLon) {
-        b.south = std::min(b.south, lat);
-        b.north = std::max(b.north, lat);
-        b.west = std::min(b.west, lon);
-        b.east = std::max(b.east, lon);
-    }
-    return b;
+    return QString(s.constData(), s.size());
 }
 
 } // namespace
 
-template<typename Id>
-void Gazetteer::KeyIndex<Id>::build(std::vector<std::pair<std::string, Id>> &&pairs)
-{
-    // Ids of one key keep their record order; sorting positions (ties broken by position) gives
-    // that order without moving the keys around.
-    std::vector<uint32_t> order(pairs.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        const int c = pairs[a].first.compare(pairs[b].first);
-        return c < 0 || (c == 0 && a < b);
-    });
-    keys.clear();
-    entries.clear();
-    ids.clear();
-    ids.reserve(pairs.size());
-    for (size_t i = 0; i < order.size();) {
-        size_t j = i;
-        const std::string &key = pairs[order[i]].first;
-        while (j < order.size() && pairs[order[j]].first == key)
-            ids.push_back(pairs[order[j++]].second);
-        entries.push_back({uint32_t(keys.size()), uint32_t(key.size()), uint32_t(ids.size() - (j - i)), uint32_t(j - i)});
-        keys += key;
-        i = j;
-    }
-    // At most half full, so that a missing key ends its probe soon.
-    table.assign(std::bit_ceil(std::max<size_t>(16, 2 * entries.size())), 0);
-    const size_t mask = table.size() - 1;
-    for (uint32_t e = 0; e < entries.size(); ++e) {
-        const uint64_t h = std::hash<std::string_view>{}(key(e));
-        size_t i = h & mask;
-        while (table[i] != 0)
-            i = (i + 1) & mask;
-        table[i] = (h & 0xFFFFFFFF00000000u) | (e + 1);
-    }
-}
-
-template<typename Id>
-std::span<const Id> Gazetteer::KeyIndex<Id>::find(std::string_view k) const
-{
-    if (table.empty())
-        return {};
-    const uint64_t h = std::hash<std::string_view>{}(k);
-    const size_t mask = table.size() - 1;
-    for (size_t i = h & mask; table[i] != 0; i = (i + 1) & mask) {
-        const uint64_t slot = table[i];
-        if ((slot ^ h) >> 32 == 0 && key(uint32_t(slot) - 1) == k)
-            return idsOf(uint32_t(slot) - 1);
-    }
-    return {};
-}
+Gazetteer::Gazetteer() = default;
+Gazetteer::~Gazetteer() = default;
 
 QString Gazetteer::shippedFile()
 {
-    const QString env = envPath("ORVANE_GAZETTEER");
+    const QString env = qEnvironmentVariable("ORVANE_GAZETTEER");
     if (!env.isEmpty())
         return env;
     const QString dir = programDir();
-    const QStringList candidates{dir + QStringLiteral("/../share/orvane/gazetteer.sqlite"),
-                                 dir + QStringLiteral("/gazetteer.sqlite")};
+    const QStringList candidates{dir + QStringLiteral("/../share/orvane/gazetteer.bin"), dir + QStringLiteral("/gazetteer.bin")};
     for (const QString &c : candidates)
         if (QFileInfo(c).isFile())
             return QFileInfo(c).absoluteFilePath();
@@ -253,11 +75,10 @@ QString Gazetteer::shippedFile()
 
 QString Gazetteer::userFile()
 {
-    const QString env = envPath("ORVANE_USER_GAZETTEER");
+    const QString env = qEnvironmentVariable("ORVANE_USER_GAZETTEER");
     if (!env.isEmpty())
         return env;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Orvane/gazetteer.sqlite");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Orvane/gazetteer.bin");
 }
 
 std::shared_ptr<const Gazetteer> Gazetteer::openDefault()
@@ -276,368 +97,336 @@ std::shared_ptr<const Gazetteer> Gazetteer::openDefault()
 std::shared_ptr<const Gazetteer> Gazetteer::open(const QStringList &files)
 {
     auto g = std::shared_ptr<Gazetteer>(new Gazetteer);
-    std::vector<StreetPiece> pieces;
-    QHash<QString, uint32_t> placeSlots, postcodeSlots;
-    for (qsizetype i = 0; i < files.size(); ++i)
-        g->load(files[i], pieces, placeSlots, postcodeSlots, i + 1 < files.size());
-    g->buildStreets(std::move(pieces));
-    g->buildIndexes();
+    for (const QString &f : files)
+        g->add(std::make_unique<MappedFile>(f));
     return g;
 }
 
-void Gazetteer::load(const QString &file, std::vector<StreetPiece> &pieces,
-                     QHash<QString, uint32_t> &placeSlot, QHash<QString, uint32_t> &slot, bool moreFiles)
+void Gazetteer::add(std::unique_ptr<MappedFile> file)
 {
-    ReadOnlyFile db(file);
-    // A later file replaces the records of an earlier one that come from the same source record.
-    // Within one file the source identifiers are unique, so the slots are only kept for the files
-    // that follow and only searched when an earlier file filled them.
-    std::unordered_map<std::string, QString> pool;
-
-    {
-        ReadOnlyFile::Query q(db, "SELECT source, source_id, country, name, alternates, admin1, latitude, "
-                                  "longitude, population FROM place");
-        while (q.next()) {
-            PlaceRecord p{q.pooled(2, pool), q.text(3), q.pooled(5, pool), q.real(6), q.real(7), q.integer(8)};
-            std::vector<QString> alternates = q.list(4);
-            if (placeSlot.isEmpty() && !moreFiles) {
-                m_places.push_back(std::move(p));
-                m_placeNames.push_back(std::move(alternates));
-                continue;
-            }
-            const QString id = q.text(0) + u'\x1f' + q.text(1);
-            const auto it = placeSlot.constFind(id);
-            if (it != placeSlot.constEnd()) {
-                m_places[*it] = std::move(p);
-                m_placeNames[*it] = std::move(alternates);
-            } else {
-                if (moreFiles)
-                    placeSlot.insert(id, uint32_t(m_places.size()));
-                m_places.push_back(std::move(p));
-                m_placeNames.push_back(std::move(alternates));
-            }
-        }
+    for (const std::span<const std::byte> &bytes : GazetteerFile::segments(*file)) {
+        Part part{file->name(), std::make_unique<GazetteerSegment>(file->name(), bytes), m_placeCount, m_postcodeCount,
+                  m_streetCount, m_addressCount};
+        const GazetteerSegment &s = *part.segment;
+        const uint64_t places = m_placeCount + s.places().size(), postcodes = m_postcodeCount + s.postcodes().size();
+        const uint64_t streets = m_streetCount + s.streets().size(), addresses = m_addressCount + s.addresses().size();
+        if (std::max({places, postcodes, streets, addresses}) > UINT32_MAX)
+            throw GazetteerError(QStringLiteral("The gazetteers hold more records than the program can number (%1).").arg(file->name()));
+        m_placeCount = uint32_t(places);
+        m_postcodeCount = uint32_t(postcodes);
+        m_streetCount = uint32_t(streets);
+        m_addressCount = uint32_t(addresses);
+        m_parts.push_back(std::move(part));
     }
-    {
-        ReadOnlyFile::Query q(db, "SELECT country, code, place, admin1, latitude, longitude, kind FROM postcode");
-        while (q.next()) {
-            PostcodeRecord p{q.pooled(0, pool), q.text(1), q.pooled(2, pool), q.pooled(3, pool), q.real(4), q.real(5),
-                             int(q.integer(6))};
-            if (slot.isEmpty() && !moreFiles) {
-                m_postcodes.push_back(std::move(p));
-                continue;
-            }
-            const QString id = p.country + u'\x1f' + p.code + u'\x1f' + p.place;
-            const auto it = slot.constFind(id);
-            if (it != slot.constEnd()) {
-                if (p.admin1.isEmpty())   // OSM postcodes do not name the state the ZIP data has
-                    p.admin1 = m_postcodes[*it].admin1;
-                m_postcodes[*it] = std::move(p);
-            }
-            else {
-                if (moreFiles)
-                    slot.insert(id, uint32_t(m_postcodes.size()));
-                m_postcodes.push_back(std::move(p));
-            }
-        }
-    }
-    {
-        ReadOnlyFile::Query q(db, "SELECT country, name, postcode, city, geometry FROM street");
-        while (q.next())
-            pieces.push_back({q.pooled(0, pool), q.text(1), q.pooled(2, pool), q.pooled(3, pool), q.latLon(4)});
-    }
-    {
-        ReadOnlyFile::Query q(db, "SELECT country, street, housenumber, postcode, city, latitude, longitude FROM address");
-        while (q.next())
-            m_addresses.push_back({q.pooled(0, pool), q.pooled(1, pool), q.text(2), q.pooled(3, pool), q.pooled(4, pool),
-                                   q.real(5), q.real(6)});
-    }
+    m_files.push_back(std::move(file));
 }
 
-void Gazetteer::buildStreets(std::vector<StreetPiece> &&pieces)
+template<uint32_t Gazetteer::Part::*Base>
+const Gazetteer::Part &Gazetteer::partOf(uint32_t n) const
 {
-    // Group the ways of one street (same name, postcode and place), then split each group where
-    // its pieces lie apart: two streets of one name in different villages stay two results.
-    std::vector<uint32_t> order(pieces.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::vector<std::string> groupKey(pieces.size());
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        const StreetPiece &p = pieces[i];
-        groupKey[i] = p.country.toStdString() + ':' + TextKey::name(p.name) + ':'
-            + TextKey::postcode(p.country, p.postcode) + ':' + TextKey::name(p.city);
-    }
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groupKey[a] < groupKey[b]; });
+    // Few parts: the shipped sources and the user's.
+    for (size_t i = m_parts.size(); i-- > 0;)
+        if (m_parts[i].*Base <= n)
+            return m_parts[i];
+    return m_parts.front();
+}
 
-    for (size_t i = 0; i < order.size();) {
-        size_t j = i;
-        while (j < order.size() && groupKey[order[j]] == groupKey[order[i]])
-            ++j;
-        std::vector<GeoBox> boxes;
-        for (size_t k = i; k < j; ++k)
-            boxes.push_back(boundsOf(pieces[order[k]].latLon));
-        std::vector<int> cluster(j - i, -1);
-        int clusters = 0;
-        for (size_t k = 0; k < cluster.size(); ++k) {
-            if (cluster[k] >= 0)
-                continue;
-            cluster[k] = clusters;
-            std::vector<size_t> todo{k};
-            while (!todo.empty()) {
-                const size_t a = todo.back();
-                todo.pop_back();
-                GeoBox grown{boxes[a].south - PieceGap, boxes[a].west - PieceGap,
-                             boxes[a].north + PieceGap, boxes[a].east + PieceGap};
-                for (size_t b = 0; b < cluster.size(); ++b)
-                    if (cluster[b] < 0 && overlaps(boxes[b], grown)) {
-                        cluster[b] = clusters;
-                        todo.push_back(b);
-                    }
-            }
-            ++clusters;
-        }
-        for (int c = 0; c < clusters; ++c) {
-            StreetRecord s;
-            size_t longest = 0;
-            for (size_t k = 0; k < cluster.size(); ++k) {
-                if (cluster[k] != c)
-                    continue;
-                StreetPiece &p = pieces[order[i + k]];
-                if (s.pieces.empty()) {
-                    s.country = p.country;
-                    s.name = p.name;
-                    s.postcode = p.postcode;
-                    s.city = p.city;
+bool Gazetteer::placeReplaced(size_t part, uint64_t identity) const
+{
+    for (size_t later = part + 1; later < m_parts.size(); ++later)
+        if (m_parts[later].segment->placeWithIdentity(identity))
+            return true;
+    return false;
+}
+
+bool Gazetteer::postcodeReplaced(size_t part, uint64_t identity) const
+{
+    for (size_t later = part + 1; later < m_parts.size(); ++later)
+        if (m_parts[later].segment->postcodeWithIdentity(identity))
+            return true;
+    return false;
+}
+
+PlaceRecord Gazetteer::place(uint32_t n) const
+{
+    const Part &part = partOf<&Part::placeBase>(n);
+    const GazetteerSegment &s = *part.segment;
+    const PlaceRow &r = s.places()[n - part.placeBase];
+    return {s.string(r.country), s.string(r.name), s.string(r.admin1), r.latitude, r.longitude, r.population};
+}
+
+PostcodeRecord Gazetteer::postcode(uint32_t n) const
+{
+    const Part &part = partOf<&Part::postcodeBase>(n);
+    const GazetteerSegment &s = *part.segment;
+    const PostcodeRow &r = s.postcodes()[n - part.postcodeBase];
+    PostcodeRecord p{s.string(r.country), s.string(r.code), s.string(r.place), s.string(r.admin1), r.latitude, r.longitude, r.kind};
+    // OSM postcodes do not name the state; the record they replace (ZIP data) does.
+    if (p.admin1.isEmpty())
+        for (size_t i = size_t(&part - m_parts.data()); i-- > 0;)
+            if (const PostcodeRow *earlier = m_parts[i].segment->postcodeWithIdentity(r.identity))
+                if (earlier->admin1 != 0) {
+                    p.admin1 = m_parts[i].segment->string(earlier->admin1);
+                    break;
                 }
-                if (p.latLon.size() > longest) {
-                    longest = p.latLon.size();
-                    std::tie(s.latitude, s.longitude) = p.latLon[p.latLon.size() / 2];
-                }
-                s.pieces.push_back(std::move(p.latLon));
-            }
-            std::vector<std::pair<double, double>> all;
-            for (const auto &piece : s.pieces)
-                all.insert(all.end(), piece.begin(), piece.end());
-            s.bounds = boundsOf(all);
-            if (!all.empty())
-                m_streets.push_back(std::move(s));
-        }
-        i = j;
-    }
+    return p;
 }
 
-void Gazetteer::buildIndexes()
+StreetRecord Gazetteer::street(uint32_t n) const
 {
-    {
-        std::vector<std::pair<std::string, PlaceHit>> pairs;
-        pairs.reserve(m_places.size() * 4);
-        std::vector<std::pair<std::string, uint16_t>> keys;
-        for (uint32_t i = 0; i < m_places.size(); ++i) {
-            // One entry per key and place, under the name shown for it.
-            keys.clear();
-            const auto &alts = m_placeNames[i];
-            for (size_t n = 0; n <= alts.size() && n < 0xFFFF; ++n) {
-                const QString &name = n == 0 ? m_places[i].name : alts[n - 1];
-                std::string key = TextKey::name(name);
-                if (key.empty())
-                    continue;
-                auto it = std::find_if(keys.begin(), keys.end(), [&](const auto &k) { return k.first == key; });
-                if (it == keys.end())
-                    keys.emplace_back(std::move(key), uint16_t(n));
-                else if (displayScore(name, n == 0) > displayScore(placeName({i, it->second}), it->second == 0))
-                    it->second = uint16_t(n);
-            }
-            for (auto &[key, n] : keys)
-                pairs.emplace_back(std::move(key), PlaceHit{i, n});
-        }
-        const size_t pairCount = pairs.size();
-        m_placeIndex.build(std::move(pairs));
-        m_placeKeys.clear();
-        m_keysByHead.clear();
-        m_keysByTail.clear();
-        // Typo candidates of equal rank are answered in this order, the order of a hash set of
-        // the keys filled in key order, as they always have been.
-        std::unordered_map<std::string_view, uint32_t> hashOrder;
-        hashOrder.reserve(pairCount);
-        for (uint32_t e = 0; e < m_placeIndex.entries.size(); ++e)
-            hashOrder.emplace(m_placeIndex.key(e), e);
-        for (const auto &[key, entry] : hashOrder) {
-            if (key.size() < 4)
-                continue;
-            const auto k = uint32_t(m_placeKeys.size());
-            m_placeKeys.push_back(entry);
-            const KeyShape shape{letterBits(key), uint32_t(key.size()), k, 0};
-            m_keysByHead[std::string(key.substr(0, 2))].shapes.push_back(shape);
-            m_keysByTail[std::string(key.substr(key.size() - 3))].shapes.push_back(shape);
-        }
-        // By length, so that a search reads only the keys of a length within reach; the key's
-        // number breaks ties, keeping the candidates in the index's order.
-        for (auto *buckets : {&m_keysByHead, &m_keysByTail})
-            for (auto &[head, bucket] : *buckets) {
-                std::sort(bucket.shapes.begin(), bucket.shapes.end(), [](const KeyShape &a, const KeyShape &b) {
-                    return a.size != b.size ? a.size < b.size : a.key < b.key;
-                });
-                for (KeyShape &shape : bucket.shapes) {
-                    shape.at = uint32_t(bucket.bytes.size());
-                    bucket.bytes += m_placeIndex.key(m_placeKeys[shape.key]);
-                }
-            }
-    }
-    {
-        std::vector<std::pair<std::string, uint32_t>> pairs;
-        for (uint32_t i = 0; i < m_postcodes.size(); ++i) {
-            const PostcodeRecord &p = m_postcodes[i];
-            pairs.emplace_back(p.country.toStdString() + ':' + TextKey::postcode(p.country, p.code), i);
-        }
-        m_postcodeIndex.build(std::move(pairs));
-    }
-    {
-        std::vector<std::pair<std::string, uint32_t>> pairs;
-        for (uint32_t i = 0; i < m_streets.size(); ++i)
-            pairs.emplace_back(m_streets[i].country.toStdString() + ':' + TextKey::name(m_streets[i].name), i);
-        m_streetIndex.build(std::move(pairs));
-    }
-    {
-        std::vector<std::pair<std::string, uint32_t>> pairs;
-        for (uint32_t i = 0; i < m_addresses.size(); ++i) {
-            const AddressRecord &a = m_addresses[i];
-            pairs.emplace_back(a.country.toStdString() + ':' + TextKey::name(a.street) + '#'
-                                   + TextKey::houseNumber(a.houseNumber), i);
-        }
-        m_addressIndex.build(std::move(pairs));
-    }
-    m_placesByPopulation.resize(m_places.size());
-    std::iota(m_placesByPopulation.begin(), m_placesByPopulation.end(), 0);
-    std::stable_sort(m_placesByPopulation.begin(), m_placesByPopulation.end(),
-                     [&](uint32_t a, uint32_t b) { return m_places[a].population > m_places[b].population; });
+    const Part &part = partOf<&Part::streetBase>(n);
+    const GazetteerSegment &s = *part.segment;
+    const StreetRow &r = s.streets()[n - part.streetBase];
+    return {s.string(r.country), s.string(r.name), s.string(r.postcode), s.string(r.city), r.latitude, r.longitude,
+            GeoBox{r.south, r.west, r.north, r.east}};
 }
 
-const QString &Gazetteer::placeName(const PlaceHit &hit) const
+AddressRecord Gazetteer::address(uint32_t n) const
 {
-    return hit.name == 0 ? m_places[hit.place].name : m_placeNames[hit.place][hit.name - 1];
+    const Part &part = partOf<&Part::addressBase>(n);
+    const GazetteerSegment &s = *part.segment;
+    const AddressRow &r = s.addresses()[n - part.addressBase];
+    return {s.string(r.country), s.string(r.street), s.string(r.houseNumber), s.string(r.postcode), s.string(r.city),
+            r.latitude, r.longitude};
 }
 
-const QString *Gazetteer::placeNameWritten(uint32_t place, const QString &text) const
+std::vector<std::vector<std::pair<double, double>>> Gazetteer::streetPieces(uint32_t n) const
 {
+    const Part &part = partOf<&Part::streetBase>(n);
+    const GazetteerSegment &s = *part.segment;
+    std::vector<std::vector<std::pair<double, double>>> out;
+    for (const PieceRow &piece : s.pieces(s.streets()[n - part.streetBase])) {
+        std::vector<std::pair<double, double>> &line = out.emplace_back();
+        for (const PointRow &p : s.points(piece))
+            line.emplace_back(p.latitude, p.longitude);
+    }
+    return out;
+}
+
+QString Gazetteer::placeName(const PlaceHit &hit) const
+{
+    const Part &part = partOf<&Part::placeBase>(hit.place);
+    const GazetteerSegment &s = *part.segment;
+    const PlaceRow &r = s.places()[hit.place - part.placeBase];
+    if (hit.name == 0)
+        return s.string(r.name);
+    const auto alternates = s.alternates(r);
+    if (hit.name > alternates.size())
+        s.damaged();
+    return s.string(alternates[hit.name - 1]);
+}
+
+QString Gazetteer::placeNameWritten(uint32_t place, const QString &text) const
+{
+    const Part &part = partOf<&Part::placeBase>(place);
+    const GazetteerSegment &s = *part.segment;
+    const PlaceRow &r = s.places()[place - part.placeBase];
     // Case-insensitive equality folds unit by unit: only names of the text's length can match.
-    const QString &name = m_places[place].name;
     auto written = [&](const QString &n) {
         return n.size() == text.size() && (n == text || n.compare(text, Qt::CaseInsensitive) == 0);
     };
-    if (written(name))
-        return &name;
-    for (const QString &n : m_placeNames[place])
-        if (written(n))
-            return &n;
-    return nullptr;
+    if (const QString name = s.string(r.name); written(name))
+        return name;
+    for (StringRef a : s.alternates(r))
+        if (const QString name = s.string(a); written(name))
+            return name;
+    return {};
 }
 
-std::span<const Gazetteer::PlaceHit> Gazetteer::placesNamed(const std::string &nameKey) const
+std::vector<Gazetteer::PlaceHit> Gazetteer::placesNamed(const std::string &key) const
 {
-    return m_placeIndex.find(nameKey);
+    std::vector<PlaceHit> out;
+    for (size_t i = 0; i < m_parts.size(); ++i) {
+        const Part &part = m_parts[i];
+        for (const PlaceHitRow &hit : part.segment->placesNamed(key))
+            if (m_parts.size() == 1 || !placeReplaced(i, part.segment->places()[hit.place].identity))
+                out.push_back({part.placeBase + hit.place, uint16_t(hit.name)});
+    }
+    return out;
 }
 
-std::span<const uint32_t> Gazetteer::postcodesCoded(const std::string &key) const
+std::vector<uint32_t> Gazetteer::postcodesCoded(const std::string &key) const
 {
-    return m_postcodeIndex.find(key);
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < m_parts.size(); ++i) {
+        const Part &part = m_parts[i];
+        for (uint32_t id : part.segment->postcodesCoded(key))
+            if (m_parts.size() == 1 || !postcodeReplaced(i, part.segment->postcodes()[id].identity))
+                out.push_back(part.postcodeBase + id);
+    }
+    return out;
 }
 
-std::span<const uint32_t> Gazetteer::streetsNamed(const std::string &key) const
+std::vector<uint32_t> Gazetteer::streetsNamed(const std::string &key) const
 {
-    return m_streetIndex.find(key);
+    std::vector<uint32_t> out;
+    for (const Part &part : m_parts)
+        for (uint32_t id : part.segment->streetsNamed(key))
+            out.push_back(part.streetBase + id);
+    return out;
 }
 
-std::span<const uint32_t> Gazetteer::addressesAt(const std::string &key) const
+std::vector<uint32_t> Gazetteer::addressesAt(const std::string &key) const
 {
-    return m_addressIndex.find(key);
+    std::vector<uint32_t> out;
+    const size_t hash = key.rfind('#');
+    if (hash == std::string::npos)
+        return out;
+    const std::string_view street = std::string_view(key).substr(0, hash), number = std::string_view(key).substr(hash + 1);
+    for (const Part &part : m_parts)
+        for (uint32_t id : part.segment->addressesAt(street, number))
+            out.push_back(part.addressBase + id);
+    return out;
 }
 
-std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(const std::string &nameKey,
-                                                                          int maxEdits) const
+std::vector<std::pair<Gazetteer::PlaceHit, int>> Gazetteer::placesNamedLike(const std::string &key, int maxEdits) const
 {
     std::vector<std::pair<PlaceHit, int>> out;
-    if (nameKey.size() < 4)
-        return out;
-    const uint64_t letters = letterBits(nameKey);
-    const uint32_t shortest = uint32_t(std::max<int>(0, int(nameKey.size()) - maxEdits));
-    const uint32_t longest = uint32_t(nameKey.size()) + uint32_t(maxEdits);
-    const std::string_view typed(nameKey);
-    std::vector<std::pair<uint32_t, int>> near;
-    // A key in both buckets is measured once: the tail scan passes over keys with the same head,
-    // which the head scan has seen. Within a bucket the keys are measured by length but reported
-    // in the index's order.
-    auto scan = [&](const std::string &bucket, const auto &buckets, bool skipSameHead) {
-        const auto it = buckets.find(bucket);
-        if (it == buckets.end())
-            return;
-        const std::vector<KeyShape> &shapes = it->second.shapes;
-        const std::string &bytes = it->second.bytes;
-        auto shape = std::lower_bound(shapes.begin(), shapes.end(), shortest,
-                                      [](const KeyShape &s, uint32_t size) { return s.size < size; });
-        near.clear();
-        for (; shape != shapes.end() && shape->size <= longest; ++shape) {
-            if (moreBitsThan(letters & ~shape->letters, maxEdits) || moreBitsThan(shape->letters & ~letters, maxEdits))
-                continue;
-            const std::string_view key(bytes.data() + shape->at, shape->size);
-            if (key == typed || (skipSameHead && key.substr(0, 2) == typed.substr(0, 2)))
-                continue;
-            const int d = TextKey::editDistance(nameKey, key, maxEdits);
-            if (d <= maxEdits)
-                near.emplace_back(shape->key, d);
-        }
-        std::sort(near.begin(), near.end());
-        for (const auto &[k, d] : near)
-            for (const PlaceHit &hit : m_placeIndex.idsOf(m_placeKeys[k]))
-                out.emplace_back(hit, d);
-    };
-    scan(nameKey.substr(0, 2), m_keysByHead, false);
-    scan(nameKey.substr(nameKey.size() - 3), m_keysByTail, true);
+    std::vector<std::pair<PlaceHitRow, int>> hits;
+    for (size_t i = 0; i < m_parts.size(); ++i) {
+        const Part &part = m_parts[i];
+        hits.clear();
+        part.segment->placesNamedLike(key, maxEdits, hits);
+        for (const auto &[hit, edits] : hits)
+            if (m_parts.size() == 1 || !placeReplaced(i, part.segment->places()[hit.place].identity))
+                out.emplace_back(PlaceHit{part.placeBase + hit.place, uint16_t(hit.name)}, edits);
+    }
     return out;
 }
 
 std::vector<PlaceLabel> Gazetteer::placesIn(const GeoBox &box, qint64 minPopulation, int limit) const
 {
     std::vector<PlaceLabel> out;
-    for (uint32_t i : m_placesByPopulation) {
-        const PlaceRecord &p = m_places[i];
-        if (p.population < minPopulation || int(out.size()) >= limit)
+    if (limit <= 0)
+        return out;
+    auto label = [&](const GazetteerSegment &s, const PlaceRow &r) {
+        return PlaceLabel{owned(s.string(r.name)), r.latitude, r.longitude, r.population};
+    };
+    // A small box: the places of its grid cells, largest first as in the population order.
+    struct Candidate { int64_t population; size_t part; uint32_t id; };
+    std::vector<Candidate> near;
+    std::vector<uint32_t> ids;
+    bool gridded = true;
+    for (size_t i = 0; i < m_parts.size() && gridded; ++i) {
+        const GazetteerSegment &s = *m_parts[i].segment;
+        ids.clear();
+        gridded = s.placesNear(box.south, box.west, box.north, box.east, ids);
+        for (uint32_t id : ids) {
+            const PlaceRow &r = s.places()[id];
+            if (r.population >= minPopulation && inBox(box, r.latitude, r.longitude)
+                && (m_parts.size() == 1 || !placeReplaced(i, r.identity)))
+                near.push_back({r.population, i, id});
+        }
+    }
+    if (gridded) {
+        std::sort(near.begin(), near.end(), [](const Candidate &a, const Candidate &b) {
+            return a.population != b.population ? a.population > b.population : std::tie(a.part, a.id) < std::tie(b.part, b.id);
+        });
+        for (const Candidate &c : near) {
+            if (int(out.size()) >= limit)
+                break;
+            const GazetteerSegment &s = *m_parts[c.part].segment;
+            out.push_back(label(s, s.places()[c.id]));
+        }
+        return out;
+    }
+    // A large one: down the population order of every part at once, the earlier part first
+    // among equals, until the places get too small or enough are found.
+    std::vector<size_t> next(m_parts.size(), 0);
+    for (;;) {
+        const PlaceRow *best = nullptr;
+        size_t bestPart = 0;
+        for (size_t i = 0; i < m_parts.size(); ++i) {
+            const GazetteerSegment &s = *m_parts[i].segment;
+            if (next[i] >= s.placesByPopulation().size())
+                continue;
+            const PlaceRow &r = s.places()[s.placesByPopulation()[next[i]]];
+            if (!best || r.population > best->population) {
+                best = &r;
+                bestPart = i;
+            }
+        }
+        if (!best || best->population < minPopulation || int(out.size()) >= limit)
             break;
-        if (inBox(box, p.latitude, p.longitude))
-            out.push_back({p.name, p.latitude, p.longitude, p.population});
+        ++next[bestPart];
+        if (inBox(box, best->latitude, best->longitude) && (m_parts.size() == 1 || !placeReplaced(bestPart, best->identity)))
+            out.push_back(label(*m_parts[bestPart].segment, *best));
     }
     return out;
 }
 
-const PlaceRecord *Gazetteer::placeServing(double latitude, double longitude) const
+std::optional<PlaceRecord> Gazetteer::placeServing(double latitude, double longitude) const
 {
     constexpr double reachKm = 15.0, kmPerDegree = 111.2;
     const double cosLat = std::max(0.01, std::cos(latitude * M_PI / 180));
-    const PlaceRecord *best = nullptr;
+    // Every place within reach lies in this box; a little wider, so that rounding loses none.
+    const double dLat = reachKm / kmPerDegree * 1.01 + 1e-9, dLon = reachKm / (kmPerDegree * cosLat) * 1.01 + 1e-9;
+    const PlaceRow *best = nullptr;
+    const GazetteerSegment *bestSegment = nullptr;
     double bestScore = 0;
-    for (const PlaceRecord &p : m_places) {
-        const double dy = (p.latitude - latitude) * kmPerDegree, dx = (p.longitude - longitude) * kmPerDegree * cosLat;
-        const double d = std::sqrt(dx * dx + dy * dy);
-        if (d > reachKm)
-            continue;
-        const double score = double(std::max<qint64>(p.population, 1)) / ((d + 1) * (d + 1));
-        if (score > bestScore) {
-            bestScore = score;
-            best = &p;
+    std::vector<uint32_t> ids;
+    for (size_t i = 0; i < m_parts.size(); ++i) {
+        const GazetteerSegment &s = *m_parts[i].segment;
+        ids.clear();
+        if (!s.placesNear(latitude - dLat, longitude - dLon, latitude + dLat, longitude + dLon, ids)) {
+            ids.resize(s.places().size());
+            std::iota(ids.begin(), ids.end(), 0);
+        }
+        for (uint32_t id : ids) {
+            const PlaceRow &p = s.places()[id];
+            const double dy = (p.latitude - latitude) * kmPerDegree, dx = (p.longitude - longitude) * kmPerDegree * cosLat;
+            const double d = std::sqrt(dx * dx + dy * dy);
+            if (d > reachKm)
+                continue;
+            const double score = double(std::max<int64_t>(p.population, 1)) / ((d + 1) * (d + 1));
+            if (score > bestScore && (m_parts.size() == 1 || !placeReplaced(i, p.identity))) {
+                bestScore = score;
+                best = &p;
+                bestSegment = &s;
+            }
         }
     }
-    return best;
+    if (!best)
+        return std::nullopt;
+    return PlaceRecord{bestSegment->string(best->country), bestSegment->string(best->name), bestSegment->string(best->admin1),
+                       best->latitude, best->longitude, best->population};
 }
 
 std::vector<StreetLine> Gazetteer::streetsIn(const GeoBox &box, int limit) const
 {
     std::vector<StreetLine> out;
-    for (const StreetRecord &s : m_streets) {
-        if (!overlaps(s.bounds, box))
-            continue;
-        for (const auto &piece : s.pieces) {
-            if (int(out.size()) >= limit)
-                return out;
-            out.push_back({s.name, piece});
+    std::vector<uint32_t> ids;
+    for (const Part &part : m_parts) {
+        const GazetteerSegment &s = *part.segment;
+        ids.clear();
+        if (!s.streetsNear(box.south, box.west, box.north, box.east, ids)) {
+            ids.resize(s.streets().size());
+            std::iota(ids.begin(), ids.end(), 0);
         }
+        for (uint32_t id : ids) {
+            const StreetRow &r = s.streets()[id];
+            if (!overlaps(GeoBox{r.south, r.west, r.north, r.east}, box))
+                continue;
+            const QString name = owned(s.string(r.name));
+            for (const PieceRow &piece : s.pieces(r)) {
+                if (int(out.size()) >= limit)
+                    return out;
+                StreetLine &line = out.emplace_back(StreetLine{name, {}});
+                for (const PointRow &p : s.points(piece))
+                    line.latLon.emplace_back(p.latitude, p.longitude);
+            }
+        }
+    }
+    return out;
+}
+
+std::vector<Gazetteer::Source> Gazetteer::sources() const
+{
+    std::vector<Source> out;
+    for (const Part &part : m_parts) {
+        const GazetteerSegment &s = *part.segment;
+        out.push_back({part.file, s.source(), QDateTime::fromSecsSinceEpoch(s.importedAt()), s.objectsRead(), s.places().size(),
+                       s.postcodes().size(), s.streets().size(), s.addresses().size()});
     }
     return out;
 }

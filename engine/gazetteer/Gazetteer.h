@@ -1,23 +1,27 @@
 #pragma once
-// The gazetteer as the engine uses it: every record of the shipped store and the user's store,
-// held in memory with hash indexes over folded keys, so that a lookup never touches SQLite.
+// The gazetteer as the engine uses it: the shipped file and the user's, each mapped into memory
+// and read in place, segment by segment (one per imported source). Opening reads their headers;
+// a lookup touches only the pages of the keys and records it reads, so the cost of opening does
+// not grow with the number of records. Records handed out hold their texts as views of the
+// mapping: they are valid while the gazetteer is.
 
 #include "GazetteerError.h"
 
-#include <QHash>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <memory>
-#include <span>
+#include <optional>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace Engine {
+
+class GazetteerSegment;
+class MappedFile;
 
 struct GeoBox { double south, west, north, east; };
 struct PlaceLabel { QString name; double latitude, longitude; qint64 population; };
@@ -42,12 +46,11 @@ struct PostcodeRecord {
     int kind = 12;     // 12 postcode area, 13 postcode district
 };
 
-// One street of one postcode and place; pieces are the ways it is drawn with.
+// One street of one postcode and place, drawn with one or more pieces (streetPieces).
 struct StreetRecord {
     QString country, name, postcode, city;
     double latitude = 0, longitude = 0;   // a point on the street
     GeoBox bounds{};
-    std::vector<std::vector<std::pair<double, double>>> pieces;
 };
 
 struct AddressRecord {
@@ -57,87 +60,102 @@ struct AddressRecord {
 
 class Gazetteer {
 public:
-    // The shipped gazetteer ($ORVANE_GAZETTEER, else share/orvane/gazetteer.sqlite beside the
-    // program's bin/ folder, else gazetteer.sqlite next to the program) together with the user's
-    // ($ORVANE_USER_GAZETTEER, else $XDG_DATA_HOME/Orvane/gazetteer.sqlite) when it exists.
+    // The shipped gazetteer ($ORVANE_GAZETTEER, else share/orvane/gazetteer.bin beside the
+    // program's bin/ folder, else gazetteer.bin next to the program) together with the user's
+    // ($ORVANE_USER_GAZETTEER, else $XDG_DATA_HOME/Orvane/gazetteer.bin) when it exists.
     // Throws GazetteerError when the shipped file cannot be found or read.
     static std::shared_ptr<const Gazetteer> openDefault();
-    // Every file must exist and be a gazetteer; throws GazetteerError naming the file otherwise.
+    // Every file must exist and be a gazetteer of this version; throws GazetteerError naming the
+    // file otherwise. Records of a later file replace those of an earlier one that come from the
+    // same source record (places) or name the same country, code and place (postcodes).
     static std::shared_ptr<const Gazetteer> open(const QStringList &files);
+    ~Gazetteer();
 
     static QString shippedFile();   // where openDefault looks (may not exist)
     static QString userFile();      // where imports go by default (may not exist)
+
+    // Every record by number, across the files; replaced records keep their numbers.
+    template<typename Record, Record (Gazetteer::*Get)(uint32_t) const> class Records {
+    public:
+        explicit Records(const Gazetteer &g, uint32_t size) : m_g(g), m_size(size) {}
+        uint32_t size() const { return m_size; }
+        Record operator[](uint32_t i) const { return (m_g.*Get)(i); }
+        class Iterator {
+        public:
+            Iterator(const Gazetteer &g, uint32_t i) : m_g(g), m_i(i) {}
+            Record operator*() const { return (m_g.*Get)(m_i); }
+            Iterator &operator++() { ++m_i; return *this; }
+            bool operator!=(const Iterator &o) const { return m_i != o.m_i; }
+        private:
+            const Gazetteer &m_g;
+            uint32_t m_i;
+        };
+        Iterator begin() const { return {m_g, 0}; }
+        Iterator end() const { return {m_g, m_size}; }
+    private:
+        const Gazetteer &m_g;
+        uint32_t m_size;
+    };
+    PlaceRecord place(uint32_t place) const;
+    PostcodeRecord postcode(uint32_t postcode) const;
+    StreetRecord street(uint32_t street) const;
+    AddressRecord address(uint32_t address) const;
+    Records<PlaceRecord, &Gazetteer::place> places() const { return Records<PlaceRecord, &Gazetteer::place>(*this, m_placeCount); }
+    Records<PostcodeRecord, &Gazetteer::postcode> postcodes() const
+    {
+        return Records<PostcodeRecord, &Gazetteer::postcode>(*this, m_postcodeCount);
+    }
+    Records<StreetRecord, &Gazetteer::street> streets() const { return Records<StreetRecord, &Gazetteer::street>(*this, m_streetCount); }
+    Records<AddressRecord, &Gazetteer::address> addresses() const
+    {
+        return Records<AddressRecord, &Gazetteer::address>(*this, m_addressCount);
+    }
+    std::vector<std::vector<std::pair<double, double>>> streetPieces(uint32_t street) const;
 
     // Places inside the box, largest first.
     std::vector<PlaceLabel> placesIn(const GeoBox &box, qint64 minPopulation, int limit) const;
     std::vector<StreetLine> streetsIn(const GeoBox &box, int limit) const;
     // The place a point most likely belongs to: within 15 km, larger places reaching farther
-    // (a quarter of Oakland belongs to Oakland, not to the nearest suburb). Null when none.
-    const PlaceRecord *placeServing(double latitude, double longitude) const;
-
-    const std::vector<PlaceRecord> &places() const { return m_places; }
-    const std::vector<PostcodeRecord> &postcodes() const { return m_postcodes; }
-    const std::vector<StreetRecord> &streets() const { return m_streets; }
-    const std::vector<AddressRecord> &addresses() const { return m_addresses; }
+    // (a quarter of Oakland belongs to Oakland, not to the nearest suburb). None when none.
+    std::optional<PlaceRecord> placeServing(double latitude, double longitude) const;
 
     // A place found by one of its names: name 0 is the main name, n the (n-1)th alternate.
     struct PlaceHit { uint32_t place; uint16_t name; };
-    const QString &placeName(const PlaceHit &hit) const;
-    // The place's name written as text (ignoring case), or nullptr.
-    const QString *placeNameWritten(uint32_t place, const QString &text) const;
+    QString placeName(const PlaceHit &hit) const;
+    // The place's name written as text (ignoring case), or a null string.
+    QString placeNameWritten(uint32_t place, const QString &text) const;
 
-    // Record indexes by folded key (see TextKey); empty when nothing carries the key.
-    std::span<const PlaceHit> placesNamed(const std::string &nameKey) const;
-    std::span<const uint32_t> postcodesCoded(const std::string &countryAndCodeKey) const;
-    std::span<const uint32_t> streetsNamed(const std::string &countryAndNameKey) const;
-    std::span<const uint32_t> addressesAt(const std::string &countryStreetNumberKey) const;
+    // Record numbers by folded key (see TextKey), replaced records left out; empty when nothing
+    // carries the key.
+    std::vector<PlaceHit> placesNamed(const std::string &nameKey) const;
+    std::vector<uint32_t> postcodesCoded(const std::string &countryAndCodeKey) const;
+    std::vector<uint32_t> streetsNamed(const std::string &countryAndNameKey) const;
+    // countryStreetNumberKey: country and street key, '#', house number key.
+    std::vector<uint32_t> addressesAt(const std::string &countryStreetNumberKey) const;
     // Places with a name key within maxEdits typing errors of nameKey (but not equal), with the
     // number of edits.
     std::vector<std::pair<PlaceHit, int>> placesNamedLike(const std::string &nameKey, int maxEdits) const;
 
-private:
-    // The keys side by side with an open-addressing table over them: a lookup reads one slot and
-    // one entry, and builds no key of its own.
-    template<typename Id> struct KeyIndex {
-        struct Entry { uint32_t at, size, first, count; };
-        std::string keys;
-        std::vector<Entry> entries;   // in key order
-        std::vector<uint64_t> table;  // high half of the key's hash, entry number + 1; 0 is free
-        std::vector<Id> ids;
-        void build(std::vector<std::pair<std::string, Id>> &&pairs);
-        std::span<const Id> find(std::string_view key) const;
-        std::string_view key(uint32_t entry) const { return {keys.data() + entries[entry].at, entries[entry].size}; }
-        std::span<const Id> idsOf(uint32_t entry) const
-        {
-            return std::span<const Id>(ids.data() + entries[entry].first, entries[entry].count);
-        }
+    // What each file holds, source by source, in the order they are read.
+    struct Source {
+        QString file, name;
+        QDateTime imported;
+        uint64_t objectsRead, places, postcodes, streets, addresses;
     };
-    struct StreetPiece {
-        QString country, name, postcode, city;
-        std::vector<std::pair<double, double>> latLon;
-    };
-    // The slots map source record ids to the records already loaded from earlier files.
-    void load(const QString &file, std::vector<StreetPiece> &pieces, QHash<QString, uint32_t> &placeSlots,
-              QHash<QString, uint32_t> &postcodeSlots, bool moreFiles);
-    void buildStreets(std::vector<StreetPiece> &&pieces);
-    void buildIndexes();
+    std::vector<Source> sources() const;
 
-    std::vector<PlaceRecord> m_places;
-    std::vector<std::vector<QString>> m_placeNames;   // alternate names per place
-    std::vector<PostcodeRecord> m_postcodes;
-    std::vector<StreetRecord> m_streets;
-    std::vector<AddressRecord> m_addresses;
-    std::vector<uint32_t> m_placesByPopulation;
-    KeyIndex<PlaceHit> m_placeIndex;
-    KeyIndex<uint32_t> m_postcodeIndex, m_streetIndex, m_addressIndex;
-    // Fuzzy candidates: the place index's keys, bucketed by their first two and last three bytes.
-    // Each bucket entry carries its key's length and the letters it holds, so that most keys are
-    // ruled out in one pass over the bucket without reading them; the bucket holds a copy of its
-    // keys side by side, so that those that are read come from memory read just before.
-    struct KeyShape { uint64_t letters; uint32_t size; uint32_t key; uint32_t at; };
-    struct KeyBucket { std::vector<KeyShape> shapes; std::string bytes; };
-    std::vector<uint32_t> m_placeKeys;   // entries of the place index
-    std::unordered_map<std::string, KeyBucket> m_keysByHead, m_keysByTail;
+private:
+    struct Part;
+    Gazetteer();
+    void add(std::unique_ptr<MappedFile> file);
+    // The part holding record number n of a kind (its base is the part's first number).
+    template<uint32_t Part::*Base> const Part &partOf(uint32_t n) const;
+    bool placeReplaced(size_t part, uint64_t identity) const;
+    bool postcodeReplaced(size_t part, uint64_t identity) const;
+
+    std::vector<std::unique_ptr<MappedFile>> m_files;
+    std::vector<Part> m_parts;
+    uint32_t m_placeCount = 0, m_postcodeCount = 0, m_streetCount = 0, m_addressCount = 0;
 };
 
 } // namespace Engine

@@ -2,6 +2,9 @@
 
 #include "GazetteerStore.h"
 #include "GeoNamesImporter.h"
+#include "ImportProgress.h"
+
+#include <QFileInfo>
 
 namespace Engine {
 
@@ -11,8 +14,15 @@ qint64 GazetteerImporter::import(const QStringList &files)
     GeoNamesImporter geoNames(store);
     OsmImporter osm(store, m_country, m_placeAt);
     qint64 read = 0;
-    for (const QString &f : files)
-        read += OsmImporter::handles(f) ? osm.importFile(f) : geoNames.importFile(f);
+    for (const QString &f : files) {
+        const QString source = GazetteerStore::sourceName(f);
+        ImportProgress progress(source, QFileInfo(f).size(), m_stop);
+        store.beginSource(source);
+        const qint64 objects = OsmImporter::handles(f) ? osm.importFile(f, progress) : geoNames.importFile(f, progress);
+        store.endSource(uint64_t(objects), progress);
+        progress.finish(objects);
+        read += objects;
+    }
     store.commit();
     return read;
 }

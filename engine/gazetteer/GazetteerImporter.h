@@ -1,12 +1,15 @@
 #pragma once
 // Adds reference data files to a gazetteer file: GeoNames dumps (places or postal codes, plain or
-// gzip'd) and OpenStreetMap extracts. All files go in one transaction: when one of them is bad,
+// gzip'd) and OpenStreetMap extracts, each as a source of its own under its file name, replacing
+// what an earlier import of that name brought. All files go in at once: when one of them is bad,
 // nothing is written and the gazetteer stays as it was.
 
 #include "OsmImporter.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <atomic>
 
 namespace Engine {
 
@@ -18,6 +21,9 @@ public:
     // Known places for OSM data (its country where neither its addresses nor setCountry say it,
     // and the city of streets that the data leaves without one).
     void setPlaceAt(OsmImporter::PlaceAt placeAt) { m_placeAt = std::move(placeAt); }
+    // Set (from a signal handler, say) to stop the import at its next step, leaving the gazetteer
+    // as it was.
+    void setStop(const std::atomic<bool> *stop) { m_stop = stop; }
 
     // Returns the number of records (GeoNames) and objects (OSM) read; throws GazetteerError.
     qint64 import(const QStringList &files);
@@ -25,6 +31,7 @@ public:
 private:
     QString m_file, m_country;
     OsmImporter::PlaceAt m_placeAt;
+    const std::atomic<bool> *m_stop = nullptr;
 };
 
 } // namespace Engine

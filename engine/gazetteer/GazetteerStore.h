@@ -1,58 +1,53 @@
 #pragma once
-// A gazetteer file (SQLite) opened for writing. Every change happens inside one transaction that
-// commit() makes durable; a store destroyed without commit() leaves the file as it was.
+// A gazetteer file opened for writing, source by source. The new file is built beside the old
+// one and takes its place only at commit(), in one rename: a store destroyed without commit()
+// (an error, a full disk, an interrupted import) leaves the file as it was.
 
-#include <QByteArray>
+#include "SegmentBuilder.h"
+
 #include <QString>
+#include <QStringList>
 
-#include <sqlite3.h>
-
-#include <array>
-#include <utility>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace Engine {
 
-struct PlaceRecord;
-struct PostcodeRecord;
-struct AddressRecord;
+class ImportProgress;
+class MappedFile;
+class OutputFile;
 
 class GazetteerStore {
 public:
-    // Creates the file and its folder when missing; throws GazetteerError.
+    // Reads what the file holds now (nothing when it does not exist); throws GazetteerError
+    // when it exists and is not a gazetteer of this version.
     explicit GazetteerStore(const QString &file);
     ~GazetteerStore();
     GazetteerStore(const GazetteerStore &) = delete;
     GazetteerStore &operator=(const GazetteerStore &) = delete;
 
-    // Records are keyed by their source's identifier, so importing a file again replaces them.
-    void putPlace(const QString &source, const QString &sourceId, const PlaceRecord &place,
-                  const QString &alternates);
-    void putPostcode(const QString &source, const PostcodeRecord &postcode);
-    void putStreet(const QString &sourceId, const QString &country, const QString &name,
-                   const QString &postcode, const QString &city,
-                   const std::vector<std::pair<double, double>> &latLon);
-    void putAddress(const QString &sourceId, const AddressRecord &address);
+    // The records that follow come from source (an imported file's name) and replace at
+    // commit() whatever the file held from a source of that name.
+    SegmentBuilder &beginSource(const QString &source);
+    void endSource(uint64_t objectsRead, ImportProgress &progress);
+    SegmentBuilder &current();
+    // Takes a source out at commit(); throws GazetteerError when the file holds none of that name.
+    void remove(const QString &source);
+    QStringList sources() const;
     void commit();
 
-    static constexpr const char *Format = "orvane-gazetteer 1";
+    // The name a source file is known by.
+    static QString sourceName(const QString &file);
 
 private:
-    void begin();
-    void close();
-    void exec(const char *sql);
-    [[noreturn]] void fail(const QString &what) const;
-    sqlite3_stmt *prepare(const char *sql);
-    void step(sqlite3_stmt *s);
-    void bindText(sqlite3_stmt *s, int i, const QString &text);
-
     QString m_file;
-    sqlite3 *m_db = nullptr;
-    sqlite3_stmt *m_place = nullptr, *m_postcode = nullptr, *m_street = nullptr, *m_address = nullptr;
-    bool m_open = false;
-    // The bound values of the record being written (texts by parameter number, a street's points).
-    std::array<QByteArray, 9> m_text;
-    std::vector<float> m_geometry;
+    std::unique_ptr<MappedFile> m_old;
+    std::vector<std::pair<QString, GazetteerFormat::DirectoryEntry>> m_oldSegments;
+    QStringList m_removed;
+    std::unique_ptr<OutputFile> m_out;
+    std::vector<std::pair<QString, GazetteerFormat::DirectoryEntry>> m_newSegments;
+    std::optional<SegmentBuilder> m_builder;
 };
 
 } // namespace Engine

@@ -126,10 +126,9 @@ int postcodeKind(const QString &country, const QString &code)
 
 } // namespace
 
-qint64 GeoNamesImporter::importFile(const QString &file)
+qint64 GeoNamesImporter::importFile(const QString &file, ImportProgress &progress)
 {
     LineReader reader(file);
-    ImportProgress progress(QFileInfo(file).fileName(), QFileInfo(file).size());
     QByteArray raw;
     int columns = 0;
     qint64 written = 0;
@@ -158,7 +157,7 @@ qint64 GeoNamesImporter::importFile(const QString &file)
                 error(QStringLiteral("a place needs a name and a two-letter country code"));
             PlaceRecord p{c[8], c[1].trimmed(), c[10], coordinate(c[4], 90, error, "latitude"),
                           coordinate(c[5], 180, error, "longitude"), population};
-            m_store.putPlace(QStringLiteral("geonames"), c[0], p, latinAlternates(p.name, c[2], c[3]));
+            m_store.current().putPlace(QStringLiteral("geonames"), c[0], p, latinAlternates(p.name, c[2], c[3]));
         } else {
             if (c[0].size() != 2 || c[1].trimmed().isEmpty())
                 error(QStringLiteral("a postcode row needs a two-letter country code and a postcode"));
@@ -166,14 +165,13 @@ qint64 GeoNamesImporter::importFile(const QString &file)
             PostcodeRecord p{c[0], c[1].trimmed(), c[2].trimmed(), admin1,
                              coordinate(c[9], 90, error, "latitude"), coordinate(c[10], 180, error, "longitude"),
                              postcodeKind(c[0], c[1].trimmed())};
-            m_store.putPostcode(QStringLiteral("geonames"), p);
+            m_store.current().putPostcode(p);
         }
         ++written;
         progress.update(reader.offset(), written);
     }
     if (columns == 0)
         throw GazetteerError(QStringLiteral("%1 is empty.").arg(file));
-    progress.finish(written);
     return written;
 }
 

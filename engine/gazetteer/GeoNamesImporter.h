@@ -8,12 +8,13 @@
 namespace Engine {
 
 class GazetteerStore;
+class ImportProgress;
 
 class GeoNamesImporter {
 public:
     explicit GeoNamesImporter(GazetteerStore &store) : m_store(store) {}
     // Returns the number of records written; throws GazetteerError naming file and line.
-    qint64 importFile(const QString &file);
+    qint64 importFile(const QString &file, ImportProgress &progress);
 
 private:
     GazetteerStore &m_store;

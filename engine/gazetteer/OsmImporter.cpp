@@ -19,10 +19,14 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <tuple>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace Engine {
+
+using GazetteerFormat::AddressRow;
+using GazetteerFormat::PointRow;
+using GazetteerFormat::StringRef;
 
 namespace {
 
@@ -36,13 +40,16 @@ QString tag(const osmium::OSMObject &o, const char *key)
 
 struct Point { double lat, lon; };
 
-struct OsmAddress {
-    QString id, country, street, number, postcode, city;
-    Point at;
-};
+Point pointOf(const AddressRow &a)
+{
+    return {a.latitude, a.longitude};
+}
+
+// A street way: its name and its points, which lie in one array for all ways as the file gave
+// them (exact to the 1e-7 degrees OSM stores).
 struct OsmStreet {
-    QString id, name;
-    std::vector<std::pair<double, double>> latLon;
+    StringRef name;
+    uint32_t first, count;
 };
 struct OsmPlace {
     QString id, name, country;
@@ -55,13 +62,23 @@ struct PostalBoundary {
     qint64 count = 0;
 };
 
+int64_t packCell(int y, int x)
+{
+    return (int64_t(y) << 32) ^ uint32_t(x);
+}
+
 // Items on a grid for nearest-neighbour questions; cells about as large as the distance asked.
+// The items of a cell lie side by side, in the order they were added.
 class Grid {
 public:
     explicit Grid(double cellSize) : m_cellSize(cellSize) {}
-    void add(const Point &p, uint32_t id) { m_cells[cell(p.lat, p.lon)].push_back(id); }
-    template<typename Accept>
-    int64_t nearest(const Point &p, const std::vector<Point> &points, double maxDegrees, Accept accept) const
+    void add(const Point &p, uint32_t id) { m_items.push_back({cell(p.lat, p.lon), id}); }
+    void sort()
+    {
+        std::stable_sort(m_items.begin(), m_items.end(), [](const Item &a, const Item &b) { return a.cell < b.cell; });
+    }
+    template<typename PointOf>
+    int64_t nearest(const Point &p, PointOf pointOf, double maxDegrees) const
     {
         const int reach = int(std::ceil(maxDegrees / m_cellSize));
         const auto [cy, cx] = cellXY(p.lat, p.lon);
@@ -69,15 +86,15 @@ public:
         double bestD = maxDegrees * maxDegrees;
         for (int dy = -reach; dy <= reach; ++dy)
             for (int dx = -reach; dx <= reach; ++dx) {
-                const auto it = m_cells.find(pack(cy + dy, cx + dx));
-                if (it == m_cells.end())
-                    continue;
-                for (uint32_t id : it->second) {
-                    const double a = points[id].lat - p.lat, b = (points[id].lon - p.lon) * std::cos(p.lat * M_PI / 180);
+                const int64_t c = packCell(cy + dy, cx + dx);
+                auto it = std::lower_bound(m_items.begin(), m_items.end(), c, [](const Item &i, int64_t v) { return i.cell < v; });
+                for (; it != m_items.end() && it->cell == c; ++it) {
+                    const Point q = pointOf(it->id);
+                    const double a = q.lat - p.lat, b = (q.lon - p.lon) * std::cos(p.lat * M_PI / 180);
                     const double d = a * a + b * b;
-                    if (d < bestD && accept(id)) {
+                    if (d < bestD) {
                         bestD = d;
-                        best = id;
+                        best = it->id;
                     }
                 }
             }
@@ -85,18 +102,18 @@ public:
     }
 
 private:
+    struct Item { int64_t cell; uint32_t id; };
     std::pair<int, int> cellXY(double lat, double lon) const
     {
         return {int(std::floor(lat / m_cellSize)), int(std::floor(lon / m_cellSize))};
     }
-    static int64_t pack(int y, int x) { return (int64_t(y) << 32) ^ uint32_t(x); }
     int64_t cell(double lat, double lon) const
     {
         const auto [y, x] = cellXY(lat, lon);
-        return pack(y, x);
+        return packCell(y, x);
     }
     double m_cellSize;
-    std::unordered_map<int64_t, std::vector<uint32_t>> m_cells;
+    std::vector<Item> m_items;
 };
 
 class RelationPass : public osmium::handler::Handler {
@@ -122,11 +139,14 @@ public:
     }
 };
 
+// What the nodes and ways hold, kept as compact rows over the segment's texts: a country's
+// addresses and street ways fit in memory at a few dozen bytes each.
 class ObjectPass : public osmium::handler::Handler {
 public:
-    explicit ObjectPass(RelationPass &relations) : m_relations(relations) {}
-    std::vector<OsmAddress> addresses;
+    ObjectPass(RelationPass &relations, SegmentBuilder &texts) : m_relations(relations), m_texts(texts) {}
+    std::vector<AddressRow> addresses;
     std::vector<OsmStreet> streets;
+    std::vector<osmium::Location> streetPoints;
     std::vector<OsmPlace> places;
     qint64 objects = 0;
 
@@ -136,7 +156,7 @@ public:
         if (n.tags().empty() || !n.location().valid())
             return;
         const Point at{n.location().lat(), n.location().lon()};
-        address(n, 'n', at);
+        address(n, at);
         if (!n.tags()["place"])
             return;
         const QString place = tag(n, "place");
@@ -151,44 +171,50 @@ public:
     void way(const osmium::Way &w)
     {
         ++objects;
-        std::vector<std::pair<double, double>> latLon;
+        const size_t first = streetPoints.size();
         for (const auto &ref : w.nodes())
             if (ref.location().valid())
-                latLon.emplace_back(ref.location().lat(), ref.location().lon());
-        if (latLon.empty())
+                streetPoints.push_back(ref.location());
+        const size_t count = streetPoints.size() - first;
+        if (count == 0)
             return;
+        const auto points = std::span<const osmium::Location>(streetPoints.data() + first, count);
         const auto boundary = m_relations.wayToBoundary.find(w.id());
         if (boundary != m_relations.wayToBoundary.end())
             for (size_t b : boundary->second)
-                for (const auto &[lat, lon] : latLon) {
-                    m_relations.boundaries[b].latSum += lat;
-                    m_relations.boundaries[b].lonSum += lon;
+                for (const osmium::Location &l : points) {
+                    m_relations.boundaries[b].latSum += l.lat();
+                    m_relations.boundaries[b].lonSum += l.lon();
                     ++m_relations.boundaries[b].count;
                 }
-        if (w.tags().empty())
-            return;
-        if (w.tags()["highway"] && w.tags()["name"]) {
+        bool street = false;
+        if (!w.tags().empty() && w.tags()["highway"] && w.tags()["name"]) {
             const QString name = tag(w, "name");
-            if (!tag(w, "highway").isEmpty() && !name.isEmpty())
-                streets.push_back({QStringLiteral("osm:w%1").arg(w.id()), name, latLon});
+            if (!tag(w, "highway").isEmpty() && !name.isEmpty()) {
+                streets.push_back({m_texts.intern(name), uint32_t(first), uint32_t(count)});
+                street = true;
+            }
         }
-        Point centre{0, 0};
-        for (const auto &[lat, lon] : latLon) {
-            centre.lat += lat / double(latLon.size());
-            centre.lon += lon / double(latLon.size());
+        if (!w.tags().empty()) {
+            Point centre{0, 0};
+            for (const osmium::Location &l : points) {
+                centre.lat += l.lat() / double(count);
+                centre.lon += l.lon() / double(count);
+            }
+            address(w, centre);
+            if (w.tags()["boundary"] && tag(w, "boundary") == u"postal_code" && w.is_closed()) {
+                const QString code = tag(w, "postal_code");
+                if (!code.isEmpty())
+                    m_relations.boundaries.push_back({code, centre.lat * double(count), centre.lon * double(count), qint64(count)});
+            }
         }
-        address(w, 'w', centre);
-        if (w.tags()["boundary"] && tag(w, "boundary") == u"postal_code" && w.is_closed()) {
-            const QString code = tag(w, "postal_code");
-            if (!code.isEmpty())
-                m_relations.boundaries.push_back({code, centre.lat * double(latLon.size()),
-                                                  centre.lon * double(latLon.size()), qint64(latLon.size())});
-        }
+        // Only street ways keep their points.
+        if (!street)
+            streetPoints.resize(first);
     }
 
 private:
-    // kind: 'n' for nodes, 'w' for ways, as in the address's identifier.
-    void address(const osmium::OSMObject &o, char kind, const Point &at)
+    void address(const osmium::OSMObject &o, const Point &at)
     {
         if (!o.tags()["addr:housenumber"])
             return;
@@ -198,41 +224,61 @@ private:
             street = tag(o, "addr:place");
         if (number.isEmpty() || street.isEmpty())
             return;
-        addresses.push_back({QStringLiteral("osm:") + QLatin1Char(kind) + QString::number(o.id()), tag(o, "addr:country").toUpper(),
-                             street, number, tag(o, "addr:postcode"), tag(o, "addr:city"), at});
+        addresses.push_back({m_texts.intern(tag(o, "addr:country").toUpper()), m_texts.intern(street), m_texts.intern(number),
+                             m_texts.intern(tag(o, "addr:postcode")), m_texts.intern(tag(o, "addr:city")), 0, at.lat, at.lon});
     }
     RelationPass &m_relations;
+    SegmentBuilder &m_texts;
 };
 
 constexpr double TouchDistance = 0.0003;
 
 // Ways that share a node or end within a few metres of each other.
-bool touches(const std::vector<std::pair<double, double>> &a, const std::vector<std::pair<double, double>> &b)
+bool touches(std::span<const osmium::Location> a, std::span<const osmium::Location> b)
 {
     constexpr double near = TouchDistance;
-    for (const auto &p : {a.front(), a.back()})
-        for (const auto &q : b)
-            if (std::abs(p.first - q.first) < near && std::abs(p.second - q.second) < near)
+    for (const osmium::Location &p : {a.front(), a.back()})
+        for (const osmium::Location &q : b)
+            if (std::abs(p.lat() - q.lat()) < near && std::abs(p.lon() - q.lon()) < near)
                 return true;
-    for (const auto &p : {b.front(), b.back()})
-        for (const auto &q : a)
-            if (std::abs(p.first - q.first) < near && std::abs(p.second - q.second) < near)
+    for (const osmium::Location &p : {b.front(), b.back()})
+        for (const osmium::Location &q : a)
+            if (std::abs(p.lat() - q.lat()) < near && std::abs(p.lon() - q.lon()) < near)
                 return true;
     return false;
 }
 
 template<typename Handler>
-void readFile(const QString &file, osmium::osm_entity_bits::type entities, Handler &handler, ImportProgress *progress,
-              const qint64 *objects)
+void readFile(const QString &file, osmium::osm_entity_bits::type entities, Handler &handler, ImportProgress &progress,
+              const qint64 &objects)
 {
     osmium::io::Reader reader{osmium::io::File{QFile::encodeName(file).toStdString()}, entities};
     while (osmium::memory::Buffer buffer = reader.read()) {
         osmium::apply(buffer, handler);
-        if (progress)
-            progress->update(qint64(reader.offset()), *objects);
+        progress.update(qint64(reader.offset()), objects);
     }
     reader.close();
 }
+
+// Street name keys, folded once per distinct name and numbered.
+class NameKeys {
+public:
+    explicit NameKeys(const SegmentBuilder &texts) : m_texts(texts) {}
+    uint32_t of(StringRef name)
+    {
+        const auto it = m_byRef.find(name);
+        if (it != m_byRef.end())
+            return it->second;
+        const auto [key, fresh] = m_byKey.try_emplace(TextKey::name(m_texts.text(name)), uint32_t(m_byKey.size()));
+        m_byRef.emplace(name, key->second);
+        return key->second;
+    }
+
+private:
+    const SegmentBuilder &m_texts;
+    std::unordered_map<StringRef, uint32_t> m_byRef;
+    std::unordered_map<std::string, uint32_t> m_byKey;
+};
 
 } // namespace
 
@@ -243,15 +289,17 @@ bool OsmImporter::handles(const QString &file)
         || f.endsWith(u".pbf");
 }
 
-qint64 OsmImporter::importFile(const QString &file)
+qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
 {
     if (!QFileInfo(file).isFile())
         throw GazetteerError(QStringLiteral("Cannot open %1.").arg(file));
+    SegmentBuilder &out = m_store.current();
     RelationPass relations;
-    ObjectPass objects(relations);
-    ImportProgress progress(QFileInfo(file).fileName(), QFileInfo(file).size());
+    ObjectPass objects(relations, out);
     try {
-        readFile(file, osmium::osm_entity_bits::relation, relations, nullptr, nullptr);
+        progress.phase("relations");
+        readFile(file, osmium::osm_entity_bits::relation, relations, progress, relations.objects);
+        progress.phase("nodes and ways");
         LocationIndex index;
         osmium::handler::NodeLocationsForWays<LocationIndex> locations{index};
         locations.ignore_errors();   // extracts cut ways at their border
@@ -262,19 +310,26 @@ qint64 OsmImporter::importFile(const QString &file)
             void node(const osmium::Node &n) { l.node(n); o.node(n); }
             void way(osmium::Way &w) { l.way(w); o.way(w); }
         } both{locations, objects};
-        readFile(file, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way, both, &progress, &objects.objects);
+        readFile(file, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way, both, progress, objects.objects);
+    } catch (const GazetteerError &) {
+        throw;
     } catch (const std::exception &e) {
         throw GazetteerError(QStringLiteral("%1 cannot be read (damaged, cut off or not OpenStreetMap data): %2")
                                  .arg(file, QString::fromUtf8(e.what())));
     }
+    std::vector<AddressRow> &addresses = objects.addresses;
+    const std::vector<OsmStreet> &streets = objects.streets;
+    const auto pointsOf = [&](const OsmStreet &s) {
+        return std::span<const osmium::Location>(objects.streetPoints.data() + s.first, s.count);
+    };
 
     // The data's country: what its addresses say most often, else the caller's, else the nearest place's.
     QString country = m_country.toUpper();
     if (country.isEmpty()) {
         QHash<QString, int> votes;
-        for (const OsmAddress &a : objects.addresses)
-            if (a.country.size() == 2)
-                ++votes[a.country];
+        for (const AddressRow &a : addresses)
+            if (const QString c = out.text(a.country); c.size() == 2)
+                ++votes[c];
         int best = 0;
         for (auto it = votes.cbegin(); it != votes.cend(); ++it)
             if (it.value() > best) {
@@ -285,67 +340,62 @@ qint64 OsmImporter::importFile(const QString &file)
     if (country.isEmpty() && m_placeAt) {
         Point centre{0, 0};
         qint64 n = 0;
-        for (const OsmAddress &a : objects.addresses) {
-            centre.lat += a.at.lat;
-            centre.lon += a.at.lon;
+        for (const AddressRow &a : addresses) {
+            centre.lat += a.latitude;
+            centre.lon += a.longitude;
             ++n;
         }
-        for (const OsmStreet &s : objects.streets) {
-            centre.lat += s.latLon.front().first;
-            centre.lon += s.latLon.front().second;
+        for (const OsmStreet &s : streets) {
+            centre.lat += pointsOf(s).front().lat();
+            centre.lon += pointsOf(s).front().lon();
             ++n;
         }
         if (n > 0)
-            if (const PlaceRecord *p = m_placeAt(centre.lat / double(n), centre.lon / double(n)))
+            if (const std::optional<PlaceRecord> p = m_placeAt(centre.lat / double(n), centre.lon / double(n)))
                 country = p->country;
     }
-    if (country.isEmpty() && !(objects.addresses.empty() && objects.streets.empty() && objects.places.empty()))
+    if (country.isEmpty() && !(addresses.empty() && streets.empty() && objects.places.empty()))
         throw GazetteerError(QStringLiteral("Cannot tell which country %1 covers; name it (e.g. --country DE).").arg(file));
+    const StringRef countryRef = out.intern(country);
 
-    std::vector<Point> addressPoints;
-    Grid addressGrid(0.01);
-    for (uint32_t i = 0; i < objects.addresses.size(); ++i) {
-        addressPoints.push_back(objects.addresses[i].at);
-        addressGrid.add(objects.addresses[i].at, i);
-    }
     std::vector<Point> placePoints;
     Grid placeGrid(0.1);
     for (uint32_t i = 0; i < objects.places.size(); ++i) {
         placePoints.push_back(objects.places[i].at);
         placeGrid.add(objects.places[i].at, i);
     }
+    placeGrid.sort();
     // The data's own place nodes first; else the known places, asked once per grid cell.
-    QHash<QPair<int, int>, QString> knownPlace;
-    auto nearestPlace = [&](const Point &p) {
-        const int64_t i = placeGrid.nearest(p, placePoints, 0.1, [](uint32_t) { return true; });
+    QHash<QPair<int, int>, StringRef> knownPlace;
+    auto nearestPlace = [&](const Point &p) -> StringRef {
+        const int64_t i = placeGrid.nearest(p, [&](uint32_t id) { return placePoints[id]; }, 0.1);
         if (i >= 0)
-            return objects.places[i].name;
+            return out.intern(objects.places[i].name);
         if (!m_placeAt)
-            return QString();
+            return 0;
         const QPair<int, int> cell(int(std::floor(p.lat * 100)), int(std::floor(p.lon * 100)));
         const auto it = knownPlace.constFind(cell);
         if (it != knownPlace.constEnd())
             return *it;
-        const PlaceRecord *known = m_placeAt(p.lat, p.lon);
-        return *knownPlace.insert(cell, known ? known->name : QString());
+        const std::optional<PlaceRecord> known = m_placeAt(p.lat, p.lon);
+        return *knownPlace.insert(cell, known ? out.intern(known->name) : 0);
     };
 
+    progress.phase("addresses");
     // Addresses without a city take the place they lie in.
-    for (OsmAddress &a : objects.addresses) {
-        if (a.city.isEmpty())
-            a.city = nearestPlace(a.at);
-        if (a.country.isEmpty())
-            a.country = country;
+    for (AddressRow &a : addresses) {
+        if (a.city == 0)
+            a.city = nearestPlace(pointOf(a));
+        if (a.country == 0)
+            a.country = countryRef;
     }
-
     for (const OsmPlace &p : objects.places)
-        m_store.putPlace(QStringLiteral("osm"), p.id,
-                         PlaceRecord{p.country.isEmpty() ? country : p.country.toUpper(), p.name, QString(),
-                                     p.at.lat, p.at.lon, p.population},
-                         QString());
-    for (const OsmAddress &a : objects.addresses)
-        m_store.putAddress(a.id, AddressRecord{a.country, a.street, a.number, a.postcode, a.city, a.at.lat, a.at.lon});
+        out.putPlace(QStringLiteral("osm"), p.id,
+                     PlaceRecord{p.country.isEmpty() ? country : p.country.toUpper(), p.name, QString(), p.at.lat, p.at.lon,
+                                 p.population},
+                     QString());
 
+    progress.phase("street postcodes");
     // A street takes postcode and place from the nearest address on it, else from the nearest
     // address at all, else the place it lies in. Addresses of a name are kept by cell, so that a
     // street measures only those near it and not every street of its name in the country.
@@ -354,35 +404,48 @@ qint64 OsmImporter::importFile(const QString &file)
     const auto streetCellOf = [](double lat, double lon) {
         return std::pair{int(std::floor(lat / streetCell)), int(std::floor(lon / streetCell))};
     };
-    const auto packCell = [](int y, int x) { return (int64_t(y) << 32) ^ uint32_t(x); };
-    std::unordered_map<std::string, std::unordered_map<int64_t, std::vector<uint32_t>>> addressesOnStreet;
-    for (uint32_t i = 0; i < objects.addresses.size(); ++i) {
-        const auto [y, x] = streetCellOf(objects.addresses[i].at.lat, objects.addresses[i].at.lon);
-        addressesOnStreet[TextKey::name(objects.addresses[i].street)][packCell(y, x)].push_back(i);
+    NameKeys nameKeys(out);
+    struct OnStreet { uint32_t key; int64_t cell; uint32_t address; };
+    std::vector<OnStreet> onStreets;
+    onStreets.reserve(addresses.size());
+    for (uint32_t i = 0; i < addresses.size(); ++i) {
+        const auto [y, x] = streetCellOf(addresses[i].latitude, addresses[i].longitude);
+        onStreets.push_back({nameKeys.of(addresses[i].street), packCell(y, x), i});
     }
-    struct Assigned { QString postcode, city; };
+    std::sort(onStreets.begin(), onStreets.end(),
+              [](const OnStreet &a, const OnStreet &b) { return std::tie(a.key, a.cell, a.address) < std::tie(b.key, b.cell, b.address); });
+    Grid postcodeGrid(0.01);
+    for (uint32_t i = 0; i < addresses.size(); ++i)
+        if (addresses[i].postcode != 0)
+            postcodeGrid.add(pointOf(addresses[i]), i);
+    postcodeGrid.sort();
+
+    struct Assigned { StringRef postcode, city; };
     std::vector<Assigned> assigned;
+    assigned.reserve(streets.size());
     std::vector<uint32_t> near;
     std::vector<double> cosLat;
-    for (const OsmStreet &s : objects.streets) {
-        const auto &[lat, lon] = s.latLon[s.latLon.size() / 2];
-        const Point mid{lat, lon};
-        const std::string key = TextKey::name(s.name);
+    for (const OsmStreet &s : streets) {
+        const auto points = pointsOf(s);
+        const Point mid{points[points.size() / 2].lat(), points[points.size() / 2].lon()};
+        const uint32_t key = nameKeys.of(s.name);
+        const auto byKey = [](const OnStreet &o, uint32_t k) { return o.key < k; };
+        const auto first = std::lower_bound(onStreets.begin(), onStreets.end(), key, byKey);
+        const auto last = std::lower_bound(first, onStreets.end(), key + 1, byKey);
         int64_t from = -1;
-        const auto on = addressesOnStreet.find(key);
-        if (on != addressesOnStreet.end()) {
+        if (first != last) {
             cosLat.clear();
-            for (const auto &point : s.latLon)
-                cosLat.push_back(std::cos(point.first * M_PI / 180));
+            for (const osmium::Location &point : points)
+                cosLat.push_back(std::cos(point.lat() * M_PI / 180));
             // Within onStreet of a point: one cell up or down, and as many across as its latitude needs.
             near.clear();
             bool everyAddress = false;
-            std::pair<int, int> last{INT_MIN, INT_MIN};
-            for (size_t k = 0; k < s.latLon.size(); ++k) {
-                const auto cell = streetCellOf(s.latLon[k].first, s.latLon[k].second);
-                if (cell == last)
+            std::pair<int, int> lastCell{INT_MIN, INT_MIN};
+            for (size_t k = 0; k < points.size(); ++k) {
+                const auto cell = streetCellOf(points[k].lat(), points[k].lon());
+                if (cell == lastCell)
                     continue;
-                last = cell;
+                lastCell = cell;
                 const double across = onStreet / std::max(cosLat[k], 1e-9) / streetCell;
                 if (across > 16) {   // near a pole: every address of the name
                     everyAddress = true;
@@ -391,25 +454,25 @@ qint64 OsmImporter::importFile(const QString &file)
                 const int reach = int(std::ceil(across));
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -reach; dx <= reach; ++dx) {
-                        const auto it = on->second.find(packCell(cell.first + dy, cell.second + dx));
-                        if (it != on->second.end())
-                            near.insert(near.end(), it->second.begin(), it->second.end());
+                        const int64_t c = packCell(cell.first + dy, cell.second + dx);
+                        auto it = std::lower_bound(first, last, c, [](const OnStreet &o, int64_t v) { return o.cell < v; });
+                        for (; it != last && it->cell == c; ++it)
+                            near.push_back(it->address);
                     }
             }
             if (everyAddress) {
                 near.clear();
-                for (const auto &[cell, ids] : on->second)
-                    near.insert(near.end(), ids.begin(), ids.end());
+                for (auto it = first; it != last; ++it)
+                    near.push_back(it->address);
             }
             // In file order, so that of two equally near addresses the same one wins as always.
             std::sort(near.begin(), near.end());
             near.erase(std::unique(near.begin(), near.end()), near.end());
             double best = 1e9;
             for (uint32_t i : near) {
-                for (size_t k = 0; k < s.latLon.size(); ++k) {
-                    const auto &[plat, plon] = s.latLon[k];
-                    const double d = std::hypot(objects.addresses[i].at.lat - plat,
-                                                (objects.addresses[i].at.lon - plon) * cosLat[k]);
+                for (size_t k = 0; k < points.size(); ++k) {
+                    const double d = std::hypot(addresses[i].latitude - points[k].lat(),
+                                                (addresses[i].longitude - points[k].lon()) * cosLat[k]);
                     if (d < best) {
                         best = d;
                         from = i;
@@ -420,29 +483,27 @@ qint64 OsmImporter::importFile(const QString &file)
                 from = -1;
         }
         if (from < 0)
-            from = addressGrid.nearest(mid, addressPoints, 0.005,
-                                       [&](uint32_t i) { return !objects.addresses[i].postcode.isEmpty(); });
-        const QString postcode = from >= 0 ? objects.addresses[from].postcode : QString();
-        const QString city = from >= 0 && !objects.addresses[from].city.isEmpty() ? objects.addresses[from].city
-                                                                                    : nearestPlace(mid);
+            from = postcodeGrid.nearest(mid, [&](uint32_t id) { return pointOf(addresses[id]); }, 0.005);
+        const StringRef postcode = from >= 0 ? addresses[from].postcode : 0;
+        const StringRef city = from >= 0 && addresses[from].city != 0 ? addresses[from].city : nearestPlace(mid);
         assigned.push_back({postcode, city});
     }
-    // A way without an address near it continues a way of the same street that has one.
-    std::unordered_map<std::string, std::vector<uint32_t>> waysOfStreet;
-    for (uint32_t i = 0; i < objects.streets.size(); ++i)
-        waysOfStreet[TextKey::name(objects.streets[i].name)].push_back(i);
-    // Ways whose bounds lie farther apart than TouchDistance cannot touch: a cheap test first,
-    // as a common street name has thousands of ways in a country.
+    std::vector<OnStreet>().swap(onStreets);
+
+    // A way without an address near it continues a way of the same street that has one. Ways
+    // whose bounds lie farther apart than TouchDistance cannot touch: a cheap test first, as a
+    // common street name has thousands of ways in a country.
     struct Bounds { double south, north, west, east; };
     std::vector<Bounds> bounds;
-    bounds.reserve(objects.streets.size());
-    for (const OsmStreet &s : objects.streets) {
-        Bounds b{s.latLon.front().first, s.latLon.front().first, s.latLon.front().second, s.latLon.front().second};
-        for (const auto &[lat, lon] : s.latLon) {
-            b.south = std::min(b.south, lat);
-            b.north = std::max(b.north, lat);
-            b.west = std::min(b.west, lon);
-            b.east = std::max(b.east, lon);
+    bounds.reserve(streets.size());
+    for (const OsmStreet &s : streets) {
+        const auto points = pointsOf(s);
+        Bounds b{points.front().lat(), points.front().lat(), points.front().lon(), points.front().lon()};
+        for (const osmium::Location &l : points) {
+            b.south = std::min(b.south, l.lat());
+            b.north = std::max(b.north, l.lat());
+            b.west = std::min(b.west, l.lon());
+            b.east = std::max(b.east, l.lon());
         }
         bounds.push_back(b);
     }
@@ -451,63 +512,82 @@ qint64 OsmImporter::importFile(const QString &file)
         return a.south - b.north >= TouchDistance || b.south - a.north >= TouchDistance
             || a.west - b.east >= TouchDistance || b.west - a.east >= TouchDistance;
     };
-    for (const auto &[key, ways] : waysOfStreet)
-        for (uint32_t i : ways) {
-            if (!assigned[i].postcode.isEmpty())
+    std::vector<std::pair<uint32_t, uint32_t>> waysByName;   // name key, way
+    waysByName.reserve(streets.size());
+    for (uint32_t i = 0; i < streets.size(); ++i)
+        waysByName.emplace_back(nameKeys.of(streets[i].name), i);
+    std::sort(waysByName.begin(), waysByName.end());
+    for (size_t g = 0; g < waysByName.size();) {
+        size_t end = g;
+        while (end < waysByName.size() && waysByName[end].first == waysByName[g].first)
+            ++end;
+        for (size_t a = g; a < end; ++a) {
+            const uint32_t i = waysByName[a].second;
+            if (assigned[i].postcode != 0)
                 continue;
-            for (uint32_t j : ways)
-                if (!assigned[j].postcode.isEmpty() && !apart(i, j) && assigned[j].city == assigned[i].city
-                    && touches(objects.streets[i].latLon, objects.streets[j].latLon)) {
+            for (size_t b = g; b < end; ++b) {
+                const uint32_t j = waysByName[b].second;
+                if (assigned[j].postcode != 0 && !apart(i, j) && assigned[j].city == assigned[i].city
+                    && touches(pointsOf(streets[i]), pointsOf(streets[j]))) {
                     assigned[i].postcode = assigned[j].postcode;
                     break;
                 }
+            }
         }
-    for (uint32_t i = 0; i < objects.streets.size(); ++i) {
-        const OsmStreet &s = objects.streets[i];
-        m_store.putStreet(s.id, country, s.name, assigned[i].postcode, assigned[i].city, s.latLon);
+        g = end;
+    }
+    std::vector<PointRow> line;
+    for (uint32_t i = 0; i < streets.size(); ++i) {
+        line.clear();
+        for (const osmium::Location &l : pointsOf(streets[i]))
+            line.push_back({float(l.lat()), float(l.lon())});
+        out.putStreet({countryRef, streets[i].name, assigned[i].postcode, assigned[i].city}, line);
     }
 
+    progress.phase("postcode areas");
     // Postcode areas: a boundary's centroid where the data has one, else the centroid of the
     // addresses that carry the postcode; the place is the one most of its addresses name.
-    struct Area { double lat = 0, lon = 0; qint64 n = 0; QHash<QString, int> cities; };
-    QMap<QString, Area> areas;
-    for (const OsmAddress &a : objects.addresses) {
-        if (a.postcode.isEmpty())
+    struct Area { double lat = 0, lon = 0; qint64 n = 0; QHash<StringRef, int> cities; };
+    std::unordered_map<StringRef, Area> byCode;
+    for (const AddressRow &a : addresses) {
+        if (a.postcode == 0)
             continue;
-        Area &area = areas[a.postcode];
-        area.lat += a.at.lat;
-        area.lon += a.at.lon;
+        Area &area = byCode[a.postcode];
+        area.lat += a.latitude;
+        area.lon += a.longitude;
         ++area.n;
-        if (!a.city.isEmpty())
+        if (a.city != 0)
             ++area.cities[a.city];
     }
     for (const PostalBoundary &b : relations.boundaries) {
         if (b.count == 0)
             continue;
-        Area &area = areas[b.code];
+        Area &area = byCode[out.intern(b.code)];
         area.lat = b.latSum;
         area.lon = b.lonSum;
         area.n = b.count;
     }
+    QMap<QString, const Area *> areas;   // by code, as they are written
+    for (const auto &[code, area] : byCode)
+        areas.insert(out.text(code), &area);
     for (auto it = areas.cbegin(); it != areas.cend(); ++it) {
-        const Area &area = it.value();
+        const Area &area = *it.value();
         const Point at{area.lat / double(area.n), area.lon / double(area.n)};
         QString city;
         int best = 0;
         for (auto c = area.cities.cbegin(); c != area.cities.cend(); ++c)
-            if (c.value() > best || (c.value() == best && c.key() < city)) {
+            if (const QString name = out.text(c.key()); c.value() > best || (c.value() == best && name < city)) {
                 best = c.value();
-                city = c.key();
+                city = name;
             }
         if (city.isEmpty())
-            city = nearestPlace(at);
+            city = out.text(nearestPlace(at));
         const std::string key = TextKey::postcode(country, it.key());
         const int kind = (country == u"CA" && key.size() == 3) || (country == u"GB" && key.size() <= 4) ? 13 : 12;
-        m_store.putPostcode(QStringLiteral("osm"), PostcodeRecord{country, it.key(), city, QString(), at.lat, at.lon, kind});
+        out.putPostcode(PostcodeRecord{country, it.key(), city, QString(), at.lat, at.lon, kind});
     }
-    const qint64 total = relations.objects + objects.objects;
-    progress.finish(total);
-    return total;
+    out.putAddresses(std::move(addresses));
+    return relations.objects + objects.objects;
 }
 
 } // namespace Engine

@@ -3,26 +3,29 @@
 // place, address points (addr:* on nodes and buildings), postcode areas (boundary=postal_code, else
 // the centroid of the addresses that carry the postcode) and place nodes.
 
+#include "Gazetteer.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace Engine {
 
 class GazetteerStore;
-struct PlaceRecord;
+class ImportProgress;
 
 class OsmImporter {
 public:
     // The known place a point belongs to (see Gazetteer::placeServing), for the country of data
     // whose addresses do not name it and the city of streets and addresses the data leaves
-    // without one. Null when none is known.
-    using PlaceAt = std::function<const PlaceRecord *(double latitude, double longitude)>;
+    // without one. None when none is known.
+    using PlaceAt = std::function<std::optional<PlaceRecord>(double latitude, double longitude)>;
 
     OsmImporter(GazetteerStore &store, QString country, PlaceAt placeAt)
         : m_store(store), m_country(std::move(country)), m_placeAt(std::move(placeAt)) {}
     // Returns the number of OSM objects read; throws GazetteerError naming the file.
-    qint64 importFile(const QString &file);
+    qint64 importFile(const QString &file, ImportProgress &progress);
     static bool handles(const QString &file);
 
 private:

@@ -43,6 +43,11 @@ const QStringList *singleCountry(const QStringList &edition, int countryNumber)
     return nullptr;
 }
 
+QString owned(const QString &s)
+{
+    return s.isNull() ? QString() : QString(s.constData(), s.size());
+}
+
 bool sameText(const QString &a, const QString &b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
@@ -104,7 +109,7 @@ bool within(double lat1, double lon1, double lat2, double lon2, double limitKm)
 struct PlaceCandidate {
     Gazetteer::PlaceHit hit;
     int edits;
-    const PlaceRecord *record;
+    PlaceRecord record;
 };
 
 class Lookup {
@@ -161,7 +166,7 @@ private:
                     found = g.postcodesCoded(prefix + district);
             }
             for (uint32_t i : found)
-                postcodes.push_back(&g.postcodes()[i]);
+                postcodes.push_back(g.postcode(i));
         }
     }
 
@@ -172,24 +177,24 @@ private:
         const auto hits = g.placesNamed(cityKey);
         places.reserve(hits.size());
         for (const Gazetteer::PlaceHit &hit : hits)
-            if (allowed(g.places()[hit.place].country))
-                places.push_back({hit, 0, &g.places()[hit.place]});
+            if (PlaceRecord record = g.place(hit.place); allowed(record.country))
+                places.push_back({hit, 0, std::move(record)});
         // Typing errors: nothing matched, or what matched is spelled otherwise than typed
         // ("Müchen" folds to the village Muchen) while a far larger place is one slip away.
         const bool writtenAsTyped = std::any_of(places.begin(), places.end(), [&](const PlaceCandidate &p) {
-            return g.placeNameWritten(p.hit.place, city) != nullptr;
+            return !g.placeNameWritten(p.hit.place, city).isNull();
         });
         if (!writtenAsTyped && cityKey.size() >= 4) {
             qint64 largestExact = 0;
             for (const PlaceCandidate &p : places)
-                largestExact = std::max(largestExact, p.record->population);
+                largestExact = std::max(largestExact, p.record.population);
             const int maxEdits = cityKey.size() <= 8 ? 1 : 2;
             std::vector<PlaceCandidate> typos;
             for (const auto &[hit, edits] : g.placesNamedLike(cityKey, maxEdits))
-                if (allowed(g.places()[hit.place].country))
-                    typos.push_back({hit, edits, &g.places()[hit.place]});
+                if (PlaceRecord record = g.place(hit.place); allowed(record.country))
+                    typos.push_back({hit, edits, std::move(record)});
             const bool muchLarger = std::any_of(typos.begin(), typos.end(), [&](const PlaceCandidate &p) {
-                return p.record->population >= Dominance * Dominance * std::max<qint64>(1, largestExact);
+                return p.record.population >= Dominance * Dominance * std::max<qint64>(1, largestExact);
             });
             if (places.empty() || muchLarger) {
                 typoSuspected = !places.empty();
@@ -199,20 +204,20 @@ private:
         // Suspected typos rank by size; otherwise closer spellings first. Among one place's names
         // the closest spelling comes first, so that it is the one kept and shown.
         std::stable_sort(places.begin(), places.end(), [&](const PlaceCandidate &a, const PlaceCandidate &b) {
-            if (typoSuspected && a.record->population != b.record->population)
-                return a.record->population > b.record->population;
+            if (typoSuspected && a.record.population != b.record.population)
+                return a.record.population > b.record.population;
             if (a.edits != b.edits)
                 return a.edits < b.edits;
-            if (a.record != b.record)
-                return a.record->population > b.record->population;
+            if (a.hit.place != b.hit.place)
+                return a.record.population > b.record.population;
             return affinity(a) > affinity(b);
         });
         // GeoNames lists some places twice (the town and its centre); keep the larger entry.
         std::vector<PlaceCandidate> kept;
         for (const PlaceCandidate &p : places) {
             const bool twin = std::any_of(kept.begin(), kept.end(), [&](const PlaceCandidate &k) {
-                return sameText(k.record->country, p.record->country)
-                    && within(k.record->latitude, k.record->longitude, p.record->latitude, p.record->longitude, DuplicateKm);
+                return sameText(k.record.country, p.record.country)
+                    && within(k.record.latitude, k.record.longitude, p.record.latitude, p.record.longitude, DuplicateKm);
             });
             if (!twin)
                 kept.push_back(p);
@@ -242,9 +247,9 @@ private:
         const PlaceCandidate *best = nullptr;
         double bestKm = SamePlaceKm;
         for (const PlaceCandidate &p : places) {
-            if (latitudesApart(lat, p.record->latitude, bestKm))
+            if (latitudesApart(lat, p.record.latitude, bestKm))
                 continue;
-            const double d = km(lat, lon, p.record->latitude, p.record->longitude);
+            const double d = km(lat, lon, p.record.latitude, p.record.longitude);
             if (d < bestKm) {
                 bestKm = d;
                 best = &p;
@@ -265,13 +270,13 @@ private:
     {
         if (postcodes.empty())
             return nullptr;
-        for (const PostcodeRecord *p : postcodes)
-            if (servesCity(*p))
-                return p;
-        for (const PostcodeRecord *p : postcodes)
-            if (placeNear(p->latitude, p->longitude))
-                return p;
-        return postcodes.front();
+        for (const PostcodeRecord &p : postcodes)
+            if (servesCity(p))
+                return &p;
+        for (const PostcodeRecord &p : postcodes)
+            if (placeNear(p.latitude, p.longitude))
+                return &p;
+        return &postcodes.front();
     }
 
     // State or province for US and Canadian display names; imported OSM records often lack it,
@@ -286,8 +291,8 @@ private:
         for (const std::string &k : {key, TextKey::postcodeDistrict(country, key)})
             if (!k.empty())
                 for (uint32_t i : g.postcodesCoded(keyPrefix(country) + k))
-                    if (!g.postcodes()[i].admin1.isEmpty())
-                        return AddressFormat::regionCode(country, g.postcodes()[i].admin1);
+                    if (const PostcodeRecord p = g.postcode(i); !p.admin1.isEmpty())
+                        return AddressFormat::regionCode(country, p.admin1);
         return {};
     }
 
@@ -299,20 +304,20 @@ private:
 
     // The name as the user wrote it where the place has that name ("Roma", not "Rome"), except
     // that umlauts stay written out.
-    const QString &shownName(const PlaceCandidate &p) const
+    QString shownName(const PlaceCandidate &p) const
     {
-        const QString &name = g.placeName(p.hit);
+        const QString name = g.placeName(p.hit);
         if (p.edits > 0 || sameTextIgnoringCase(name, city) || hasUmlaut(name))
             return name;
-        const QString *written = g.placeNameWritten(p.hit.place, city);
-        return written ? *written : name;
+        const QString written = g.placeNameWritten(p.hit.place, city);
+        return written.isNull() ? name : written;
     }
 
     Match placeMatch(const PlaceCandidate &p) const
     {
-        const QString region = AddressFormat::regionCode(p.record->country, p.record->admin1);
-        return {5, AddressFormat::place(p.record->country, shownName(p), region), p.record->latitude,
-                p.record->longitude, {}};
+        const QString region = AddressFormat::regionCode(p.record.country, p.record.admin1);
+        return {5, AddressFormat::place(p.record.country, shownName(p), region), p.record.latitude,
+                p.record.longitude, {}};
     }
 
     // The postcode the user typed stands in postal addresses when it is the record's postcode
@@ -340,24 +345,20 @@ private:
     std::optional<Answer> streetAnswer() const
     {
         for (const StreetAddress &reading : StreetAddress::readings(street, AddressFormat::numberFirst(countries.front()))) {
-            std::vector<const AddressRecord *> points;
-            std::vector<const StreetRecord *> streets;
+            std::vector<AddressRecord> points;
+            std::vector<StreetRecord> streets;
             const std::string streetKey = TextKey::name(reading.street);
             if (streetKey.empty())
                 continue;
             for (const QString &country : countries) {
                 const std::string prefix = keyPrefix(country) + streetKey;
                 if (!reading.houseNumber.isEmpty())
-                    for (uint32_t i : g.addressesAt(prefix + '#' + TextKey::houseNumber(reading.houseNumber))) {
-                        const AddressRecord &a = g.addresses()[i];
-                        if (fitsGivenParts(a.country, a.postcode, a.city, a.latitude, a.longitude))
-                            points.push_back(&a);
-                    }
-                for (uint32_t i : g.streetsNamed(prefix)) {
-                    const StreetRecord &s = g.streets()[i];
-                    if (fitsGivenParts(s.country, s.postcode, s.city, s.latitude, s.longitude))
-                        streets.push_back(&s);
-                }
+                    for (uint32_t i : g.addressesAt(prefix + '#' + TextKey::houseNumber(reading.houseNumber)))
+                        if (AddressRecord a = g.address(i); fitsGivenParts(a.country, a.postcode, a.city, a.latitude, a.longitude))
+                            points.push_back(std::move(a));
+                for (uint32_t i : g.streetsNamed(prefix))
+                    if (StreetRecord s = g.street(i); fitsGivenParts(s.country, s.postcode, s.city, s.latitude, s.longitude))
+                        streets.push_back(std::move(s));
             }
             if (points.empty() && streets.empty())
                 continue;
@@ -366,16 +367,18 @@ private:
         return std::nullopt;
     }
 
-    Answer streetResults(const std::vector<const AddressRecord *> &points,
-                         const std::vector<const StreetRecord *> &streets) const
+    Answer streetResults(const std::vector<AddressRecord> &addresses, const std::vector<StreetRecord> &streetRecords) const
     {
+        std::vector<const StreetRecord *> streets;
+        for (const StreetRecord &s : streetRecords)
+            streets.push_back(&s);
         // A house entered as a node and as a building is one address.
         std::vector<const AddressRecord *> distinct;
-        for (const AddressRecord *a : points)
+        for (const AddressRecord &a : addresses)
             if (std::none_of(distinct.begin(), distinct.end(), [&](const AddressRecord *d) {
-                    return within(d->latitude, d->longitude, a->latitude, a->longitude, SameAddressKm);
+                    return within(d->latitude, d->longitude, a.latitude, a.longitude, SameAddressKm);
                 }))
-                distinct.push_back(a);
+                distinct.push_back(&a);
 
         Answer answer{2, {}};
         for (const AddressRecord *a : distinct) {
@@ -422,9 +425,9 @@ private:
                     answer.matches.push_back(placeMatch(*near));
                 return answer;
             }
-            for (const PostcodeRecord *p : postcodes)
-                if (p != best)
-                    answer.matches.push_back(postcodeMatch(*p, p->place));
+            for (const PostcodeRecord &p : postcodes)
+                if (&p != best)
+                    answer.matches.push_back(postcodeMatch(p, p.place));
             for (const PlaceCandidate &p : places)
                 answer.matches.push_back(placeMatch(p));
             return answer;
@@ -434,7 +437,7 @@ private:
         Answer answer{2, {}};
         if (fuzzy())
             answer.quality = 3;
-        else if (places.size() == 1 || places[0].record->population >= Dominance * std::max<qint64>(1, places[1].record->population))
+        else if (places.size() == 1 || places[0].record.population >= Dominance * std::max<qint64>(1, places[1].record.population))
             answer.quality = 1;
         for (const PlaceCandidate &p : places)
             answer.matches.push_back(placeMatch(p));
@@ -446,7 +449,7 @@ private:
     const QString street, city, postcode;
     const std::string cityKey;
     const std::vector<uint32_t> countryCodes;
-    std::vector<const PostcodeRecord *> postcodes;
+    std::vector<PostcodeRecord> postcodes;
     std::vector<PlaceCandidate> places;
     bool typoSuspected = false;
 };
@@ -466,7 +469,14 @@ Answer Geocoder::lookup(const QString &street, const QString &city, const QStrin
     const QString s = TextKey::cleaned(street), c = TextKey::cleaned(city), p = TextKey::cleaned(postcode);
     if (countries.isEmpty() || (s.isEmpty() && c.isEmpty() && p.isEmpty()))
         return {3, {}};
-    return Lookup(*m_gazetteer, countries, s, c, p).run();
+    Answer answer = Lookup(*m_gazetteer, countries, s, c, p).run();
+    // The gazetteer's texts are views of its mapping; an answer owns its own.
+    for (Match &m : answer.matches) {
+        m.displayName = owned(m.displayName);
+        if (m.postal)
+            *m.postal = {owned(m.postal->postcode), owned(m.postal->city), owned(m.postal->street)};
+    }
+    return answer;
 }
 
 } // namespace Engine

@@ -8,6 +8,7 @@
 #include "EngineMap.h"
 #include "Gazetteer.h"
 #include "GazetteerStore.h"
+#include "ImportProgress.h"
 
 #include <QTemporaryDir>
 
@@ -38,9 +39,10 @@ protected:
     static void SetUpTestSuite()
     {
         dir = new QTemporaryDir;
-        const QString file = dir->filePath("gazetteer.sqlite");
+        const QString file = dir->filePath("gazetteer.bin");
         {
             Engine::GazetteerStore store(file);
+            Engine::SegmentBuilder &source = store.beginSource("test");
             const auto place = [&](const QString &id, const QString &country, const QString &name,
                                    const QString &admin1, double lat, double lon, qint64 population) {
                 Engine::PlaceRecord p;
@@ -50,7 +52,7 @@ protected:
                 p.latitude = lat;
                 p.longitude = lon;
                 p.population = population;
-                store.putPlace("test", id, p, {});
+                source.putPlace("test", id, p, {});
             };
             place("1", "DE", "München", "02", 48.13743, 11.57549, 1260391);
             place("2", "DE", "Berg", "02", 47.96667, 11.35, 8000);
@@ -63,7 +65,9 @@ protected:
             zip.admin1 = "NY";
             zip.latitude = 40.7484;
             zip.longitude = -73.9967;
-            store.putPostcode("test", zip);
+            source.putPostcode(zip);
+            Engine::ImportProgress progress(QStringLiteral("test"), 0, nullptr);
+            store.endSource(5, progress);
             store.commit();
         }
         gazetteer = new std::shared_ptr<const Engine::Gazetteer>(Engine::Gazetteer::open({file}));

@@ -16,7 +16,7 @@ class GazetteerTest : public ::testing::Test {
 protected:
     QString importPlaces(const QString &name, const QStringList &rows)
     {
-        const QString txt = dir.filePath(name + QStringLiteral(".txt")), file = dir.filePath(name + QStringLiteral(".sqlite"));
+        const QString txt = dir.filePath(name + QStringLiteral(".txt")), file = dir.filePath(name + QStringLiteral(".bin"));
         TestFiles::writeLines(txt, rows);
         GazetteerImporter(file).import({txt});
         return file;
@@ -29,13 +29,13 @@ protected:
 TEST_F(GazetteerTest, OpenNamesTheFileThatIsMissingOrNotAGazetteer)
 {
     try {
-        Gazetteer::open({dir.filePath(QStringLiteral("none.sqlite"))});
+        Gazetteer::open({dir.filePath(QStringLiteral("none.bin"))});
         FAIL();
     } catch (const GazetteerError &e) {
-        EXPECT_NE(std::string(e.what()).find("none.sqlite"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("none.bin"), std::string::npos);
     }
-    TestFiles::write(dir.filePath(QStringLiteral("text.sqlite")), "just text, not a database");
-    EXPECT_THROW(Gazetteer::open({dir.filePath(QStringLiteral("text.sqlite"))}), GazetteerError);
+    TestFiles::write(dir.filePath(QStringLiteral("text.bin")), "just text, not a database");
+    EXPECT_THROW(Gazetteer::open({dir.filePath(QStringLiteral("text.bin"))}), GazetteerError);
 }
 
 TEST_F(GazetteerTest, DefaultFilesFollowTheEnvironment)
@@ -50,9 +50,9 @@ TEST_F(GazetteerTest, DefaultFilesFollowTheEnvironment)
     EXPECT_EQ(Gazetteer::userFile(), user);
     EXPECT_EQ(Gazetteer::openDefault()->places().size(), 2u);
     // No user file yet: the shipped one alone.
-    qputenv("ORVANE_USER_GAZETTEER", dir.filePath(QStringLiteral("later.sqlite")).toUtf8());
+    qputenv("ORVANE_USER_GAZETTEER", dir.filePath(QStringLiteral("later.bin")).toUtf8());
     EXPECT_EQ(Gazetteer::openDefault()->places().size(), 1u);
-    qputenv("ORVANE_GAZETTEER", dir.filePath(QStringLiteral("gone.sqlite")).toUtf8());
+    qputenv("ORVANE_GAZETTEER", dir.filePath(QStringLiteral("gone.bin")).toUtf8());
     EXPECT_THROW(Gazetteer::openDefault(), GazetteerError);
     qunsetenv("ORVANE_GAZETTEER");
     qunsetenv("ORVANE_USER_GAZETTEER");
@@ -65,8 +65,11 @@ TEST_F(GazetteerTest, UserRecordsReplaceShippedRecordsOfTheSameSource)
     const QString user = importPlaces(QStringLiteral("user"),
                                       {placeRow(1, QStringLiteral("Ulm"), {}, 48.4, 10.0, QStringLiteral("DE"), {}, 126000)});
     const auto g = Gazetteer::open({shipped, user});
-    ASSERT_EQ(g->places().size(), 1u);
-    EXPECT_EQ(g->places()[0].population, 126000);
+    const auto ulm = g->placesNamed("ulm");
+    ASSERT_EQ(ulm.size(), 1u);
+    EXPECT_EQ(g->place(ulm[0].place).population, 126000);
+    EXPECT_EQ(g->placesIn({48, 9.5, 49, 10.5}, 0, 10).size(), 1u);
+    EXPECT_EQ(g->placeServing(48.4, 10.0)->population, 126000);
 }
 
 TEST_F(GazetteerTest, PlacesInABoxLargestFirst)

@@ -1,5 +1,6 @@
 #include "Gazetteer.h"
 #include "GazetteerImporter.h"
+#include "GazetteerStore.h"
 #include "TestFiles.h"
 #include "TextKey.h"
 
@@ -12,6 +13,11 @@
 
 #include <zlib.h>
 
+#include <atomic>
+#include <csignal>
+
+#include <sys/resource.h>
+
 using namespace Engine;
 using TestFiles::placeRow;
 using TestFiles::postalRow;
@@ -23,7 +29,7 @@ const char *const WestOakland = "/usr/share/doc/python-osmnx-doc/examples/tests/
 class ImporterTest : public ::testing::Test {
 protected:
     QString path(const QString &name) const { return dir.filePath(name); }
-    QString gazetteer() const { return path(QStringLiteral("g.sqlite")); }
+    QString gazetteer() const { return path(QStringLiteral("g.bin")); }
     std::shared_ptr<const Gazetteer> load() const { return Gazetteer::open({gazetteer()}); }
     QByteArray digest() const
     {
@@ -212,7 +218,7 @@ TEST_F(ImporterTest, OsmStreetsAddressesPostcodesAndPlaces)
     EXPECT_EQ(s.country, QStringLiteral("DE"));
     EXPECT_EQ(s.postcode, QStringLiteral("88486"));
     EXPECT_EQ(s.city, QStringLiteral("Kirchberg an der Iller"));
-    EXPECT_EQ(s.pieces.at(0).size(), 3u);
+    EXPECT_EQ(g->streetPieces(0).at(0).size(), 3u);
     ASSERT_EQ(g->addresses().size(), 2u);
     const auto mozart = g->addressesAt(addressKey("DE", "Mozartweg", "2 A"));
     ASSERT_EQ(mozart.size(), 1u);
@@ -233,8 +239,7 @@ TEST_F(ImporterTest, OsmWithoutCountryNeedsOne)
     EXPECT_TRUE(error.contains(QStringLiteral("--country"))) << error.toStdString();
     GazetteerImporter importer(gazetteer());
     importer.setPlaceAt([](double, double) {
-        static const PlaceRecord kirchberg{QStringLiteral("DE"), QStringLiteral("Kirchberg an der Iller"), {}, 48.13, 10.08, 4800};
-        return &kirchberg;
+        return PlaceRecord{QStringLiteral("DE"), QStringLiteral("Kirchberg an der Iller"), {}, 48.13, 10.08, 4800};
     });
     importer.import({path(QStringLiteral("x.osm"))});
     ASSERT_EQ(load()->streets().size(), 1u);
@@ -260,4 +265,67 @@ TEST_F(ImporterTest, RealWestOaklandExtract)
     }
     importer.import({QString::fromLatin1(WestOakland)});
     EXPECT_EQ(load()->addresses().size(), g->addresses().size());
+}
+
+TEST_F(ImporterTest, SourcesLieSideBySideAndAreReplacedOrRemovedWhole)
+{
+    importPlaces();
+    TestFiles::writeLines(path(QStringLiteral("AT.txt")),
+                          {placeRow(10, QStringLiteral("Wien"), {}, 48.21, 16.37, QStringLiteral("AT"), {}, 1900000)});
+    GazetteerImporter(gazetteer()).import({path(QStringLiteral("AT.txt"))});
+    auto names = [&] {
+        QStringList out;
+        for (const Gazetteer::Source &s : load()->sources())
+            out << QStringLiteral("%1:%2").arg(s.name).arg(s.places);
+        return out.join(u' ');
+    };
+    EXPECT_EQ(names(), QStringLiteral("DE.txt:2 AT.txt:1"));
+
+    // DE.txt again, now without Berg: what it brought before goes, Austria stays.
+    TestFiles::writeLines(path(QStringLiteral("DE.txt")),
+                          {placeRow(1, QStringLiteral("Munich"), {}, 48.137, 11.575, QStringLiteral("DE"), {}, 1500000)});
+    GazetteerImporter(gazetteer()).import({path(QStringLiteral("DE.txt"))});
+    EXPECT_EQ(names(), QStringLiteral("AT.txt:1 DE.txt:1"));
+    auto g = load();
+    EXPECT_TRUE(g->placesNamed(nameKey("Berg")).empty());
+    ASSERT_EQ(g->placesNamed(nameKey("Munich")).size(), 1u);
+    EXPECT_EQ(g->place(g->placesNamed(nameKey("Munich"))[0].place).population, 1500000);
+
+    GazetteerStore store(gazetteer());
+    store.remove(QStringLiteral("AT.txt"));
+    EXPECT_NE(errorOf([&] { store.remove(QStringLiteral("CH.txt")); }).indexOf(QStringLiteral("\"CH.txt\"")), -1);
+    store.commit();
+    g = load();
+    EXPECT_EQ(names(), QStringLiteral("DE.txt:1"));
+    EXPECT_TRUE(g->placesNamed(nameKey("Wien")).empty());
+}
+
+TEST_F(ImporterTest, AStopOrAFullDiskLeavesTheGazetteerAsItWas)
+{
+    importPlaces();
+    const QByteArray before = digest();
+    QStringList rows;
+    for (int i = 0; i < 5000; ++i)
+        rows << placeRow(100 + i, QStringLiteral("Ort %1").arg(i), {}, 50, 10, QStringLiteral("DE"), {}, 600);
+    TestFiles::writeLines(path(QStringLiteral("many.txt")), rows);
+
+    const std::atomic<bool> stop{true};
+    GazetteerImporter stopped(gazetteer());
+    stopped.setStop(&stop);
+    EXPECT_TRUE(errorOf([&] { stopped.import({path(QStringLiteral("many.txt"))}); }).contains(QStringLiteral("stopped")));
+    EXPECT_EQ(digest(), before);
+
+    // A disk that fills up: no file may grow past 64 kB while the import writes.
+    rlimit limit{}, small{64 * 1024, 64 * 1024};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const auto signal = std::signal(SIGXFSZ, SIG_IGN);
+    small.rlim_max = limit.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const QString error = errorOf([&] { GazetteerImporter(gazetteer()).import({path(QStringLiteral("many.txt"))}); });
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, signal);
+    EXPECT_TRUE(error.contains(QStringLiteral("Cannot write the gazetteer"))) << error.toStdString();
+    EXPECT_EQ(digest(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.importing")}), QStringList());
+    EXPECT_EQ(load()->places().size(), 2u);
 }

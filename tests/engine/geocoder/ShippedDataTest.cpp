@@ -13,7 +13,7 @@ using namespace Engine;
 
 namespace {
 
-const QString Shipped = QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/gazetteer.sqlite");
+const QString Shipped = QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/gazetteer.bin");
 
 class ShippedDataTest : public ::testing::Test {
 protected:

@@ -181,7 +181,7 @@ TEST(EngineMapLookup, WithoutReferenceDataRaisesTheReasonAndBadArgumentsRaise)
 TEST(EngineMapClasses, BothEditionsRegisteredAsMapObjects)
 {
     viewTestApp();
-    qputenv("ORVANE_GAZETTEER", QByteArray(ORVANE_BINARY_DIR) + "/no-such-gazetteer.sqlite");
+    qputenv("ORVANE_GAZETTEER", QByteArray(ORVANE_BINARY_DIR) + "/no-such-gazetteer.bin");
     RegisterMapEngineClasses();
     auto eu = std::dynamic_pointer_cast<EngineMap>(OleClassRegistry::instance().create("MapPoint.Map.EU.9"));
     auto na = std::dynamic_pointer_cast<EngineMap>(OleClassRegistry::instance().create("MapPoint.Map.NA.9"));

@@ -90,7 +90,7 @@ class CorruptImport : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_gazetteer = m_dir.filePath(QStringLiteral("gazetteer.sqlite"));
+        m_gazetteer = m_dir.filePath(QStringLiteral("gazetteer.bin"));
         const QString good = file(QStringLiteral("good.txt"),
                                   (placeRow(1, QStringLiteral("Aachen"), QStringLiteral("50.77"), QStringLiteral("6.08"))
                                    + u'\n').toUtf8());
@@ -235,7 +235,7 @@ TEST_F(CorruptImport, DamagedOsmFilesAreRefused)
         const QString name = file(QStringLiteral("flip%1.osm.pbf").arg(i), b);
         // A flip inside a string may leave a valid file; anything else must be refused cleanly.
         try {
-            GazetteerImporter(m_dir.filePath(QStringLiteral("scratch.sqlite"))).import({name});
+            GazetteerImporter(m_dir.filePath(QStringLiteral("scratch.bin"))).import({name});
             ++flippedRead;
         } catch (const GazetteerError &e) {
             EXPECT_TRUE(QString::fromUtf8(e.what()).contains(name)) << e.what();

@@ -6,6 +6,7 @@
 #include "Field.h"
 #include "Gazetteer.h"
 #include "GazetteerStore.h"
+#include "ImportProgress.h"
 #include "Geocoder.h"
 #include "RecordSet.h"
 
@@ -52,10 +53,13 @@ QList<Hostile> hostileValues()
 QString smallGazetteer(const QString &file)
 {
     GazetteerStore store(file);
-    store.putPlace(QStringLiteral("t"), QStringLiteral("1"), {QStringLiteral("DE"), QStringLiteral("München"), {}, 48.137, 11.575, 1500000}, {});
-    store.putPostcode(QStringLiteral("t"), {QStringLiteral("DE"), QStringLiteral("80331"), QStringLiteral("München"), {}, 48.137, 11.575, 12});
-    store.putStreet(QStringLiteral("1"), QStringLiteral("DE"), QStringLiteral("Hauptstraße"), QStringLiteral("80331"),
-                    QStringLiteral("München"), {{48.137, 11.575}, {48.138, 11.576}});
+    SegmentBuilder &source = store.beginSource(QStringLiteral("t"));
+    source.putPlace(QStringLiteral("t"), QStringLiteral("1"), {QStringLiteral("DE"), QStringLiteral("München"), {}, 48.137, 11.575, 1500000}, {});
+    source.putPostcode({QStringLiteral("DE"), QStringLiteral("80331"), QStringLiteral("München"), {}, 48.137, 11.575, 12});
+    source.putStreet(QStringLiteral("DE"), QStringLiteral("Hauptstraße"), QStringLiteral("80331"), QStringLiteral("München"),
+                     {{48.137, 11.575}, {48.138, 11.576}});
+    Engine::ImportProgress progress(QStringLiteral("test"), 0, nullptr);
+    store.endSource(3, progress);
     store.commit();
     return file;
 }
@@ -127,7 +131,7 @@ TEST(HostileFields, EveryMappedColumnSurvivesARunByteForByte)
     }
     const QList<QByteArray> before = storedBytes(file);
 
-    const auto gazetteer = Gazetteer::open({smallGazetteer(dir.filePath(QStringLiteral("gazetteer.sqlite")))});
+    const auto gazetteer = Gazetteer::open({smallGazetteer(dir.filePath(QStringLiteral("gazetteer.bin")))});
     const Geocoder europe(gazetteer, Edition::Europe), northAmerica(gazetteer, Edition::NorthAmerica);
     Connection connection;
     connection.setConnectionText(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + file);

@@ -3,6 +3,7 @@
 // edition and whether the parts are UTF-8 or raw UTF-16 (which lets lone surrogates through).
 #include "Gazetteer.h"
 #include "GazetteerStore.h"
+#include "ImportProgress.h"
 #include "Geocoder.h"
 #include "TextKey.h"
 
@@ -31,9 +32,10 @@ Engines *engines = nullptr;
 // A few records of every kind, for runs without the shipped gazetteer.
 QString smallGazetteer()
 {
-    const QString file = QDir::temp().filePath(QStringLiteral("orvane-fuzz-gazetteer-%1.sqlite").arg(getpid()));
+    const QString file = QDir::temp().filePath(QStringLiteral("orvane-fuzz-gazetteer-%1.bin").arg(getpid()));
     QFile::remove(file);
     GazetteerStore store(file);
+    SegmentBuilder &source = store.beginSource(QStringLiteral("fuzz"));
     const struct { const char *country, *name, *postcode; double lat, lon; } places[] = {
         {"DE", "München", "80331", 48.137, 11.575}, {"DE", "Frankfurt am Main", "60311", 50.11, 8.68},
         {"DE", "Sankt Augustin", "53757", 50.77, 7.18}, {"AT", "Wien", "1010", 48.21, 16.37},
@@ -43,14 +45,16 @@ QString smallGazetteer()
     int id = 0;
     for (const auto &p : places) {
         const QString country = QString::fromLatin1(p.country), name = QString::fromUtf8(p.name);
-        store.putPlace(QStringLiteral("fuzz"), QString::number(++id), {country, name, {}, p.lat, p.lon, 100000},
+        source.putPlace(QStringLiteral("fuzz"), QString::number(++id), {country, name, {}, p.lat, p.lon, 100000},
                        name.toUpper());
-        store.putPostcode(QStringLiteral("fuzz"), {country, QString::fromLatin1(p.postcode), name, {}, p.lat, p.lon, 12});
-        store.putStreet(QString::number(id), country, QStringLiteral("Hauptstraße"), QString::fromLatin1(p.postcode), name,
+        source.putPostcode({country, QString::fromLatin1(p.postcode), name, {}, p.lat, p.lon, 12});
+        source.putStreet(country, QStringLiteral("Hauptstraße"), QString::fromLatin1(p.postcode), name,
                         {{p.lat, p.lon}, {p.lat + 0.001, p.lon + 0.001}});
-        store.putAddress(QString::number(id), {country, QStringLiteral("Hauptstraße"), QStringLiteral("12a"),
+        source.putAddress({country, QStringLiteral("Hauptstraße"), QStringLiteral("12a"),
                                                QString::fromLatin1(p.postcode), name, p.lat, p.lon});
     }
+    Engine::ImportProgress progress(QStringLiteral("test"), 0, nullptr);
+    store.endSource(std::size(places), progress);
     store.commit();
     return file;
 }
