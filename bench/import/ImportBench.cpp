@@ -1,17 +1,23 @@
-// bench_import [OBJECTS] [FOLDER]: writes an OpenStreetMap extract of at least OBJECTS objects
-// (default 1,000,000) as .osm.pbf - towns at the shipped gazetteer's German places, each a named
-// street grid lined with buildings (two in five with an address) and a place node with its
-// postcode, about the mix of objects of a country extract - then reads it with libosmium and an
-// empty handler, and imports it as orvane-gazetteer does. Prints table rows.
+// bench_import [OBJECTS] [FOLDER] [--keep]: writes an OpenStreetMap extract of at least OBJECTS
+// objects (default 1,000,000) as .osm.pbf - towns at the shipped gazetteer's German places, each a
+// named street grid whose streets are made of two ways, lined with buildings that carry their
+// address (some without postcode or city, some as an address node of their own instead) and a
+// place node with its postcode, about the mix of a country extract (130 million objects make
+// about 20 million addresses and 3.5 million street ways, Germany's size) - then reads it with
+// libosmium and an empty handler, imports it with orvane-gazetteer, opens the result as the
+// program does, and geocodes street addresses of the extract. Prints table rows. --keep leaves
+// the extract and the gazetteer in FOLDER and prints their paths.
 
 #include "Gazetteer.h"
-#include "GazetteerImporter.h"
+#include "Geocoder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+
+#include <sqlite3.h>
 
 #include <osmium/builder/attr.hpp>
 #include <osmium/handler.hpp>
@@ -24,21 +30,25 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
-// Grid lines per town: Side x Side crossings, 2 x Side streets, Side x (Side - 1) buildings of
-// four corners each.
+// Grid lines per town: Side x Side crossings, 2 x Side streets of two ways each, Side x (Side - 1)
+// buildings of four corners each.
 constexpr int Side = 24;
 constexpr int Buildings = Side * (Side - 1);
 constexpr double Spacing = 0.0009;   // about 100 m between crossings
 // A building's corners: share of the way to the next crossing, degrees north of the street.
 constexpr std::pair<double, double> Corners[] = {{0.3, 0.0001}, {0.7, 0.0001}, {0.7, 0.0003}, {0.3, 0.0003}};
-
 const char *const StreetNames[] = {
     "Hauptstraße", "Schulstraße", "Gartenstraße", "Bahnhofstraße", "Dorfstraße", "Bergstraße", "Birkenweg",
     "Lindenstraße", "Kirchstraße", "Waldstraße", "Ringstraße", "Schillerstraße", "Goethestraße", "Wiesenweg",
@@ -64,17 +74,17 @@ struct Town {
 
 std::vector<Town> townsFor(const Engine::Gazetteer &gazetteer, int count)
 {
-    std::vector<const Engine::PlaceRecord *> german;
+    std::vector<Engine::PlaceRecord> german;
     for (const Engine::PlaceRecord &p : gazetteer.places())
         if (p.country == u"DE")
-            german.push_back(&p);
+            german.push_back(p);
     if (german.empty())
         throw std::runtime_error("the shipped gazetteer has no German places to put the towns at");
-    std::sort(german.begin(), german.end(), [](auto a, auto b) { return a->population > b->population; });
+    std::stable_sort(german.begin(), german.end(), [](const auto &a, const auto &b) { return a.population > b.population; });
     std::vector<Town> towns;
     for (int t = 0; t < count; ++t) {
         // More towns than places: the same place again, a few kilometres further east.
-        const Engine::PlaceRecord &p = *german[size_t(t) % german.size()];
+        const Engine::PlaceRecord &p = german[size_t(t) % german.size()];
         const int round = t / int(german.size());
         char postcode[6];
         std::snprintf(postcode, sizeof postcode, "%05d", 1000 + (t * 97) % 89999);
@@ -84,8 +94,31 @@ std::vector<Town> townsFor(const Engine::Gazetteer &gazetteer, int count)
     return towns;
 }
 
-constexpr qint64 NodesPerTown = 1 + Side * Side + 4 * Buildings;
-constexpr qint64 WaysPerTown = 2 * Side + Buildings;
+// What each building holds, by (row * 31 + column) % 20: most carry the full address, some leave
+// out the postcode or the city, some are drawn without tags beside an address node.
+enum class Building { Full, NoPostcode, NoCity, Node, Bare };
+constexpr Building buildingKind(int row, int column)
+{
+    const int k = (row * 31 + column) % 20;
+    return k < 11 ? Building::Full : k < 14 ? Building::NoPostcode : k < 16 ? Building::NoCity : k < 19 ? Building::Node : Building::Bare;
+}
+
+constexpr qint64 NodeAddressesPerTown = [] {
+    qint64 n = 0;
+    for (int r = 0; r < Side; ++r)
+        for (int c = 0; c + 1 < Side; ++c)
+            n += buildingKind(r, c) == Building::Node;
+    return n;
+}();
+constexpr qint64 NodesPerTown = 1 + Side * Side + 4 * Buildings + NodeAddressesPerTown;
+constexpr qint64 WaysPerTown = 4 * Side + Buildings;
+constexpr qint64 AddressesPerTown = [] {
+    qint64 n = 0;
+    for (int r = 0; r < Side; ++r)
+        for (int c = 0; c + 1 < Side; ++c)
+            n += buildingKind(r, c) != Building::Bare;
+    return n;
+}();
 
 osmium::object_id_type crossing(int town, int row, int column)
 {
@@ -95,6 +128,11 @@ osmium::object_id_type crossing(int town, int row, int column)
 std::string streetName(int town, int street)
 {
     return StreetNames[(town * 7 + street) % StreetNameCount];
+}
+
+std::string houseNumber(int column)
+{
+    return std::to_string(column + 1) + (column % 5 == 4 ? "a" : "");
 }
 
 struct Extract { qint64 nodes = 0, ways = 0; };
@@ -149,7 +187,8 @@ Extract writeExtract(const std::string &file, const std::vector<Town> &towns)
                 osmium::builder::add_node(buffer, _id(crossing(t, r, c)), _version(1), _timestamp(edit.time),
                                           _cid(edit.changeset), _uid(edit.uid), _user(edit.user), _location(lon, lat));
             }
-        // The corners of a building between each two crossings on the north side of each east-west street.
+        // The corners of a building between each two crossings on the north side of each east-west
+        // street, and the address nodes in the middle of the buildings that have one.
         osmium::object_id_type id = crossing(t, Side - 1, Side - 1) + 1;
         for (int r = 0; r < Side; ++r)
             for (int c = 0; c + 1 < Side; ++c)
@@ -159,43 +198,63 @@ Extract writeExtract(const std::string &file, const std::vector<Town> &towns)
                     osmium::builder::add_node(buffer, _id(id++), _version(1), _timestamp(edit.time), _cid(edit.changeset),
                                               _uid(edit.uid), _user(edit.user), _location(lon, lat));
                 }
+        for (int r = 0; r < Side; ++r)
+            for (int c = 0; c + 1 < Side; ++c) {
+                if (buildingKind(r, c) != Building::Node)
+                    continue;
+                edit.next();
+                const double lon = west + (c + 0.5) * dLon + edit.jitter(), lat = south + r * Spacing + 0.0002 + edit.jitter();
+                osmium::builder::add_node(buffer, _id(id++), _version(2), _timestamp(edit.time), _cid(edit.changeset),
+                                          _uid(edit.uid), _user(edit.user), _location(lon, lat),
+                                          _tag("addr:street", streetName(t, r)), _tag("addr:housenumber", houseNumber(c)),
+                                          _tag("addr:postcode", town.postcode), _tag("addr:city", town.name));
+            }
         extract.nodes += NodesPerTown;
         flush(false);
     }
     for (int t = 0; t < int(towns.size()); ++t) {
         const Town &town = towns[size_t(t)];
         osmium::object_id_type way = 1 + t * WaysPerTown;
-        for (int s = 0; s < 2 * Side; ++s) {
-            std::vector<osmium::object_id_type> refs;
-            for (int k = 0; k < Side; ++k)
-                refs.push_back(s < Side ? crossing(t, s, k) : crossing(t, k, s - Side));
-            edit.next();
-            osmium::builder::add_way(buffer, _id(way++), _version(4), _timestamp(edit.time), _cid(edit.changeset),
-                                     _uid(edit.uid), _user(edit.user), _nodes(refs),
-                                     _tag("highway", s % 6 == 0 ? "secondary" : "residential"),
-                                     _tag("name", streetName(t, s)), _tag("maxspeed", s % 6 == 0 ? "50" : "30"));
-        }
-        // Two buildings in five carry their address; one address in four leaves out the city.
+        // Each street in two ways that meet at its middle crossing, as streets are mapped.
+        for (int s = 0; s < 2 * Side; ++s)
+            for (int half = 0; half < 2; ++half) {
+                std::vector<osmium::object_id_type> refs;
+                for (int k = half ? Side / 2 : 0; k < (half ? Side : Side / 2 + 1); ++k)
+                    refs.push_back(s < Side ? crossing(t, s, k) : crossing(t, k, s - Side));
+                edit.next();
+                osmium::builder::add_way(buffer, _id(way++), _version(4), _timestamp(edit.time), _cid(edit.changeset),
+                                         _uid(edit.uid), _user(edit.user), _nodes(refs),
+                                         _tag("highway", s % 6 == 0 ? "secondary" : "residential"),
+                                         _tag("name", streetName(t, s)), _tag("maxspeed", s % 6 == 0 ? "50" : "30"));
+            }
         osmium::object_id_type corner = crossing(t, Side - 1, Side - 1) + 1;
         for (int r = 0; r < Side; ++r)
             for (int c = 0; c + 1 < Side; ++c, corner += 4) {
                 const std::vector<osmium::object_id_type> refs{corner, corner + 1, corner + 2, corner + 3, corner};
-                const int kind = (r * 31 + c) % 10;
-                const std::string number = std::to_string(c + 1) + (c % 5 == 4 ? "a" : "");
+                const std::string street = streetName(t, r), number = houseNumber(c);
                 edit.next();
-                if (kind < 3)
+                const auto common = [&](auto &&...tags) {
                     osmium::builder::add_way(buffer, _id(way++), _version(2), _timestamp(edit.time), _cid(edit.changeset),
-                                             _uid(edit.uid), _user(edit.user), _nodes(refs), _tag("building", "house"),
-                                             _tag("addr:street", streetName(t, r)), _tag("addr:housenumber", number),
-                                             _tag("addr:postcode", town.postcode), _tag("addr:city", town.name));
-                else if (kind < 4)
-                    osmium::builder::add_way(buffer, _id(way++), _version(2), _timestamp(edit.time), _cid(edit.changeset),
-                                             _uid(edit.uid), _user(edit.user), _nodes(refs), _tag("building", "house"),
-                                             _tag("addr:street", streetName(t, r)), _tag("addr:housenumber", number),
-                                             _tag("addr:postcode", town.postcode));
-                else
-                    osmium::builder::add_way(buffer, _id(way++), _version(1), _timestamp(edit.time), _cid(edit.changeset),
-                                             _uid(edit.uid), _user(edit.user), _nodes(refs), _tag("building", "yes"));
+                                             _uid(edit.uid), _user(edit.user), _nodes(refs), tags...);
+                };
+                switch (buildingKind(r, c)) {
+                case Building::Full:
+                    common(_tag("building", "house"), _tag("addr:street", street), _tag("addr:housenumber", number),
+                           _tag("addr:postcode", town.postcode), _tag("addr:city", town.name));
+                    break;
+                case Building::NoPostcode:
+                    common(_tag("building", "house"), _tag("addr:street", street), _tag("addr:housenumber", number),
+                           _tag("addr:city", town.name));
+                    break;
+                case Building::NoCity:
+                    common(_tag("building", "house"), _tag("addr:street", street), _tag("addr:housenumber", number),
+                           _tag("addr:postcode", town.postcode));
+                    break;
+                case Building::Node:
+                case Building::Bare:
+                    common(_tag("building", "yes"));
+                    break;
+                }
             }
         extract.ways += WaysPerTown;
         flush(false);
@@ -225,11 +284,140 @@ double bareRead(const std::string &file, qint64 &objects)
 void row(const std::string &what, const std::string &figure)
 {
     std::printf("| %-58s | %24s |\n", what.c_str(), figure.c_str());
+    std::fflush(stdout);
 }
 
-std::string perSecond(double count, double seconds)
+std::string format(const char *f, auto... values)
 {
-    return std::to_string(qint64(count / seconds)) + " /s";
+    char buf[200];
+    std::snprintf(buf, sizeof buf, f, values...);
+    return buf;
+}
+
+struct Run { double seconds; long peakMb; int status; };
+
+// Runs a command of the project as a user would, with the environment given on top of ours,
+// and measures its wall time and peak resident memory.
+Run run(const QStringList &command, const QStringList &environment, bool quiet)
+{
+    QElapsedTimer t;
+    t.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (const QString &e : environment)
+            putenv(strdup(e.toLocal8Bit().constData()));
+        if (quiet) {
+            freopen("/dev/null", "w", stdout);
+            freopen("/dev/null", "w", stderr);
+        }
+        std::vector<QByteArray> args;
+        for (const QString &a : command)
+            args.push_back(a.toLocal8Bit());
+        std::vector<char *> argv;
+        for (QByteArray &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    return {double(t.nsecsElapsed()) / 1e9, usage.ru_maxrss / 1024, WIFEXITED(status) ? WEXITSTATUS(status) : 128};
+}
+
+class Sqlite {
+public:
+    explicit Sqlite(const QString &file)
+    {
+        if (sqlite3_open(QFile::encodeName(file).constData(), &m_db) != SQLITE_OK)
+            throw std::runtime_error("cannot open " + file.toStdString());
+    }
+    ~Sqlite() { sqlite3_close(m_db); }
+    void exec(const char *sql)
+    {
+        char *error = nullptr;
+        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+            const std::string message = error ? error : "sqlite error";
+            sqlite3_free(error);
+            throw std::runtime_error(message);
+        }
+    }
+    sqlite3_stmt *prepare(const char *sql)
+    {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &s, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sqlite3_errmsg(m_db));
+        return s;
+    }
+    int changes() const { return sqlite3_changes(m_db); }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+void bind(sqlite3_stmt *s, int i, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(s, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void step(sqlite3_stmt *s)
+{
+    if (sqlite3_step(s) != SQLITE_DONE)
+        throw std::runtime_error("cannot insert a bench row");
+    sqlite3_reset(s);
+}
+
+// A customer table of street addresses of the extract, as the example database has it, and
+// the extract's addresses as a table of their own for the update a user would write instead.
+void writeCustomers(const QString &file, const std::vector<Town> &towns, int rows)
+{
+    QFile::remove(file);
+    Sqlite db(file);
+    db.exec("CREATE TABLE kunden (Nr INTEGER NOT NULL, KolmNummer VARCHAR(30) NOT NULL PRIMARY KEY, Name1 VARCHAR(32),"
+            " LandKennz VARCHAR(5), Plz VARCHAR(10), Ort VARCHAR(30), Strasse VARCHAR(80), MPControlGeocode BOOLEAN DEFAULT 0,"
+            " MPStatus VARCHAR(50), MPAddress VARCHAR(50), W2MP DOUBLE, W1MP DOUBLE); BEGIN");
+    sqlite3_stmt *insert = db.prepare("INSERT INTO kunden (Nr, KolmNummer, Name1, LandKennz, Plz, Ort, Strasse) VALUES (?, ?, ?, 'D', ?, ?, ?)");
+    std::mt19937 random(17);
+    for (int i = 1; i <= rows; ++i) {
+        const int town = int(random() % towns.size()), r = int(random() % Side), c = int(random() % (Side - 1));
+        sqlite3_bind_int(insert, 1, i);
+        bind(insert, 2, QStringLiteral("K%1").arg(i, 8, 10, QLatin1Char('0')));
+        bind(insert, 3, QStringLiteral("Kunde %1").arg(i));
+        bind(insert, 4, QString::fromStdString(towns[size_t(town)].postcode));
+        bind(insert, 5, QString::fromStdString(towns[size_t(town)].name).left(30));
+        bind(insert, 6, QString::fromStdString(streetName(town, r) + " " + houseNumber(c)));
+        step(insert);
+    }
+    sqlite3_finalize(insert);
+    db.exec("COMMIT");
+}
+
+void writeAddresses(const QString &file, const Engine::Gazetteer &imported)
+{
+    QFile::remove(file);
+    Sqlite db(file);
+    db.exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
+            "CREATE TABLE addresses (line TEXT, city TEXT, postcode TEXT, lat REAL, lon REAL); BEGIN");
+    sqlite3_stmt *insert = db.prepare("INSERT INTO addresses VALUES (?, ?, ?, ?, ?)");
+    for (const Engine::AddressRecord &a : imported.addresses()) {
+        bind(insert, 1, a.street + u' ' + a.houseNumber);
+        bind(insert, 2, a.city);
+        bind(insert, 3, a.postcode);
+        sqlite3_bind_double(insert, 4, a.latitude);
+        sqlite3_bind_double(insert, 5, a.longitude);
+        step(insert);
+    }
+    sqlite3_finalize(insert);
+    db.exec("COMMIT; CREATE INDEX addresses_key ON addresses (line, city)");
+}
+
+double threadSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
 } // namespace
@@ -237,50 +425,140 @@ std::string perSecond(double count, double seconds)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool keep = args.removeAll(QStringLiteral("--keep")) > 0;
     const qint64 wanted = args.value(1, QStringLiteral("1000000")).toLongLong();
     const QString folder = args.value(2, QDir::tempPath());
-    const std::string file = QFile::encodeName(folder + QStringLiteral("/orvane-bench-extract.osm.pbf")).toStdString();
-    const QString target = folder + QStringLiteral("/orvane-bench-import.sqlite");
+    const QString extractFile = folder + QStringLiteral("/orvane-bench-extract.osm.pbf");
+    const std::string file = QFile::encodeName(extractFile).toStdString();
+    const QString target = folder + QStringLiteral("/orvane-bench-import.bin");
+    const QString tool = QStringLiteral(ORVANE_BINARY_DIR "/bin/orvane-gazetteer");
+    const QString shippedFile = Engine::Gazetteer::shippedFile();
     try {
-        const auto shipped = Engine::Gazetteer::open({Engine::Gazetteer::shippedFile()});
-        const int towns = int((wanted + NodesPerTown + WaysPerTown - 1) / (NodesPerTown + WaysPerTown));
+        std::vector<Town> towns;
+        {
+            const auto shipped = Engine::Gazetteer::open({shippedFile});
+            towns = townsFor(*shipped, int((wanted + NodesPerTown + WaysPerTown - 1) / (NodesPerTown + WaysPerTown)));
+        }
         QElapsedTimer t;
         t.start();
-        const Extract extract = writeExtract(file, townsFor(*shipped, towns));
-        const double writeSeconds = double(t.nsecsElapsed()) / 1e9;
+        const Extract extract = writeExtract(file, towns);
+        row(format("OSM extract (%zu towns), nodes + ways", towns.size()),
+            format("%lld + %lld, %.0f MB", static_cast<long long>(extract.nodes), static_cast<long long>(extract.ways),
+                   double(QFileInfo(extractFile).size()) / 1e6));
+        row("  addresses / street ways written", format("%lld / %lld", static_cast<long long>(AddressesPerTown * qint64(towns.size())),
+                                                      static_cast<long long>(4 * Side * qint64(towns.size()))));
+        row("  written with libosmium", format("%.1f s", double(t.nsecsElapsed()) / 1e9));
 
-        // The better of two reads: the machine may be busy with something else for one of them.
+        // The better of two reads, the machine may be busy with something else for one of them;
+        // one read of a country-sized file.
         qint64 read = 0;
-        const double bareSeconds = std::min(bareRead(file, read), bareRead(file, read));
+        double bareSeconds = bareRead(file, read);
+        if (read < 20000000)
+            bareSeconds = std::min(bareSeconds, bareRead(file, read));
+        row(format("libosmium bare read (%lld objects)", static_cast<long long>(read)), format("%.0f /s", double(read) / bareSeconds));
 
         QFile::remove(target);
-        Engine::GazetteerImporter importer(target);
-        importer.setPlaceAt([&shipped](double lat, double lon) { return shipped->placeServing(lat, lon); });
-        t.restart();
-        const qint64 imported = importer.import({QString::fromStdString(file)});
-        const double importSeconds = double(t.nsecsElapsed()) / 1e9;
-        const auto loaded = Engine::Gazetteer::open({target});
+        const Run import = run({tool, QStringLiteral("import"), QStringLiteral("--gazetteer"), target, extractFile},
+                               {QStringLiteral("ORVANE_GAZETTEER=") + shippedFile}, true);
+        if (import.status != 0)
+            throw std::runtime_error("orvane-gazetteer import failed");
+        row("import with orvane-gazetteer, wall time", format("%.1f s (%.0f objects/s)", import.seconds, double(read) / import.seconds));
+        row("import, peak resident memory", format("%ld MB", import.peakMb));
+        row("OSM import / bare read", format("%.2f x", bareSeconds / import.seconds));
+        row("gazetteer file", format("%.0f MB", double(QFileInfo(target).size()) / 1e6));
 
-        char buf[160];
-        std::snprintf(buf, sizeof buf, "%lld + %lld, %.0f MB", static_cast<long long>(extract.nodes),
-                      static_cast<long long>(extract.ways), double(QFileInfo(QString::fromStdString(file)).size()) / 1e6);
-        row("OSM extract (" + std::to_string(towns) + " towns), nodes + ways", buf);
-        std::snprintf(buf, sizeof buf, "%.1f s", writeSeconds);
-        row("  written with libosmium", buf);
-        row("libosmium bare read (" + std::to_string(read) + " objects)", perSecond(double(read), bareSeconds));
-        std::snprintf(buf, sizeof buf, "%s in %.1f s", perSecond(double(imported), importSeconds).c_str(), importSeconds);
-        row("OSM import (" + std::to_string(imported) + " objects)", buf);
-        std::snprintf(buf, sizeof buf, "%zu / %zu / %zu", loaded->streets().size(), loaded->addresses().size(),
-                      loaded->postcodes().size());
-        row("  imported streets / addresses / postcodes", buf);
-        std::snprintf(buf, sizeof buf, "%.2f x", (double(imported) / importSeconds) / (double(read) / bareSeconds));
-        row("OSM import / bare read", buf);
+        // Program start to the first answer, with and without the import: the best of three.
+        const QStringList lookup{tool, QStringLiteral("lookup"), QStringLiteral("--country"), QStringLiteral("94"),
+                                 QString::fromStdString(streetName(0, 3) + " 5"), QString::fromStdString(towns[0].name),
+                                 QString::fromStdString(towns[0].postcode)};
+        for (const bool withImport : {false, true}) {
+            Run best{1e9, 0, 0};
+            for (int i = 0; i < 3; ++i) {
+                const Run r = run(lookup, {QStringLiteral("ORVANE_GAZETTEER=") + shippedFile,
+                                           QStringLiteral("ORVANE_USER_GAZETTEER=") + (withImport ? target : folder + QStringLiteral("/none"))},
+                                  true);
+                if (r.seconds < best.seconds)
+                    best = r;
+            }
+            row(withImport ? "open and one lookup, shipped data and the import" : "open and one lookup, shipped data alone",
+                format("%.3f s, %ld MB peak", best.seconds, best.peakMb));
+        }
+
+        // Street addresses of the extract, each once, on one thread; then again, warm.
+        const auto gazetteer = Engine::Gazetteer::open({shippedFile, target});
+        const Engine::Geocoder geocoder(gazetteer, Engine::Edition::Europe);
+        struct Input { QString street, city, postcode; };
+        std::vector<Input> inputs;
+        std::mt19937 random(5);
+        for (size_t i = 0; i < 200000; ++i) {
+            const int town = int(random() % towns.size()), r = int(random() % Side), c = int(random() % (Side - 1));
+            inputs.push_back({QString::fromStdString(streetName(town, r) + " " + houseNumber(c)), QString::fromStdString(towns[size_t(town)].name),
+                              i % 2 ? QString::fromStdString(towns[size_t(town)].postcode) : QString()});
+        }
+        size_t addressHits = 0;
+        for (const bool warm : {false, true}) {
+            const double cpu = threadSeconds();
+            for (const Input &in : inputs) {
+                const Engine::Answer a = geocoder.lookup(in.street, in.city, in.postcode, 94);
+                addressHits += !a.matches.empty() && a.matches.front().kind == 1;
+            }
+            row(warm ? "street-level lookups per core, warm" : "street-level lookups per core, first touch",
+                format("%.0f /s", double(inputs.size()) / (threadSeconds() - cpu)));
+        }
+        row("  answered at the address", format("%.1f %%", 100.0 * double(addressHits) / double(2 * inputs.size())));
+
+        // orvane-batch over street addresses of the extract, and beside it the set-based update of
+        // the same records from a table of the extract's addresses.
+        const int customers = 100000;
+        const QString customerFile = folder + QStringLiteral("/orvane-bench-customers.sqlite");
+        const QString addressFile = folder + QStringLiteral("/orvane-bench-addresses.sqlite");
+        writeCustomers(customerFile, towns, customers);
+        writeAddresses(addressFile, *Engine::Gazetteer::open({target}));
+        const QString batchFile = folder + QStringLiteral("/orvane-bench-batch.sqlite"), sqlFile = folder + QStringLiteral("/orvane-bench-sql.sqlite");
+        QStringList batch{QStringLiteral(ORVANE_BINARY_DIR "/bin/orvane-batch"), batchFile, QStringLiteral("--table"), QStringLiteral("kunden"),
+                          QStringLiteral("--gazetteer"), target};
+        const char *const roles[][2] = {{"id", "KolmNummer"}, {"name", "Name1"}, {"country", "LandKennz"}, {"postcode", "Plz"},
+                                        {"city", "Ort"}, {"street", "Strasse"}, {"control", "MPControlGeocode"},
+                                        {"status", "MPStatus"}, {"address", "MPAddress"}, {"lat", "W2MP"}, {"lon", "W1MP"}};
+        for (const auto &[role, column] : roles)
+            batch << QStringLiteral("--map") << QStringLiteral("%1=%2").arg(QLatin1String(role), QLatin1String(column));
+        double batchSeconds = 1e9, sqlSeconds = 1e9;
+        int matched = 0;
+        // Twice each, alternating, so that a busy moment of the machine weighs on both alike.
+        for (int round = 0; round < 2; ++round) {
+            QFile::remove(batchFile);
+            QFile::copy(customerFile, batchFile);
+            const Run r = run(batch, {QStringLiteral("ORVANE_GAZETTEER=") + shippedFile, QStringLiteral("XDG_CONFIG_HOME=") + folder + QStringLiteral("/config"),
+                                      QStringLiteral("QT_QPA_PLATFORM=offscreen")}, true);
+            if (r.status != 0)
+                throw std::runtime_error("orvane-batch failed");
+            batchSeconds = std::min(batchSeconds, r.seconds);
+            QFile::remove(sqlFile);
+            QFile::copy(customerFile, sqlFile);
+            Sqlite db(sqlFile);
+            db.exec(("ATTACH '" + QFile::encodeName(addressFile).toStdString() + "' AS g").c_str());
+            QElapsedTimer sql;
+            sql.start();
+            db.exec("UPDATE kunden SET W2MP = a.lat, W1MP = a.lon, MPStatus = 'Street', MPAddress = a.line || ', ' || a.postcode || ' ' || a.city,"
+                    " MPControlGeocode = 0 FROM g.addresses a WHERE a.line = kunden.Strasse AND a.city = kunden.Ort");
+            matched = db.changes();
+            sqlSeconds = std::min(sqlSeconds, double(sql.nsecsElapsed()) / 1e9);
+        }
+        row(format("orvane-batch, %d street addresses", customers), format("%.0f rows/s", customers / batchSeconds));
+        row(format("SQL UPDATE ... FROM addresses, %d matched", matched), format("%.0f rows/s", customers / sqlSeconds));
+        row("orvane-batch / SQL UPDATE", format("%.2f x", sqlSeconds / batchSeconds));
+        for (const QString &f : {customerFile, addressFile, batchFile, sqlFile})
+            QFile::remove(f);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_import: %s\n", e.what());
         return 1;
     }
-    QFile::remove(QString::fromStdString(file));
+    if (keep) {
+        std::printf("kept: %s\nkept: %s\n", qPrintable(extractFile), qPrintable(target));
+        return 0;
+    }
+    QFile::remove(extractFile);
     QFile::remove(target);
     return 0;
 }
