@@ -6,7 +6,7 @@
 // about 20 million addresses and 3.5 million street ways, Germany's size) - then reads it with
 // libosmium and an empty handler, imports it with orvane-gazetteer, opens the result as the
 // program does, and geocodes street addresses of the extract. Prints table rows. --keep leaves
-// the extract and the gazetteer in FOLDER and prints their paths.
+// the extract, the gazetteer and the customer table in FOLDER and prints their paths.
 
 #include "Gazetteer.h"
 #include "Geocoder.h"
@@ -548,14 +548,17 @@ int main(int argc, char *argv[])
         row(format("orvane-batch, %d street addresses", customers), format("%.0f rows/s", customers / batchSeconds));
         row(format("SQL UPDATE ... FROM addresses, %d matched", matched), format("%.0f rows/s", customers / sqlSeconds));
         row("orvane-batch / SQL UPDATE", format("%.2f x", sqlSeconds / batchSeconds));
-        for (const QString &f : {customerFile, addressFile, batchFile, sqlFile})
+        for (const QString &f : {addressFile, batchFile, sqlFile})
             QFile::remove(f);
+        if (!keep)
+            QFile::remove(customerFile);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_import: %s\n", e.what());
         return 1;
     }
     if (keep) {
-        std::printf("kept: %s\nkept: %s\n", qPrintable(extractFile), qPrintable(target));
+        std::printf("kept: %s\nkept: %s\nkept: %s\n", qPrintable(extractFile), qPrintable(target),
+                    qPrintable(folder + QStringLiteral("/orvane-bench-customers.sqlite")));
         return 0;
     }
     QFile::remove(extractFile);

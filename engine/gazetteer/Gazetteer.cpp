@@ -257,24 +257,20 @@ std::vector<uint32_t> Gazetteer::postcodesCoded(const std::string &key) const
     return out;
 }
 
-std::vector<uint32_t> Gazetteer::streetsNamed(const std::string &key) const
+std::vector<uint32_t> Gazetteer::streetsNamed(const std::string &key, const Narrowing &narrowing) const
 {
     std::vector<uint32_t> out;
     for (const Part &part : m_parts)
-        for (uint32_t id : part.segment->streetsNamed(key))
+        for (uint32_t id : part.segment->streetsNamed(key, narrowing))
             out.push_back(part.streetBase + id);
     return out;
 }
 
-std::vector<uint32_t> Gazetteer::addressesAt(const std::string &key) const
+std::vector<uint32_t> Gazetteer::addressesAt(const std::string &key, const Narrowing &narrowing) const
 {
     std::vector<uint32_t> out;
-    const size_t hash = key.rfind('#');
-    if (hash == std::string::npos)
-        return out;
-    const std::string_view street = std::string_view(key).substr(0, hash), number = std::string_view(key).substr(hash + 1);
     for (const Part &part : m_parts)
-        for (uint32_t id : part.segment->addressesAt(street, number))
+        for (uint32_t id : part.segment->addressesAt(key, narrowing))
             out.push_back(part.addressBase + id);
     return out;
 }

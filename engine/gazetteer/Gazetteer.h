@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -56,6 +57,18 @@ struct StreetRecord {
 struct AddressRecord {
     QString country, street, houseNumber, postcode, city;
     double latitude = 0, longitude = 0;
+};
+
+// Which of a street's records a lookup can use: those whose postcode key starts with a prefix,
+// or those whose city key is given or that lie within a distance of given points. The records
+// handed out include every such record, in record order, and maybe others.
+struct Narrowing {
+    bool byPostcode = false;
+    std::string_view postcodePrefix;
+    bool byCity = false;
+    std::string_view cityKey;
+    std::vector<std::pair<double, double>> near;
+    double nearKm = 0;
 };
 
 class Gazetteer {
@@ -129,9 +142,9 @@ public:
     // carries the key.
     std::vector<PlaceHit> placesNamed(const std::string &nameKey) const;
     std::vector<uint32_t> postcodesCoded(const std::string &countryAndCodeKey) const;
-    std::vector<uint32_t> streetsNamed(const std::string &countryAndNameKey) const;
+    std::vector<uint32_t> streetsNamed(const std::string &countryAndNameKey, const Narrowing &narrowing = {}) const;
     // countryStreetNumberKey: country and street key, '#', house number key.
-    std::vector<uint32_t> addressesAt(const std::string &countryStreetNumberKey) const;
+    std::vector<uint32_t> addressesAt(const std::string &countryStreetNumberKey, const Narrowing &narrowing = {}) const;
     // Places with a name key within maxEdits typing errors of nameKey (but not equal), with the
     // number of edits.
     std::vector<std::pair<PlaceHit, int>> placesNamedLike(const std::string &nameKey, int maxEdits) const;

@@ -40,9 +40,9 @@ enum Section : uint32_t {
     Addresses,
     PlaceKeyBytes, PlaceKeyEntries, PlaceKeyTable, PlaceKeyIds,
     PostcodeKeyBytes, PostcodeKeyEntries, PostcodeKeyTable, PostcodeKeyIds,
-    StreetKeyBytes, StreetKeyEntries, StreetKeyTable, StreetKeyIds,
-    NumberKeyBytes, NumberKeyEntries, NumberKeyTable,
-    AddressKeyBytes, AddressKeyEntries, AddressKeyTable, AddressKeyIds,
+    StreetKeyBytes, StreetKeyEntries, StreetKeyTable, StreetKeyIds, StreetNarrowEntries, StreetNarrowRows,
+    AddressKeyBytes, AddressKeyEntries, AddressKeyTable, AddressKeyIds, AddressNarrowEntries, AddressNarrowRows,
+    FoldedKeys,               // a key is its length in two bytes, then its bytes
     TypoKeys,
     TypoHeadBuckets, TypoHeadShapes, TypoHeadBytes,
     TypoTailBuckets, TypoTailShapes, TypoTailBytes,
@@ -128,10 +128,22 @@ struct PlaceHitRow {
     uint32_t place, name;   // name 0 is the main name, n the (n-1)th alternate
 };
 
-// An address under its street's key: the house number's key and the address.
-struct AddressHitRow {
-    uint32_t number, address;
+// The records of a large street or address key three times over, so that a lookup reads only
+// those that can fit what it was given: by postcode key, by city key (each an offset in
+// FoldedKeys) and by NarrowCell; each sorted by its key, then record. An entry per key of the
+// index; a key with few records has none (count 0) and is read whole.
+struct NarrowEntry {
+    uint32_t first, count;   // rows first .. first + 3 * count
 };
+struct NarrowRow {
+    uint32_t key, id;
+};
+inline constexpr uint32_t NarrowFrom = 48;   // records a key needs to be narrowed
+inline constexpr double NarrowCellDegrees = 0.25;
+inline uint32_t narrowCell(int64_t y, int64_t x)
+{
+    return uint32_t((y + 400) * 2048 + (x + 800));
+}
 
 struct TypoBucket {
     uint32_t code;           // the bucket's two or three key bytes

@@ -78,12 +78,10 @@ GazetteerSegment::GazetteerSegment(const QString &file, std::span<const std::byt
     m_placeKeys = keyIndex<PlaceHitRow>(PlaceKeyBytes);
     m_postcodeKeys = keyIndex<uint32_t>(PostcodeKeyBytes);
     m_streetKeys = keyIndex<uint32_t>(StreetKeyBytes);
-    m_numberKeys.bytes = section<char>(NumberKeyBytes);
-    m_numberKeys.entries = section<KeyEntry>(NumberKeyEntries);
-    m_numberKeys.table = section<uint64_t>(NumberKeyTable);
-    if (m_numberKeys.table.size() != 0 && !std::has_single_bit(m_numberKeys.table.size()))
-        damaged();
-    m_addressKeys = keyIndex<AddressHitRow>(AddressKeyBytes);
+    m_streetNarrowings = {section<NarrowEntry>(StreetNarrowEntries), section<NarrowRow>(StreetNarrowRows)};
+    m_addressKeys = keyIndex<uint32_t>(AddressKeyBytes);
+    m_addressNarrowings = {section<NarrowEntry>(AddressNarrowEntries), section<NarrowRow>(AddressNarrowRows)};
+    m_folded = section<char>(FoldedKeys);
     m_typoKeys = section<uint32_t>(TypoKeys);
     m_typoHeads = typoIndex(TypoHeadBuckets);
     m_typoTails = typoIndex(TypoTailBuckets);
@@ -186,23 +184,75 @@ std::span<const uint32_t> GazetteerSegment::postcodesCoded(std::string_view key)
     return m_postcodeKeys.find(key);
 }
 
-std::span<const uint32_t> GazetteerSegment::streetsNamed(std::string_view key) const
+std::string_view GazetteerSegment::folded(uint32_t ref) const
 {
-    return m_streetKeys.find(key);
+    const std::span<const char> head = m_folded.slice(ref, 2);
+    const size_t size = size_t(uint8_t(head[0])) | size_t(uint8_t(head[1])) << 8;
+    const std::span<const char> key = m_folded.slice(size_t(ref) + 2, size);
+    return {key.data(), key.size()};
 }
 
-std::vector<uint32_t> GazetteerSegment::addressesAt(std::string_view streetKey, std::string_view numberKey) const
+std::vector<uint32_t> GazetteerSegment::narrowed(const KeyIndex<uint32_t> &index, const Narrowings &narrowings,
+                                                 std::string_view key, const Narrowing &n) const
 {
+    const int64_t entry = index.entryOf(key);
+    if (entry < 0)
+        return {};
+    const std::span<const uint32_t> ids = index.idsOf(uint32_t(entry));
+    const auto all = [&] { return std::vector<uint32_t>(ids.begin(), ids.end()); };
+    if (!n.byPostcode && !n.byCity)
+        return all();
+    const NarrowEntry &e = narrowings.entries[size_t(entry)];
+    if (e.count == 0)
+        return all();
+    const std::span<const NarrowRow> rows = narrowings.rows.slice(e.first, size_t(e.count) * 3);
     std::vector<uint32_t> out;
-    const int64_t number = m_numberKeys.entryOf(numberKey);
-    if (number < 0)
-        return out;
-    const std::span<const AddressHitRow> hits = m_addressKeys.find(streetKey);
-    auto it = std::lower_bound(hits.begin(), hits.end(), uint32_t(number),
-                               [](const AddressHitRow &h, uint32_t n) { return h.number < n; });
-    for (; it != hits.end() && it->number == uint32_t(number); ++it)
-        out.push_back(it->address);
+    if (n.byPostcode) {
+        const std::span<const NarrowRow> byPostcode = rows.first(e.count);
+        auto it = std::lower_bound(byPostcode.begin(), byPostcode.end(), n.postcodePrefix,
+                                   [&](const NarrowRow &r, std::string_view p) { return folded(r.key) < p; });
+        for (; it != byPostcode.end() && folded(it->key).substr(0, n.postcodePrefix.size()) == n.postcodePrefix; ++it)
+            out.push_back(it->id);
+    } else {
+        const std::span<const NarrowRow> byCity = rows.subspan(e.count, e.count);
+        auto it = std::lower_bound(byCity.begin(), byCity.end(), n.cityKey,
+                                   [&](const NarrowRow &r, std::string_view c) { return folded(r.key) < c; });
+        for (; it != byCity.end() && folded(it->key) == n.cityKey; ++it)
+            out.push_back(it->id);
+        // Within nearKm of a point: the cells of a box that holds that circle. The great circle
+        // is never shorter than the difference in latitude; across, a margin covers the pole side.
+        const std::span<const NarrowRow> bySpace = rows.subspan(2 * size_t(e.count), e.count);
+        const double dLat = n.nearKm / 111.0 + 0.01;
+        for (const auto &[lat, lon] : n.near) {
+            const double widest = std::abs(lat) + dLat;
+            if (!(widest < 80))
+                return all();
+            const double dLon = dLat / std::cos(widest * M_PI / 180) * 1.1;
+            if (lon - dLon < -180 || lon + dLon > 180)
+                return all();
+            const auto cell = [](double degrees) { return int64_t(std::floor(degrees / NarrowCellDegrees)); };
+            for (int64_t y = cell(lat - dLat); y <= cell(lat + dLat); ++y)
+                for (int64_t x = cell(lon - dLon); x <= cell(lon + dLon); ++x) {
+                    const uint32_t c = narrowCell(y, x);
+                    auto at = std::lower_bound(bySpace.begin(), bySpace.end(), c, [](const NarrowRow &r, uint32_t v) { return r.key < v; });
+                    for (; at != bySpace.end() && at->key == c; ++at)
+                        out.push_back(at->id);
+                }
+        }
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
+}
+
+std::vector<uint32_t> GazetteerSegment::streetsNamed(std::string_view key, const Narrowing &narrowing) const
+{
+    return narrowed(m_streetKeys, m_streetNarrowings, key, narrowing);
+}
+
+std::vector<uint32_t> GazetteerSegment::addressesAt(std::string_view key, const Narrowing &narrowing) const
+{
+    return narrowed(m_addressKeys, m_addressNarrowings, key, narrowing);
 }
 
 const TypoBucket *GazetteerSegment::TypoIndex::bucket(uint32_t code) const

@@ -4,6 +4,7 @@
 // segment; every later read checks the index it follows, so that a damaged file fails with a
 // GazetteerError naming it instead of reading outside the mapping.
 
+#include "Gazetteer.h"
 #include "GazetteerFormat.h"
 
 #include <QString>
@@ -74,9 +75,9 @@ public:
 
     std::span<const GazetteerFormat::PlaceHitRow> placesNamed(std::string_view key) const;
     std::span<const uint32_t> postcodesCoded(std::string_view key) const;
-    std::span<const uint32_t> streetsNamed(std::string_view key) const;
-    // Addresses on a street (country and street key) with a house number (its key).
-    std::vector<uint32_t> addressesAt(std::string_view streetKey, std::string_view numberKey) const;
+    // See Narrowing.
+    std::vector<uint32_t> streetsNamed(std::string_view key, const Narrowing &narrowing) const;
+    std::vector<uint32_t> addressesAt(std::string_view key, const Narrowing &narrowing) const;
 
     // Place hits with a name key within maxEdits of key (but not equal), with the edits.
     void placesNamedLike(const std::string &key, int maxEdits, std::vector<std::pair<GazetteerFormat::PlaceHitRow, int>> &out) const;
@@ -109,6 +110,13 @@ private:
         Rows<char> bytes;
         const GazetteerFormat::TypoBucket *bucket(uint32_t code) const;
     };
+    struct Narrowings {
+        Rows<GazetteerFormat::NarrowEntry> entries;
+        Rows<GazetteerFormat::NarrowRow> rows;
+    };
+    std::vector<uint32_t> narrowed(const KeyIndex<uint32_t> &index, const Narrowings &narrowings, std::string_view key,
+                                   const Narrowing &narrowing) const;
+    std::string_view folded(uint32_t ref) const;
     template<typename Row> Rows<Row> section(GazetteerFormat::Section s) const;
     template<typename Id> KeyIndex<Id> keyIndex(GazetteerFormat::Section first) const;
     TypoIndex typoIndex(GazetteerFormat::Section first) const;
@@ -130,9 +138,9 @@ private:
     Rows<GazetteerFormat::PointRow> m_points;
     Rows<GazetteerFormat::AddressRow> m_addresses;
     KeyIndex<GazetteerFormat::PlaceHitRow> m_placeKeys;
-    KeyIndex<uint32_t> m_postcodeKeys, m_streetKeys;
-    KeyIndex<uint32_t> m_numberKeys;   // no ids: an entry's number is the house number's id
-    KeyIndex<GazetteerFormat::AddressHitRow> m_addressKeys;
+    KeyIndex<uint32_t> m_postcodeKeys, m_streetKeys, m_addressKeys;
+    Narrowings m_streetNarrowings, m_addressNarrowings;
+    Rows<char> m_folded;
     Rows<uint32_t> m_typoKeys;         // place key entries, in the order typo candidates are answered
     TypoIndex m_typoHeads, m_typoTails;
 };

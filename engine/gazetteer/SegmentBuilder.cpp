@@ -493,6 +493,76 @@ private:
     SegmentHeader &m_header;
 };
 
+// Folded keys written once each, for the narrowing rows.
+class FoldedPool {
+public:
+    uint32_t intern(const std::string &key)
+    {
+        const auto [it, fresh] = m_refs.try_emplace(key, uint32_t(m_bytes.size()));
+        if (fresh) {
+            const auto size = uint16_t(std::min<size_t>(key.size(), 0xFFFF));
+            m_bytes.push_back(char(size & 0xFF));
+            m_bytes.push_back(char(size >> 8));
+            m_bytes.append(key, 0, size);
+        }
+        return it->second;
+    }
+    std::string_view key(uint32_t ref) const
+    {
+        const auto size = size_t(uint8_t(m_bytes[ref])) | size_t(uint8_t(m_bytes[ref + 1])) << 8;
+        return {m_bytes.data() + ref + 2, size};
+    }
+    const std::string &bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+    std::unordered_map<std::string, uint32_t> m_refs;
+};
+
+// What a record offers the narrowing: its postcode and city keys and where it lies.
+struct NarrowKeys { uint32_t postcode, city, cell; };
+
+struct Narrowed {
+    std::vector<NarrowEntry> entries;
+    std::vector<NarrowRow> rows;
+};
+
+Narrowed narrow(const KeyTable<uint32_t> &keys, const std::vector<NarrowKeys> &of, const FoldedPool &pool)
+{
+    Narrowed out;
+    out.entries.reserve(keys.entries.size());
+    std::vector<NarrowRow> rows;
+    for (const KeyEntry &e : keys.entries) {
+        if (e.count < NarrowFrom) {
+            out.entries.push_back({0, 0});
+            continue;
+        }
+        out.entries.push_back({uint32_t(out.rows.size()), e.count});
+        for (int by = 0; by < 3; ++by) {
+            rows.clear();
+            for (uint32_t k = 0; k < e.count; ++k) {
+                const uint32_t id = keys.ids[e.first + k];
+                const NarrowKeys &n = of[id];
+                rows.push_back({by == 0 ? n.postcode : by == 1 ? n.city : n.cell, id});
+            }
+            if (by < 2)
+                std::sort(rows.begin(), rows.end(), [&](const NarrowRow &a, const NarrowRow &b) {
+                    const int c = pool.key(a.key).compare(pool.key(b.key));
+                    return c != 0 ? c < 0 : a.id < b.id;
+                });
+            else
+                std::sort(rows.begin(), rows.end(), [](const NarrowRow &a, const NarrowRow &b) { return std::tie(a.key, a.id) < std::tie(b.key, b.id); });
+            out.rows.insert(out.rows.end(), rows.begin(), rows.end());
+        }
+    }
+    return out;
+}
+
+uint32_t narrowCellOf(double lat, double lon)
+{
+    return narrowCell(int64_t(std::floor(lat / NarrowCellDegrees)), int64_t(std::floor(lon / NarrowCellDegrees)));
+}
+
 } // namespace
 
 uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgress &progress)
@@ -503,6 +573,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
     SegmentHeader header{};
     out.write(&header, sizeof header);
     SectionWriter sections(out, start, header);
+    FoldedPool folded;
 
     // Replaced records go; the later record stands where a replacement always stood, last.
     std::vector<PlaceRow> places;
@@ -556,10 +627,19 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         sections.put(StreetGrid, grid);
         KeyTable<uint32_t> keys;
         std::vector<std::pair<std::string, uint32_t>> pairs;
-        for (uint32_t i = 0; i < streets.rows.size(); ++i)
-            pairs.emplace_back(m_strings.text(streets.rows[i].country).toStdString() + ':' + nameKey(streets.rows[i].name), i);
+        std::vector<NarrowKeys> narrowKeys;
+        for (uint32_t i = 0; i < streets.rows.size(); ++i) {
+            const StreetRow &r = streets.rows[i];
+            const QString country = m_strings.text(r.country);
+            pairs.emplace_back(country.toStdString() + ':' + nameKey(r.name), i);
+            narrowKeys.push_back({folded.intern(TextKey::postcode(country, m_strings.text(r.postcode))), folded.intern(nameKey(r.city)),
+                                  narrowCellOf(r.latitude, r.longitude)});
+        }
         keys.build(std::move(pairs));
         sections.put(StreetKeyBytes, keys);
+        const Narrowed narrowed = narrow(keys, narrowKeys, folded);
+        sections.put(StreetNarrowEntries, narrowed.entries);
+        sections.put(StreetNarrowRows, narrowed.rows);
     }
     {
         progress.phase("indexes");
@@ -573,57 +653,60 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         sections.put(PostcodeKeyBytes, keys);
     }
     {
-        // Addresses by their street's key, and under it by house number: a street's addresses
-        // sorted by number key and then record, so that one number is a range found by halving.
-        std::unordered_map<std::string, uint32_t> numberIds;
-        KeyTable<uint32_t> numbers;
-        std::unordered_map<uint64_t, uint32_t> numberOfRef;
-        std::unordered_map<std::string, uint32_t> streetIds;
-        std::vector<std::string> streetKeys;
+        // Addresses by street and house number. The keys are made from numbered street and number
+        // keys, so that a country's addresses need no key string each.
+        std::unordered_map<std::string, uint32_t> numberIds, streetIds;
+        std::vector<std::string> numberKeys, streetKeys;
+        std::unordered_map<StringRef, uint32_t> numberOfRef;
         std::unordered_map<uint64_t, uint32_t> streetOfRefs;
+        const auto idOf = [](std::unordered_map<std::string, uint32_t> &ids, std::vector<std::string> &keys, std::string &&key) {
+            const auto [it, fresh] = ids.try_emplace(key, uint32_t(keys.size()));
+            if (fresh)
+                keys.push_back(std::move(key));
+            return it->second;
+        };
         struct Hit { uint32_t street, number, address; };
         std::vector<Hit> hits;
         hits.reserve(m_addresses.size());
+        std::vector<NarrowKeys> narrowKeys;
+        narrowKeys.reserve(m_addresses.size());
+        std::unordered_map<uint64_t, uint32_t> postcodeKeyOf;
         for (uint32_t i = 0; i < m_addresses.size(); ++i) {
             const AddressRow &a = m_addresses[i];
             auto number = numberOfRef.find(a.houseNumber);
-            if (number == numberOfRef.end()) {
-                const std::string key = TextKey::houseNumber(m_strings.text(a.houseNumber));
-                const auto [id, fresh] = numberIds.try_emplace(key, uint32_t(numbers.entries.size()));
-                if (fresh)
-                    numbers.addEntry(key, id->second, 0);
-                number = numberOfRef.emplace(a.houseNumber, id->second).first;
-            }
+            if (number == numberOfRef.end())
+                number = numberOfRef.emplace(a.houseNumber, idOf(numberIds, numberKeys, TextKey::houseNumber(m_strings.text(a.houseNumber)))).first;
             const uint64_t refs = uint64_t(a.country) << 32 | a.street;
             auto street = streetOfRefs.find(refs);
-            if (street == streetOfRefs.end()) {
-                std::string key = m_strings.text(a.country).toStdString() + ':' + nameKey(a.street);
-                const auto [id, fresh] = streetIds.try_emplace(key, uint32_t(streetKeys.size()));
-                if (fresh)
-                    streetKeys.push_back(std::move(key));
-                street = streetOfRefs.emplace(refs, id->second).first;
-            }
+            if (street == streetOfRefs.end())
+                street = streetOfRefs.emplace(refs, idOf(streetIds, streetKeys, m_strings.text(a.country).toStdString() + ':' + nameKey(a.street))).first;
             hits.push_back({street->second, number->second, i});
+            const uint64_t postcodeRefs = uint64_t(a.country) << 32 | a.postcode;
+            auto postcode = postcodeKeyOf.find(postcodeRefs);
+            if (postcode == postcodeKeyOf.end())
+                postcode = postcodeKeyOf.emplace(postcodeRefs, folded.intern(TextKey::postcode(m_strings.text(a.country), m_strings.text(a.postcode)))).first;
+            narrowKeys.push_back({postcode->second, folded.intern(nameKey(a.city)), narrowCellOf(a.latitude, a.longitude)});
         }
-        numbers.buildTable();
-        sections.put(NumberKeyBytes, numbers.bytes);
-        sections.put(NumberKeyEntries, numbers.entries);
-        sections.put(NumberKeyTable, numbers.table);
         std::sort(hits.begin(), hits.end(), [](const Hit &a, const Hit &b) {
             return std::tie(a.street, a.number, a.address) < std::tie(b.street, b.number, b.address);
         });
-        KeyTable<AddressHitRow> keys;
+        KeyTable<uint32_t> keys;
         keys.ids.reserve(hits.size());
         for (size_t i = 0; i < hits.size();) {
-            const uint32_t street = hits[i].street;
+            const Hit &h = hits[i];
             const auto first = uint32_t(keys.ids.size());
-            for (; i < hits.size() && hits[i].street == street; ++i)
-                keys.ids.push_back({hits[i].number, hits[i].address});
-            keys.addEntry(streetKeys[street], first, uint32_t(keys.ids.size() - first));
+            for (; i < hits.size() && hits[i].street == h.street && hits[i].number == h.number; ++i)
+                keys.ids.push_back(hits[i].address);
+            keys.addEntry(streetKeys[h.street] + '#' + numberKeys[h.number], first, uint32_t(keys.ids.size() - first));
         }
+        std::vector<Hit>().swap(hits);
         keys.buildTable();
         sections.put(AddressKeyBytes, keys);
+        const Narrowed narrowed = narrow(keys, narrowKeys, folded);
+        sections.put(AddressNarrowEntries, narrowed.entries);
+        sections.put(AddressNarrowRows, narrowed.rows);
     }
+    sections.put(FoldedKeys, folded.bytes());
     {
         PlaceIndex index = placeIndex(places, m_placeNames, [this](StringRef r) { return m_strings.text(r); });
         sections.put(PlaceKeyBytes, index.keys);

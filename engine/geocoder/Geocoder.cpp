@@ -329,17 +329,41 @@ private:
         return recordCode;
     }
 
-    bool fitsGivenParts(const QString &country, const QString &recPostcode, const QString &recCity, double lat,
-                        double lon) const
+    // want: the typed postcode's key in the country.
+    bool fitsGivenParts(const QString &country, const std::string &want, const QString &recPostcode, const QString &recCity,
+                        double lat, double lon) const
     {
         if (!postcode.isEmpty()) {
-            const std::string want = TextKey::postcode(country, postcode);
+            // The record's postcode mostly is the typed one as typed; its key then is want.
+            if (sameText(recPostcode, postcode))
+                return !want.empty();
             const std::string have = TextKey::postcode(country, recPostcode);
             return !have.empty() && (have == want || TextKey::postcodeDistrict(country, have) == want);
         }
         if (!cityKey.empty())
             return sameText(recCity, city) || TextKey::name(recCity) == cityKey || (!fuzzy() && placeNear(lat, lon));
         return true;
+    }
+
+    // The records of a street key that fitsGivenParts can accept, for the gazetteer to find
+    // without reading the street's namesakes all over the country. want holds the postcode key.
+    Narrowing narrowing(const QString &country, std::string &want) const
+    {
+        Narrowing n;
+        if (!postcode.isEmpty()) {
+            want = TextKey::postcode(country, postcode);
+            n.byPostcode = true;
+            n.postcodePrefix = want;
+        } else if (!cityKey.empty()) {
+            n.byCity = true;
+            n.cityKey = cityKey;
+            if (!fuzzy()) {
+                for (const PlaceCandidate &p : places)
+                    n.near.emplace_back(p.record.latitude, p.record.longitude);
+                n.nearKm = SamePlaceKm;
+            }
+        }
+        return n;
     }
 
     std::optional<Answer> streetAnswer() const
@@ -352,12 +376,14 @@ private:
                 continue;
             for (const QString &country : countries) {
                 const std::string prefix = keyPrefix(country) + streetKey;
+                std::string want;
+                const Narrowing fit = narrowing(country, want);
                 if (!reading.houseNumber.isEmpty())
-                    for (uint32_t i : g.addressesAt(prefix + '#' + TextKey::houseNumber(reading.houseNumber)))
-                        if (AddressRecord a = g.address(i); fitsGivenParts(a.country, a.postcode, a.city, a.latitude, a.longitude))
+                    for (uint32_t i : g.addressesAt(prefix + '#' + TextKey::houseNumber(reading.houseNumber), fit))
+                        if (AddressRecord a = g.address(i); fitsGivenParts(a.country, want, a.postcode, a.city, a.latitude, a.longitude))
                             points.push_back(std::move(a));
-                for (uint32_t i : g.streetsNamed(prefix))
-                    if (StreetRecord s = g.street(i); fitsGivenParts(s.country, s.postcode, s.city, s.latitude, s.longitude))
+                for (uint32_t i : g.streetsNamed(prefix, fit))
+                    if (StreetRecord s = g.street(i); fitsGivenParts(s.country, want, s.postcode, s.city, s.latitude, s.longitude))
                         streets.push_back(std::move(s));
             }
             if (points.empty() && streets.empty())
