@@ -52,11 +52,27 @@ void TBatchGeocodeRun::WriteFound(RecordSet &records, const TColumnMapping &colu
 TBatchCounts TBatchGeocodeRun::Run(RecordSet &records, const TColumnMapping &columns,
                                    IBatchRunView &view)
 {
-    TBatchCounts counts;
     RunEnd end(records, view);
     view.Open();
     view.SetRange(0, records.recordCount() - 1);
+    try {
+        return geocodeRecords(records, columns, view);
+    } catch (...) {
+        // A save that failed undid posts the rows still show: show what the database holds.
+        // The run's own error is the one to report, so a failing re-read stays unsaid.
+        try {
+            if (records.isActive())
+                records.refresh();
+        } catch (const std::exception &) {
+        }
+        throw;
+    }
+}
 
+TBatchCounts TBatchGeocodeRun::geocodeRecords(RecordSet &records, const TColumnMapping &columns,
+                                              IBatchRunView &view)
+{
+    TBatchCounts counts;
     // Posts of the run are committed together at least every 200 ms and whenever the run ends,
     // by an error too, so a failure never undoes the records finished before it.
     std::optional<BatchScope> batch;

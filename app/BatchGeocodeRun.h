@@ -39,4 +39,9 @@ public:
     // Writes a found result into the current record and posts it.
     static void WriteFound(RecordSet &records, const TColumnMapping &columns,
                            const RAddressSearchResult &result);
+
+private:
+    // The pass itself, inside the batch scope, which has ended (and committed) when it returns.
+    static TBatchCounts geocodeRecords(RecordSet &records, const TColumnMapping &columns,
+                                       IBatchRunView &view);
 };

@@ -1,36 +1,27 @@
 #include "OrvaneApplication.h"
 
+#include "StandardCaptions.h"
+
+#include <ErrorDisplay.h>
+
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QMessageBox>
 #include <QTranslator>
 
 namespace {
 const char *const TerminatedProperty = "orvaneTerminated";
-
-OrvaneApplication *orvaneApp()
-{
-    return qobject_cast<OrvaneApplication *>(QCoreApplication::instance());
-}
 } // namespace
 
 OrvaneApplication::OrvaneApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
 QString OrvaneApplication::Title()
 {
-    const OrvaneApplication *app = orvaneApp();
-    return app && !app->m_title.isEmpty() ? app->m_title : QStringLiteral("Orvane");
+    return ErrorDisplay::Title();
 }
 
 void OrvaneApplication::SetTitle(const QString &title)
 {
-    m_title = title;
-}
-
-void OrvaneApplication::HandleException(const std::exception &error)
-{
-    QMessageBox::critical(QApplication::activeWindow(), Title(), QString::fromUtf8(error.what()),
-                          QMessageBox::Ok);
+    ErrorDisplay::SetTitle(title);
 }
 
 void OrvaneApplication::Terminate()
@@ -43,25 +34,20 @@ bool OrvaneApplication::Terminated()
     return QCoreApplication::instance()->property(TerminatedProperty).toBool();
 }
 
-bool OrvaneApplication::notify(QObject *receiver, QEvent *event)
+void OrvaneApplication::LoadTranslations(const QLocale &locale)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception &error) {
-        HandleException(error);
-    }
-    return false;
-}
-
-void OrvaneApplication::LoadTranslations()
-{
-    // Standard buttons and captions in the system language ("Abbrechen" under German).
+    // Standard buttons in the system language ("Abbrechen" under German).
     const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    auto *translator = new QTranslator(this);
-    if (translator->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"), dir))
-        installTranslator(translator);
+    auto *qtbase = new QTranslator(QCoreApplication::instance());
+    if (qtbase->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), dir))
+        installTranslator(qtbase);
     else
-        delete translator;
+        delete qtbase;
+    auto *captions = new TStandardCaptions(locale, QCoreApplication::instance());
+    if (!captions->isEmpty())
+        installTranslator(captions);
+    else
+        delete captions;
 }
 
 void OrvaneApplication::ResetTermination()

@@ -2,20 +2,17 @@
 
 #include <QApplication>
 
-#include <exception>
+class QLocale;
 
-// The application object: its title, the one place where errors that a handler lets through are
-// shown, and the request to end that a cancelled start-up makes.
+// The application object: its title, its translations and the request to end that a cancelled
+// start-up makes. Errors that a handler lets through are shown by ErrorDisplay.
 class OrvaneApplication : public QApplication {
     Q_OBJECT
 public:
     OrvaneApplication(int &argc, char **argv);
 
     static QString Title();
-    void SetTitle(const QString &title);
-
-    // Shows the error in a message box; the program keeps running.
-    static void HandleException(const std::exception &error);
+    static void SetTitle(const QString &title);
 
     // Asks the application to end. Only the start-up asks, before the message loop runs, which
     // then does not start.
@@ -23,10 +20,6 @@ public:
     static bool Terminated();
     static void ResetTermination();   // a new start-up in the same process
 
-    bool notify(QObject *receiver, QEvent *event) override;
-
-    void LoadTranslations();
-
-private:
-    QString m_title;
+    // Qt's buttons and the standard captions in the language of the locale.
+    static void LoadTranslations(const QLocale &locale);
 };

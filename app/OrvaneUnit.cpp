@@ -10,7 +10,9 @@
 
 #include <ConfigurationUnit.h>
 #include <AddressSearchUnit.h>
+#include <ErrorDisplay.h>
 #include <GetStringUnit.h>
+#include <HandlerGuard.h>
 #include <HelpViewer.h>
 #include <KarteUnit.h>
 
@@ -90,20 +92,20 @@ TOrvaneForm::TOrvaneForm(const TIconDataModule &icons, FileChooser chooseFile, Q
     addFieldSlots();
     DataSourceKolm.setDataSet(&ADODataSetCustomer);
 
-    connect(ui->BatchGeocodeAction, &QAction::triggered, this, &TOrvaneForm::BatchGeocodeActionExecute);
-    connect(ui->SingleGeocodeAction, &QAction::triggered, this, &TOrvaneForm::SingleGeocodeActionExecute);
-    connect(ui->SQLAction, &QAction::triggered, this, &TOrvaneForm::SQLActionExecute);
-    connect(ui->ShowCoordinateAction, &QAction::triggered, this, &TOrvaneForm::ShowCoordinateActionExecute);
-    connect(ui->DBGrid1, &DBGrid::cellClicked, this, &TOrvaneForm::DBGrid1CellClick);
-    connect(ui->DBGrid1, &DBGrid::titleClicked, this, &TOrvaneForm::DBGrid1TitleClick);
-    connect(ui->DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+    connect(ui->BatchGeocodeAction, &QAction::triggered, this, Guarded([this] { BatchGeocodeActionExecute(); }));
+    connect(ui->SingleGeocodeAction, &QAction::triggered, this, Guarded([this] { SingleGeocodeActionExecute(); }));
+    connect(ui->SQLAction, &QAction::triggered, this, Guarded([this] { SQLActionExecute(); }));
+    connect(ui->ShowCoordinateAction, &QAction::triggered, this, Guarded([this] { ShowCoordinateActionExecute(); }));
+    connect(ui->DBGrid1, &DBGrid::cellClicked, this, Guarded([this](int column) { DBGrid1CellClick(column); }));
+    connect(ui->DBGrid1, &DBGrid::titleClicked, this, Guarded([this](int column) { DBGrid1TitleClick(column); }));
+    connect(ui->DBGrid1, &QWidget::customContextMenuRequested, this, Guarded([this](const QPoint &at) {
         PopupMenu->popup(ui->DBGrid1->viewport()->mapToGlobal(at));
-    });
+    }));
     // The single-record run's dialog belongs to this window.
     KartenModul().SetAddressSearchDialogFactory(
         [this] { return std::make_unique<TAddressSearchForm>(this); });
     m_idleUpdate->setInterval(IdleUpdateIntervalMs);
-    connect(m_idleUpdate, &QTimer::timeout, this, &TOrvaneForm::runActionListUpdate);
+    connect(m_idleUpdate, &QTimer::timeout, this, Guarded([this] { runActionListUpdate(); }));
 
     FormCreate();
 }
@@ -131,7 +133,7 @@ void TOrvaneForm::buildToolBar(const TIconDataModule &icons)
         ui->ToolBar1->addWidget(button);
     connect(ToolButton1, &QToolButton::clicked, ui->BatchGeocodeAction, &QAction::trigger);
     connect(ToolButton3, &QToolButton::clicked, ui->SQLAction, &QAction::trigger);
-    connect(ToolButton2, &QToolButton::clicked, this, &TOrvaneForm::ToolButton2Click);
+    connect(ToolButton2, &QToolButton::clicked, this, Guarded([this] { ToolButton2Click(); }));
 }
 
 void TOrvaneForm::buildPopupMenu()
@@ -179,10 +181,9 @@ void TOrvaneForm::FormCreate()
             return;
         if (!FTableName.isEmpty())
             openRecordSet();
-        HelpViewer::setApplicationHelpFile(QDir(QCoreApplication::applicationDirPath())
-                                               .filePath(QString::fromLatin1(HelpFileName)));
+        HelpViewer::setApplicationHelpFile(helpFileBesideProgram());
     } catch (const std::exception &error) {
-        OrvaneApplication::HandleException(error);
+        ErrorDisplay::Show(error);
     }
 }
 
@@ -234,7 +235,21 @@ void TOrvaneForm::openRecordSet()
 
 void TOrvaneForm::ToolButton2Click()
 {
+    if (HelpViewer::applicationHelpFile().isEmpty()) {
+        // The start-up ended before it set the help file: say why the window is empty, and
+        // the help beside the program explains how to start again.
+        QMessageBox::information(this, OrvaneApplication::Title(),
+                                 QStringLiteral("No database is open: the start did not get as far as "
+                                                "the customer table. Close Orvane and start it again "
+                                                "to choose a database."));
+        HelpViewer::setApplicationHelpFile(helpFileBesideProgram());
+    }
     HelpViewer::showApplicationHelp(HelpContextMainWindow);
+}
+
+QString TOrvaneForm::helpFileBesideProgram()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(HelpFileName));
 }
 
 TColumnMapping TOrvaneForm::ColumnMapping() const
@@ -246,6 +261,9 @@ TColumnMapping TOrvaneForm::ColumnMapping() const
 
 void TOrvaneForm::BatchGeocodeActionExecute()
 {
+    requireWritable();
+    // Without a map every search finds nothing, and the run would wipe each record's results.
+    KartenModul().RequireMap();
     QMessageBox confirm(QMessageBox::Question, tr("Confirm"), QStringLiteral("Geocode all records ?"),
                         QMessageBox::Ok | QMessageBox::Cancel, this);
     if (confirm.exec() != QMessageBox::Ok)
@@ -256,6 +274,7 @@ void TOrvaneForm::BatchGeocodeActionExecute()
 
 void TOrvaneForm::SingleGeocodeActionExecute()
 {
+    requireWritable();
     RecordSet &rs = ADODataSetCustomer;
     const TColumnMapping columns = ColumnMapping();
     const QString identifier = rs.fieldByName(columns.Identifier).asString();
@@ -268,6 +287,13 @@ void TOrvaneForm::SingleGeocodeActionExecute()
     KartenModul().GeocodeInteractive(country, postcode, city, street, identifier, result);
     if (result.Found)
         TBatchGeocodeRun::WriteFound(rs, columns, result);
+}
+
+void TOrvaneForm::requireWritable() const
+{
+    // A file that cannot be changed is said before any work, not at the first record written.
+    if (ADOConnection1.isConnected())
+        ADOConnection1.provider().checkWritable();
 }
 
 void TOrvaneForm::SQLActionExecute()

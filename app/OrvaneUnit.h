@@ -91,6 +91,10 @@ private:
     void buildStatusBar();
     void openRecordSet();
     void runActionListUpdate();
+    // Throws the provider's error, which names the conversion to use, when records cannot be
+    // changed here.
+    void requireWritable() const;
+    static QString helpFileBesideProgram();
 
     FileChooser m_chooseFile;
     QTimer *m_idleUpdate;

@@ -1,6 +1,7 @@
 #include "QueryStopWindow.h"
 
 #include <Connection.h>
+#include <HandlerGuard.h>
 
 #include <QCoreApplication>
 #include <QProgressDialog>
@@ -33,7 +34,7 @@ void TQueryStopWindow::whileReading()
         m_window->setWindowModality(Qt::ApplicationModal);
         m_window->setMinimumDuration(0);
         QObject::connect(m_window.get(), &QProgressDialog::canceled, m_window.get(),
-                         [this] { m_connection.interrupt(); });
+                         Guarded([this] { m_connection.interrupt(); }));
         m_window->show();
     }
     QCoreApplication::processEvents();

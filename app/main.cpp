@@ -5,11 +5,13 @@
 #include <MapEngineClasses.h>
 #include <ParameterUnit.h>
 
+#include <QLocale>
+
 int main(int argc, char *argv[])
 {
     OrvaneApplication app(argc, argv);
-    app.SetTitle(QStringLiteral("Orvane.exe"));
-    app.LoadTranslations();
+    OrvaneApplication::SetTitle(QStringLiteral("Orvane.exe"));
+    OrvaneApplication::LoadTranslations(QLocale::system());
     RegisterMapEngineClasses();
 
     TIconDataModule iconData;

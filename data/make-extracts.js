@@ -77,7 +77,8 @@ for (const z of Object.values(us)) {
 const ca = require(path.join(modules, 'zipcodes/lib/codesCanada.js')).codes;
 for (const z of Object.values(ca)) {
     if (!located(z)) continue;
-    const [name, code] = provinces[z.zip[0]] || ['', ''];
+    // X0A to X0C lie in Nunavut, the other X areas in the Northwest Territories.
+    const [name, code] = /^X0[ABC]/.test(z.zip) ? ['Nunavut', 'NU'] : provinces[z.zip[0]] || ['', ''];
     postal.push(['CA', z.zip, z.city, name, code, '', '', '', '', z.latitude, z.longitude, '']
         .join('\t'));
 }

@@ -2,10 +2,11 @@
 #include "ui_AddressSearchUnit.h"
 
 #include "CountryDataUnit.h"
+#include "HandlerGuard.h"
 #include "HelpViewer.h"
 #include "KarteUnit.h"
 
-#include <QEvent>
+#include <QMouseEvent>
 #include <QShortcut>
 #include <QSignalBlocker>
 
@@ -23,15 +24,16 @@ TAddressSearchForm::TAddressSearchForm(QWidget *owner)
     FCountryData = std::make_unique<TCountryData>();
     FCountryData->FillComboBox(ui->CountryComboBox);
 
-    connect(ui->SearchButton, &QPushButton::clicked, this, [this] { SearchButtonClick(ui->SearchButton); });
+    connect(ui->SearchButton, &QPushButton::clicked, this,
+            Guarded([this] { SearchButtonClick(ui->SearchButton); }));
     connect(ui->ResultListBox, &QListWidget::itemSelectionChanged, this,
-            [this] { ResultListBoxClick(ui->ResultListBox); });
+            Guarded([this] { ResultListBoxClick(ui->ResultListBox); }));
     // The viewport, not itemDoubleClicked: a double-click on an empty list must close too.
     ui->ResultListBox->viewport()->installEventFilter(this);
-    connect(ui->OkButton, &QPushButton::clicked, this, [this] { done(1); });
-    connect(ui->CancelButton, &QPushButton::clicked, this, [this] { done(2); });
+    connect(ui->OkButton, &QPushButton::clicked, this, Guarded([this] { done(1); }));
+    connect(ui->CancelButton, &QPushButton::clicked, this, Guarded([this] { done(2); }));
     connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
-            [] { HelpViewer::showApplicationHelp(HelpContext); });
+            Guarded([] { HelpViewer::showApplicationHelp(HelpContext); }));
 }
 
 TAddressSearchForm::~TAddressSearchForm() = default;
@@ -115,7 +117,8 @@ void TAddressSearchForm::reject()
 
 bool TAddressSearchForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->ResultListBox->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == ui->ResultListBox->viewport() && event->type() == QEvent::MouseButtonDblClick
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         ResultListBoxDblClick(ui->ResultListBox);
         return true;
     }

@@ -1,6 +1,8 @@
 #include "GetStringUnit.h"
 #include "ui_GetStringUnit.h"
 
+#include <HandlerGuard.h>
+
 #include <QTextDocument>
 
 namespace {
@@ -32,9 +34,9 @@ QString withCrLf(const QString &text)
 TGetStringForm::TGetStringForm(QWidget *owner) : QDialog(owner), ui(std::make_unique<Ui::GetStringForm>())
 {
     ui->setupUi(this);
-    connect(ui->Memo1, &QPlainTextEdit::textChanged, this, [this] { Memo1Change(ui->Memo1); });
-    connect(ui->Button1, &QPushButton::clicked, this, [this] { done(1); });
-    connect(ui->Button2, &QPushButton::clicked, this, [this] { done(2); });
+    connect(ui->Memo1, &QPlainTextEdit::textChanged, this, Guarded([this] { Memo1Change(ui->Memo1); }));
+    connect(ui->Button1, &QPushButton::clicked, this, Guarded([this] { done(1); }));
+    connect(ui->Button2, &QPushButton::clicked, this, Guarded([this] { done(2); }));
     ui->Memo1->setFocus();
 }
 

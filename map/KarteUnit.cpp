@@ -82,10 +82,37 @@ void TKartenModul::CreateMap(OleContainer *Container, const QString &ProgID)
 {
     if (FMap)
         return;
+    try {
+        createMap(Container, ProgID);
+    } catch (const std::exception &error) {
+        if (!FMap)
+            FMapFailure = QString::fromUtf8(error.what());
+        throw;
+    }
+}
+
+void TKartenModul::RequireMap() const
+{
+    if (FMap)
+        return;
+    if (FMapFailure.isEmpty())
+        throw std::runtime_error("The map has not been created yet, so nothing can be geocoded. "
+                                 "No record has been changed.");
+    throw std::runtime_error(QStringLiteral("The map could not be created (%1), so nothing can be "
+                                            "geocoded. No record has been changed. Check that the map "
+                                            "edition chosen at the start is installed, then start "
+                                            "Orvane again.")
+                                 .arg(FMapFailure)
+                                 .toStdString());
+}
+
+void TKartenModul::createMap(OleContainer *Container, const QString &ProgID)
+{
     Container->CreateObject(ProgID.toLocal8Bit(), false);
     const std::shared_ptr<OleObject> automation = Container->OleObjectInterface();
     if (!automation) {
         FMapReady = false;
+        FMapFailure = QStringLiteral("the object \"%1\" offers no automation interface").arg(ProgID);
         return;
     }
     auto map = std::dynamic_pointer_cast<MapPoint::Map>(automation);

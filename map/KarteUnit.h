@@ -35,6 +35,8 @@ public:
     // Embeds the engine's map in the container; a second call does nothing.
     // Throws OleError for an unknown program identifier, MapPoint::EngineError when the engine fails.
     void CreateMap(OleContainer *Container, const QString &ProgID);
+    // Throws, saying why, while there is no map: every search would find nothing.
+    void RequireMap() const;
 
     void ClearPushPins();
     void SetOnAfterRedraw(TNotifyEvent Handler);
@@ -79,8 +81,10 @@ protected:
 
 private:
     static bool IsPostcodeArea(int kind);
+    void createMap(OleContainer *Container, const QString &ProgID);
 
     std::shared_ptr<MapPoint::Map> FMap;
+    QString FMapFailure;   // why CreateMap obtained no map
     // Child of the container, so the container may delete it first.
     QPointer<TMap> FMapServer;
     QPointer<OleContainer> FContainer;

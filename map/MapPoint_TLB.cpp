@@ -1,5 +1,7 @@
 #include "MapPoint_TLB.h"
 
+#include <HandlerGuard.h>
+
 TMap::TMap(QObject *owner) : QObject(owner) {}
 
 TMap::~TMap()
@@ -37,8 +39,9 @@ std::shared_ptr<MapPoint::Map> TMap::DefaultInterface() const
 
 void TMap::Fire(const TNotifyEvent &handler)
 {
+    // The engine raises its events from its own painting and input handling.
     if (handler)
-        handler(this);
+        Guarded(handler)(this);
 }
 
 void TMap::Disconnect()

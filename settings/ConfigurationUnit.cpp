@@ -5,9 +5,12 @@
 #include "MappingStore.h"
 
 #include <Connection.h>
+#include <HandlerGuard.h>
 #include <RecordSet.h>
 
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace {
 QString selectedText(const QComboBox *comboBox)
@@ -24,6 +27,9 @@ TConfigurationForm::TConfigurationForm(QWidget *owner, Connection *connection)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint
                    | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(526, 409);
+    // The owner is still hidden while the mapping is asked for: centre on the screen, not over it.
+    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    move(screen->availableGeometry().center() - rect().center());
     FProbeDataSet->setConnection(connection);
 
     ui->TableListBox->addItems(connection->tableNames());
@@ -39,8 +45,8 @@ TConfigurationForm::TConfigurationForm(QWidget *owner, Connection *connection)
 
     // Selection, not the current row: a click on the row that only had the focus must count too.
     connect(ui->TableListBox, &QListWidget::itemSelectionChanged, this,
-            &TConfigurationForm::TableListBoxClick);
-    connect(ui->Button1, &QPushButton::clicked, this, &TConfigurationForm::Button1Click);
+            Guarded([this] { TableListBoxClick(); }));
+    connect(ui->Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
     connect(ui->Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 

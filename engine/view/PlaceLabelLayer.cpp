@@ -2,19 +2,30 @@
 
 #include "Basemap.h"
 #include "BasemapLayer.h"
+#include "CapitalCities.h"
 #include "HaloText.h"
 #include "MapStyle.h"
 #include "MapViewport.h"
 
-#include "Gazetteer.h"
-
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr double CountryLabelsFromKm = 1200.0;
 constexpr int MaxPlaces = 400;
 constexpr qsizetype MaxCachedLabels = 4000;
+constexpr qint64 CityOfAMillion = 1'000'000;
+// Degrees around a capital's point in which the gazetteer's record of it lies.
+constexpr double CapitalReach = 0.01;
+
+bool samePlace(const Engine::PlaceLabel &a, const Engine::PlaceLabel &b)
+{
+    return a.name == b.name && std::abs(a.latitude - b.latitude) < 1e-6 && std::abs(a.longitude - b.longitude) < 1e-6;
+}
 }
 
 PlaceLabelLayer::PlaceLabelLayer(const BasemapLayer &basemap, std::shared_ptr<const Engine::Gazetteer> gazetteer)
@@ -36,16 +47,70 @@ qint64 PlaceLabelLayer::minimumPopulation(double altitudeKm)
 void PlaceLabelLayer::render(QPainter &painter, const MapViewport &viewport)
 {
     m_placer.clear();
+    m_drawn.clear();
     if (painter.font() != m_labelFont) {
         m_labels.clear();
         m_labelFont = painter.font();
     }
     painter.save();
+    const std::vector<Candidate> places = m_gazetteer ? candidates(viewport) : std::vector<Candidate>{};
+    // A country's name sits in its middle, where its capital or a large city often lies: those
+    // are placed first, and the smaller places only around the names.
+    const auto lead = std::find_if(places.begin(), places.end(), [](const Candidate &c) {
+        return !c.capital && c.place.population < CityOfAMillion;
+    });
+    renderPlaces(painter, viewport, {places.begin(), lead});
     if (viewport.altitudeKm() >= CountryLabelsFromKm)
         renderCountries(painter, viewport);
-    if (m_gazetteer)
-        renderPlaces(painter, viewport);
+    renderPlaces(painter, viewport, {lead, places.end()});
     painter.restore();
+}
+
+std::vector<PlaceLabelLayer::Candidate> PlaceLabelLayer::candidates(const MapViewport &viewport)
+{
+    const GeoRect box = viewport.visibleBox();
+    std::vector<Candidate> places;
+    QSet<QString> countriesShown;
+    for (Engine::PlaceLabel &place : m_gazetteer->placesIn({box.south, box.west, box.north, box.east},
+                                                          minimumPopulation(viewport.altitudeKm()), MaxPlaces)) {
+        countriesShown.insert(countryOf(viewport, place.latitude, place.longitude));
+        places.push_back({std::move(place)});
+    }
+    for (const CapitalCity &at : capitalCities()) {
+        if (at.latitude < box.south || at.latitude > box.north || at.longitude < box.west || at.longitude > box.east
+            || !countriesShown.contains(countryOf(viewport, at.latitude, at.longitude)))
+            continue;
+        const auto record = m_gazetteer->placesIn({at.latitude - CapitalReach, at.longitude - CapitalReach,
+                                                   at.latitude + CapitalReach, at.longitude + CapitalReach},
+                                                  0, 1);
+        if (record.empty())
+            continue;
+        const auto listed = std::find_if(places.begin(), places.end(),
+                                         [&](const Candidate &c) { return samePlace(c.place, record.front()); });
+        if (listed != places.end())
+            listed->capital = true;
+        else
+            places.push_back({record.front(), true});
+    }
+    std::stable_sort(places.begin(), places.end(), [](const Candidate &a, const Candidate &b) {
+        if (a.capital != b.capital)
+            return a.capital;
+        return a.place.population > b.place.population;
+    });
+    return places;
+}
+
+QString PlaceLabelLayer::countryOf(const MapViewport &viewport, double latitude, double longitude)
+{
+    const quint64 key = (quint64(quint32(std::lround((latitude + 90.0) * 1e5))) << 32)
+                        | quint32(std::lround((longitude + 540.0) * 1e5));
+    auto found = m_countryAt.find(key);
+    if (found == m_countryAt.end()) {
+        if (m_countryAt.size() > MaxCachedLabels)
+            m_countryAt.clear();
+        found = m_countryAt.insert(key, m_basemap.basemapFor(viewport).countryAt(latitude, longitude));
+    }
+    return *found;
 }
 
 void PlaceLabelLayer::renderCountries(QPainter &painter, const MapViewport &viewport)
@@ -73,15 +138,13 @@ void PlaceLabelLayer::renderCountries(QPainter &painter, const MapViewport &view
             if (!screen.contains(box) || !m_placer.tryPlace(box.adjusted(-4, -2, 4, 2)))
                 continue;
             drawLabel(painter, name, font, country.name, MapStyle::CountryText, box.topLeft());
+            m_drawn.push_back(country.name);
         }
     }
 }
 
-void PlaceLabelLayer::renderPlaces(QPainter &painter, const MapViewport &viewport)
+void PlaceLabelLayer::renderPlaces(QPainter &painter, const MapViewport &viewport, std::span<const Candidate> places)
 {
-    const GeoRect box = viewport.visibleBox();
-    const auto places = m_gazetteer->placesIn({box.south, box.west, box.north, box.east},
-                                              minimumPopulation(viewport.altitudeKm()), MaxPlaces);
     const QRectF screen(QPointF(0, 0), QSizeF(viewport.size()));
     painter.setRenderHint(QPainter::Antialiasing, true);
     // Three sizes by population: city of a million, town of 100,000, smaller places.
@@ -95,7 +158,8 @@ void PlaceLabelLayer::renderPlaces(QPainter &painter, const MapViewport &viewpor
     fonts[1].setPointSizeF(9.0);
     fonts[2].setPointSizeF(8.0);
     const QFontMetricsF metricsOf[3] = {QFontMetricsF(fonts[0]), QFontMetricsF(fonts[1]), QFontMetricsF(fonts[2])};
-    for (const Engine::PlaceLabel &place : places) {
+    for (const Candidate &candidate : places) {
+        const Engine::PlaceLabel &place = candidate.place;
         const int size = place.population >= 1'000'000 ? 0 : place.population >= 100'000 ? 1 : 2;
         const QFontMetricsF &metrics = metricsOf[size];
         const QPointF at = viewport.toScreen(place.latitude, place.longitude);
@@ -108,6 +172,7 @@ void PlaceLabelLayer::renderPlaces(QPainter &painter, const MapViewport &viewpor
         painter.setBrush(MapStyle::PlaceText);
         painter.drawEllipse(at, place.population >= 1'000'000 ? 3.5 : 2.5, place.population >= 1'000'000 ? 3.5 : 2.5);
         drawLabel(painter, name, fonts[size], place.name, MapStyle::PlaceText, box.topLeft());
+        m_drawn.push_back(place.name);
     }
 }
 

@@ -2,17 +2,23 @@
 #include "LabelPlacer.h"
 #include "MapLayer.h"
 
+#include "Gazetteer.h"
+
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QString>
 
 #include <memory>
+#include <span>
+#include <vector>
 
 class BasemapLayer;
-namespace Engine { class Gazetteer; }
 
-// Country names at world and continent zoom, then the gazetteer's places, largest first, as many
-// as fit without overlapping. The smallest population shown falls as the view comes closer.
+// The gazetteer's places, capitals first and then the largest, as many as fit without
+// overlapping; at world and continent zoom the country names fill in after the cities of a
+// million and before the smaller places. The smallest population shown falls as the view comes
+// closer; a capital shows wherever a place of its country does.
 class PlaceLabelLayer : public MapLayer {
 public:
     PlaceLabelLayer(const BasemapLayer &basemap, std::shared_ptr<const Engine::Gazetteer> gazetteer);
@@ -21,9 +27,18 @@ public:
 
     static qint64 minimumPopulation(double altitudeKm);
 
+    // The place and country names the last render drew, in the order they were placed.
+    const std::vector<QString> &drawnLabels() const { return m_drawn; }
+
 private:
+    struct Candidate {
+        Engine::PlaceLabel place;
+        bool capital = false;
+    };
+    std::vector<Candidate> candidates(const MapViewport &viewport);
+    QString countryOf(const MapViewport &viewport, double latitude, double longitude);
     void renderCountries(QPainter &painter, const MapViewport &viewport);
-    void renderPlaces(QPainter &painter, const MapViewport &viewport);
+    void renderPlaces(QPainter &painter, const MapViewport &viewport, std::span<const Candidate> places);
     struct Label {
         double width = 0;
         QImage image; // the text with its halo and 2 pixels of margin all round
@@ -40,4 +55,6 @@ private:
     // drawing the halo are most of the cost of a frame. Only good for one map font.
     QHash<QString, Label> m_labels;
     QFont m_labelFont;
+    QHash<quint64, QString> m_countryAt;   // by place position, which the polygons make costly
+    std::vector<QString> m_drawn;
 };

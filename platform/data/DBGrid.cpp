@@ -5,9 +5,13 @@
 #include "RecordSet.h"
 #include "RecordSetModel.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMetaProperty>
+
+#include <utility>
 
 namespace {
 
@@ -144,6 +148,37 @@ void DBGrid::keyPressEvent(QKeyEvent *event)
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void DBGrid::hideEvent(QHideEvent *event)
+{
+    QTableView::hideEvent(event);
+    // A minimised window hides nothing of its own.
+    if (event->spontaneous())
+        return;
+    QWidget *focus = QApplication::focusWidget();
+    m_suspended = {};
+    m_suspended.focus = focus && (focus == this || isAncestorOf(focus));
+    if (state() != EditingState || !focus || !viewport()->isAncestorOf(focus))
+        return;
+    QWidget *editor = focus;
+    while (editor->parentWidget() != viewport())
+        editor = editor->parentWidget();
+    m_suspended.editing = currentIndex();
+    m_suspended.editorValue = editor->metaObject()->userProperty().read(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void DBGrid::showEvent(QShowEvent *event)
+{
+    QTableView::showEvent(event);
+    const Suspended suspended = std::exchange(m_suspended, {});
+    if (suspended.focus)
+        setFocus();
+    if (!suspended.editing.isValid() || !edit(suspended.editing, AllEditTriggers, nullptr))
+        return;
+    if (QWidget *editor = indexWidget(suspended.editing))
+        editor->metaObject()->userProperty().write(editor, suspended.editorValue);
 }
 
 void DBGrid::confirmDelete()

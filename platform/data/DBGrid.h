@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTableView>
+#include <QVariant>
 
 class DataSource;
 class RecordSetModel;
@@ -22,11 +24,22 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    // Hiding moves the focus away, which would close an open editor and post its text: both are
+    // kept and come back when the grid is shown again.
+    void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    struct Suspended {
+        bool focus = false;
+        QPersistentModelIndex editing;
+        QVariant editorValue;
+    };
+
     void followRecordSet();
     void confirmDelete();
 
     DataSource *m_source = nullptr;
     RecordSetModel *m_model = nullptr;
+    Suspended m_suspended;
 };

@@ -1,5 +1,6 @@
 #include "DBNavigator.h"
 
+#include "DataError.h"
 #include "DataSource.h"
 #include "RecordSet.h"
 
@@ -26,7 +27,15 @@ DBNavigator::DBNavigator(QWidget *parent) : QWidget(parent)
         button->setObjectName(QString::fromLatin1(texts[b].name));
         button->setText(QString::fromUtf8(texts[b].text));
         button->setToolTip(tr(texts[b].tip));
-        connect(button, &QToolButton::clicked, this, [this, b] { press(Button(b)); });
+        connect(button, &QToolButton::clicked, this, [this, b] {
+            // A refused post or delete ends here, shown as the grid shows its own refusals.
+            try {
+                press(Button(b));
+            } catch (const DataError &error) {
+                QMessageBox::critical(this, QString(), error.message());
+                updateButtons();
+            }
+        });
         layout->addWidget(button);
         m_buttons[b] = button;
     }
@@ -75,14 +84,7 @@ void DBNavigator::press(Button b)
     case Edit: rs->edit(); break;
     case Post: rs->post(); break;
     case Cancel: rs->cancel(); break;
-    case Refresh: {
-        const int pos = rs->recNo();
-        rs->close();
-        rs->open();
-        if (pos >= 0 && pos < rs->recordCount())
-            rs->setRecNo(pos);
-        break;
-    }
+    case Refresh: rs->refresh(); break;
     case ButtonCount: break;
     }
     updateButtons();

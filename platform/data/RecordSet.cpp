@@ -288,6 +288,19 @@ void RecordSet::close()
     tellViews();
 }
 
+void RecordSet::refresh()
+{
+    requireActive();
+    const int pos = recNo();
+    const QString sortText = m_sortText;
+    close();
+    open();
+    if (!sortText.isEmpty())
+        setSort(sortText);
+    if (pos >= 0 && pos < recordCount())
+        setRecNo(pos);
+}
+
 void RecordSet::requireActive() const
 {
     if (!isActive())

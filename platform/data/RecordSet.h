@@ -45,6 +45,8 @@ public:
 
     void open();    // throws DataError; a column that does not fit its slot is named
     void close();
+    // Reads every row again as the database holds it, keeping the position and the sort.
+    void refresh();
     bool isActive() const { return m_state != State::Inactive; }
 
     int recordCount() const;   // throws DataError when closed

@@ -13,8 +13,16 @@
 #include <progressUnit.h>
 #include "ui_OrvaneForm.h"
 
+#include <CustomerRecords.h>
+#include <DataError.h>
+
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+#include <QTranslator>
 
 namespace {
 
@@ -28,10 +36,56 @@ std::shared_ptr<ScriptedOleMap> &engine()
     return map;
 }
 
+// The program identifier each map of this process was created from.
+QString &createdFrom()
+{
+    static QString progId;
+    return progId;
+}
+
 Answer city(const QString &name, double latitude, double longitude, int quality = 1)
 {
     return {quality, {Result{latitude, longitude, MapPoint::PopulatedPlace, name, std::nullopt}}};
 }
+
+// An ambiguous answer that the rules still resolve: a street beside its postcode area.
+Answer streetBesideItsPostcodeArea(const QString &postcode, const QString &cityName, const QString &streetName,
+                                   double latitude, double longitude)
+{
+    const QString area = postcode + u' ' + cityName;
+    return {2, {Result{latitude, longitude, MapPoint::PostcodeArea, area, std::nullopt},
+                Result{latitude + 0.0004, longitude + 0.0003, MapPoint::Street, streetName + QStringLiteral(", ") + area,
+                       Scripted::Postal{postcode, cityName, streetName}}}};
+}
+
+// Stands for the user accepting a result in the address search dialog.
+class AcceptingDialog : public IAddressSearchDialog {
+public:
+    explicit AcceptingDialog(RAddressSearchResult result) : m_result(std::move(result)) {}
+    void Prepare(const QString &, const QString &, const QString &, const QString &, const QString &) override {}
+    int ShowModal() override { return 1; }
+    void GetResult(RAddressSearchResult &r) const override { r = m_result; }
+
+private:
+    RAddressSearchResult m_result;
+};
+
+// Counts the hide and show events a widget receives.
+class VisibilityCount : public QObject {
+public:
+    explicit VisibilityCount(QWidget *watched) { watched->installEventFilter(this); }
+    int hides = 0, shows = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide)
+            ++hides;
+        else if (event->type() == QEvent::Show)
+            ++shows;
+        return false;
+    }
+};
 
 bool progressWindowOpen()
 {
@@ -44,8 +98,10 @@ class RunsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
+        // One factory per edition, so that a swapped choice shows.
         for (const char *progId : {"MapPoint.Map.EU.9", "MapPoint.Map.NA.9"})
-            OleClassRegistry::instance().registerClass(progId, [] {
+            OleClassRegistry::instance().registerClass(progId, [progId] {
+                createdFrom() = QString::fromLatin1(progId);
                 engine() = std::make_shared<ScriptedOleMap>();
                 engine()->setToolbars({QStringLiteral("Location and Scale")});
                 return std::shared_ptr<OleObject>(engine());
@@ -85,6 +141,7 @@ TEST_F(RunsTest, MapIsCreatedOnceHoweverOftenTheIdleUpdateRuns)
         EXPECT_FALSE(handled);
     }
     EXPECT_EQ(engine(), created);
+    EXPECT_EQ(createdFrom(), QStringLiteral("MapPoint.Map.EU.9")) << "the mapping chose the European edition";
     EXPECT_FALSE(form->MapPending);
     for (QAction *action : form->ActionList)
         EXPECT_TRUE(action->isEnabled());
@@ -333,6 +390,195 @@ TEST_F(RunsTest, ShowCoordinatePinsStoredCoordinatesAndIgnoresTheUnset)
     form->ShowCoordinateActionExecute();
     EXPECT_EQ(engine()->pinsOnMap(), QStringList{QStringLiteral("K1")});
     EXPECT_EQ(KartenModul().PushPins().Count(), 1);
+}
+
+TEST_F(RunsTest, BatchWritesTheNeedControlFlagEitherWay)
+{
+    engine()->addAnswer({1, {}});   // K1, flagged before: not found now
+    engine()->addAnswer(streetBesideItsPostcodeArea(QStringLiteral("1010"), QStringLiteral("Wien"),
+                                                    QStringLiteral("Stephansplatz"), 48.2085, 16.3721));
+    ModalScript script;
+    script.expect(QStringLiteral("QMessageBox"), ModalScript::pressStandardButton(QMessageBox::Ok));
+    script.expect(QStringLiteral("QMessageBox"), ModalScript::pressStandardButton(QMessageBox::Ok));
+    form->BatchGeocodeActionExecute();
+    script.finish();
+
+    EXPECT_EQ(column("select MPControlGeocode from kunden where KolmNummer = 'K1'"), QStringLiteral("0"));
+    EXPECT_EQ(column("select MPControlGeocode from kunden where KolmNummer = 'K2'"), QStringLiteral("1"));
+    EXPECT_EQ(column("select MPStatus from kunden where KolmNummer = 'K2'"), QStringLiteral("Street"));
+    const QAbstractItemModel *grid = form->ui->DBGrid1->model();
+    EXPECT_EQ(grid->data(grid->index(1, 6)).toString(), QStringLiteral("Yes"));
+}
+
+TEST_F(RunsTest, SingleRunWritesTheNeedControlFlagOfTheAcceptedResult)
+{
+    // Through the dialog: a choice made there never needs control, so K1 loses its flag.
+    form->ADODataSetCustomer.setRecNo(0);
+    engine()->addAnswer(city(QStringLiteral("80331 München"), 48.137, 11.575));
+    {
+        ModalScript script;
+        script.expect(QStringLiteral("TAddressSearchForm"), ModalScript::clickButton(QStringLiteral("OkButton")));
+        form->SingleGeocodeActionExecute();
+        script.finish();
+    }
+    EXPECT_EQ(column("select MPControlGeocode from kunden where KolmNummer = 'K1'"), QStringLiteral("0"));
+
+    // Whatever the accepted result says is what the record gets.
+    RAddressSearchResult accepted;
+    TKartenModul::InitAddressSearchResult(accepted);
+    accepted.Found = true;
+    accepted.NeedsControl = true;
+    accepted.StatusKind = 2;
+    accepted.Latitude = 48.2;
+    accepted.Longitude = 16.4;
+    accepted.MatchedAddress = QStringLiteral("Wien");
+    KartenModul().SetAddressSearchDialogFactory([accepted] { return std::make_unique<AcceptingDialog>(accepted); });
+    form->ADODataSetCustomer.setRecNo(1);
+    form->SingleGeocodeActionExecute();
+    EXPECT_EQ(column("select MPControlGeocode from kunden where KolmNummer = 'K2'"), QStringLiteral("1"));
+    EXPECT_EQ(column("select MPAddress from kunden where KolmNummer = 'K2'"), QStringLiteral("Wien"));
+}
+
+TEST_F(RunsTest, AnAccessFileIsRefusedBeforeAnyWorkWithTheConversionToUse)
+{
+    const QString access = QStringLiteral(ORVANE_TESTDATA_DIR "/DateTestDatabase.mdb");
+    if (!QFileInfo::exists(access))
+        GTEST_SKIP() << "test data absent: " << access.toStdString();
+    form->ADODataSetCustomer.close();
+    form->ADOConnection1.close();
+    form->ADOConnection1.setConnectionText(TCustomerRecords::ConnectionText(access));
+    form->ADOConnection1.open();
+
+    for (auto run : {&TOrvaneForm::BatchGeocodeActionExecute, &TOrvaneForm::SingleGeocodeActionExecute}) {
+        // No confirmation and no search dialog: either would come up as a stray here.
+        ModalScript script;
+        try {
+            (form.get()->*run)();
+            ADD_FAILURE() << "a run started on a file it cannot write";
+        } catch (const DataError &error) {
+            EXPECT_TRUE(error.message().contains(QStringLiteral("orvane-convert"))) << error.what();
+            EXPECT_TRUE(error.message().contains(QStringLiteral("DateTestDatabase.sqlite"))) << error.what();
+        }
+        script.finish();
+    }
+    EXPECT_FALSE(progressWindowOpen());
+    EXPECT_TRUE(engine()->calls(QStringLiteral("LookupAddress")).isEmpty());
+}
+
+TEST_F(RunsTest, AfterASaveTheDatabaseUndidTheGridShowsWhatTheDatabaseHolds)
+{
+    // The last post of the run makes the database undo what the run has not committed yet.
+    db.exec("CREATE TRIGGER refuse BEFORE UPDATE ON kunden WHEN NEW.KolmNummer = 'K3' "
+            "BEGIN SELECT RAISE(ROLLBACK, 'refused'); END;");
+    engine()->addAnswer(city(QStringLiteral("80331 München (neu)"), 48.2, 11.6));
+    engine()->addAnswer(city(QStringLiteral("1010 Wien (neu)"), 48.3, 16.4));
+    ModalScript script;
+    script.expect(QStringLiteral("QMessageBox"), ModalScript::pressStandardButton(QMessageBox::Ok));
+    EXPECT_THROW(form->BatchGeocodeActionExecute(), DataError);
+    script.finish();
+
+    const QAbstractItemModel *grid = form->ui->DBGrid1->model();
+    ASSERT_EQ(grid->rowCount(), 3);
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        const QString id = grid->data(grid->index(row, 0)).toString();
+        const QByteArray where = "from kunden where KolmNummer = '" + id.toUtf8() + "'";
+        EXPECT_EQ(grid->data(grid->index(row, 8)).toString(), column("select coalesce(MPAddress, '') " + where)) << id.toStdString();
+        EXPECT_EQ(grid->data(grid->index(row, 7)).toString(), column("select coalesce(MPStatus, '') " + where)) << id.toStdString();
+    }
+    EXPECT_FALSE(form->ADODataSetCustomer.controlsDisabled());
+}
+
+TEST_F(RunsTest, AnErrorInAConnectedHandlerIsShownAndTheWindowStaysUsable)
+{
+    form->ADODataSetCustomer.close();
+    QString shown;
+    {
+        ModalScript script;
+        script.expect(QStringLiteral("QMessageBox"), ModalScript::pressStandardButton(QMessageBox::Ok));
+        script.expect(QStringLiteral("QMessageBox"), [&shown](QWidget *modal) {
+            shown = static_cast<QMessageBox *>(modal)->text();
+            ModalScript::pressStandardButton(QMessageBox::Ok)(modal);
+        });
+        // As the toolbar button does it: through the action's signal, not by calling the handler.
+        form->ToolButton1->click();
+        script.finish();
+    }
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_FALSE(progressWindowOpen());
+    EXPECT_FALSE(form->ADODataSetCustomer.controlsDisabled());
+
+    form->ADODataSetCustomer.open();
+    engine()->addAnswer(city(QStringLiteral("80331 München"), 48.137, 11.575));
+    engine()->addAnswer({1, {}});
+    ModalScript again;
+    QString summary;
+    again.expect(QStringLiteral("QMessageBox"), ModalScript::pressStandardButton(QMessageBox::Ok));
+    again.expect(QStringLiteral("QMessageBox"), [&summary](QWidget *modal) {
+        summary = static_cast<QMessageBox *>(modal)->text();
+        ModalScript::pressStandardButton(QMessageBox::Ok)(modal);
+    });
+    form->ToolButton1->click();
+    again.finish();
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("Records geocoded: 1"))) << summary.toStdString();
+}
+
+TEST_F(RunsTest, TheFirstCellClickHooksTheRedrawWhichGivesTheGridItsFocusAndEditorBack)
+{
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    DBGrid *grid = form->ui->DBGrid1;
+    const VisibilityCount seen(grid);
+    // As the map's event wrapper does after each paint.
+    const auto mapRedrawn = [] { KartenModul().MapAfterRedraw(nullptr); };
+
+    mapRedrawn();
+    EXPECT_EQ(seen.hides, 0) << "the grid follows the map before anyone clicked into it";
+    const QRect cell = grid->visualRect(grid->model()->index(1, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_TRUE(form->FRedrawHandlerSent);
+    mapRedrawn();
+    EXPECT_EQ(seen.hides, 1);
+    EXPECT_EQ(seen.shows, 1);
+    EXPECT_TRUE(grid->isVisible());
+    EXPECT_TRUE(grid->hasFocus()) << "the click's focus was lost to the repaint";
+
+    // Typing into K2's name, with the map repainting in between.
+    QTest::keyClicks(grid, QStringLiteral("M"));
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr) << "typing opened no editor";
+    QTest::keyClicks(editor, QStringLiteral("ai"));
+    mapRedrawn();
+    form->ShowCoordinateActionExecute();
+    mapRedrawn();
+    EXPECT_EQ(seen.hides, 3);
+    editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr) << "the editor did not come back with the focus";
+    EXPECT_TRUE(grid->viewport()->isAncestorOf(editor));
+    QTest::keyClicks(editor, QStringLiteral("er"));
+    EXPECT_EQ(editor->text(), QStringLiteral("Maier"));
+    EXPECT_EQ(column("select Name1 from kunden where KolmNummer = 'K2'"), QStringLiteral("Meier")) << "posted halfway";
+    EXPECT_EQ(grid->model()->data(grid->model()->index(1, 1)).toString(), QStringLiteral("Meier"));
+    // The handler belongs to this window, which the test ends.
+    KartenModul().SetOnAfterRedraw({});
+}
+
+TEST_F(RunsTest, StandardCaptionsAndButtonsComeInTheSystemLanguage)
+{
+    OrvaneApplication::LoadTranslations(QLocale(QLocale::German, QLocale::Germany));
+    QString caption, cancel;
+    ModalScript script;
+    script.expect(QStringLiteral("QMessageBox"), [&](QWidget *modal) {
+        auto *box = static_cast<QMessageBox *>(modal);
+        caption = box->windowTitle();
+        cancel = box->button(QMessageBox::Cancel)->text();
+        ModalScript::pressStandardButton(QMessageBox::Cancel)(modal);
+    });
+    form->BatchGeocodeActionExecute();
+    script.finish();
+    qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>());
+    EXPECT_EQ(caption, QStringLiteral("Bestätigen"));
+    EXPECT_EQ(cancel, QStringLiteral("Abbrechen"));
 }
 
 } // namespace

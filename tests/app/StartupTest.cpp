@@ -7,6 +7,7 @@
 #include <OrvaneUnit.h>
 #include "ui_OrvaneForm.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -196,6 +197,40 @@ TEST_F(StartupTest, HelpButtonOpensContextTenOrSaysTheFileIsMissing)
     ASSERT_NE(it, viewers.end());
     EXPECT_EQ(static_cast<HelpViewer *>(*it)->currentAnchor(), QStringLiteral("context-10"));
     (*it)->close();
+}
+
+TEST_F(StartupTest, HelpAfterAFailedStartSaysNoDatabaseIsOpenAndOpensTheHelpBesideTheProgram)
+{
+    HelpViewer::setApplicationHelpFile(QString());
+    const QString bogus = db.folder() + QStringLiteral("/notes.mdb");
+    QFile file(bogus);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("these are not the customers you are looking for\n");
+    file.close();
+    std::unique_ptr<TOrvaneForm> form;
+    {
+        ModalScript start;
+        start.expect(QStringLiteral("QMessageBox"), ModalScript::pressStandardButton(QMessageBox::Ok));
+        form = std::make_unique<TOrvaneForm>(icons, [&](QWidget *) { return bogus; });
+        start.finish();
+    }
+
+    ModalScript script;
+    QString said;
+    script.expect(QStringLiteral("QMessageBox"), [&said](QWidget *modal) {
+        said = static_cast<QMessageBox *>(modal)->text();
+        ModalScript::pressStandardButton(QMessageBox::Ok)(modal);
+    });
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/Orvane.hlp");
+    try {
+        form->ToolButton2Click();
+    } catch (const HelpError &error) {
+        // No help file beside a test program: the message names where it was looked for.
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QDir::toNativeSeparators(beside))) << error.what();
+    }
+    script.finish();
+    EXPECT_TRUE(said.startsWith(QStringLiteral("No database is open"))) << said.toStdString();
+    EXPECT_EQ(HelpViewer::applicationHelpFile(), beside);
 }
 
 } // namespace

@@ -22,6 +22,17 @@ public:
     }
 
     QString path() const { return m_path; }
+
+    // Runs SQL on a connection of its own, beside the program's.
+    void exec(const char *sql) const
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(m_path.toUtf8().constData(), &db), SQLITE_OK);
+        char *error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
     QString folder() const { return m_dir.path(); }
 
     // The first column of the first row of a query, as text.

@@ -212,7 +212,7 @@ TEST_F(AddressSearchDialog, SearchAgainWithoutResultKeepsTheEarlierSelectionAndO
     EXPECT_EQ(resultOf(form).MatchedAddress, "Chausseestraße 40, 10115 Berlin");
 }
 
-TEST_F(AddressSearchDialog, DoubleClickOnAnEmptyListClosesWithOkAndNothingFound)
+TEST_F(AddressSearchDialog, LeftDoubleClickOnAnEmptyListClosesWithOkNothingFoundOtherButtonsDoNot)
 {
     engine().addAnswer({1, {}});
     form.Prepare("D", "99999", "Nirgendwo", "", "K-21");
@@ -220,7 +220,12 @@ TEST_F(AddressSearchDialog, DoubleClickOnAnEmptyListClosesWithOkAndNothingFound)
     EXPECT_FALSE(button("OkButton")->isEnabled());
 
     ModalScript script;
-    script.expect("AddressSearchForm", [&](QWidget *) { QTest::mouseDClick(list()->viewport(), Qt::LeftButton); });
+    script.expect("AddressSearchForm", [&](QWidget *) {
+        QTest::mouseDClick(list()->viewport(), Qt::RightButton);
+        QTest::mouseDClick(list()->viewport(), Qt::MiddleButton);
+        EXPECT_TRUE(form.isVisible()) << "only the left button's double-click closes";
+        QTest::mouseDClick(list()->viewport(), Qt::LeftButton);
+    });
     EXPECT_EQ(form.ShowModal(), 1);
     EXPECT_FALSE(resultOf(form).Found);
 }
@@ -244,6 +249,20 @@ TEST_F(AddressSearchDialog, EngineErrorOnSearchEndsOnlyThatSearch)
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(button("OkButton")->isEnabled());
     EXPECT_EQ(resultOf(form).MatchedAddress, "Invalidenstraße, 10115 Berlin");
+
+    // Pressed by the user, the error reaches the application's display, not Qt's event loop.
+    engine().failOn("LookupAddress", 1);
+    ModalScript script;
+    QString shown;
+    script.expect("QMessageBox", [&shown](QWidget *modal) {
+        shown = static_cast<QMessageBox *>(modal)->text();
+        ModalScript::pressStandardButton(QMessageBox::Ok)(modal);
+    });
+    button("SearchButton")->click();
+    script.finish();
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(button("OkButton")->isEnabled());
 }
 
 // Through the map module, as the single-record run uses the dialog.

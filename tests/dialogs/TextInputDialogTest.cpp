@@ -78,7 +78,7 @@ TEST_F(TextInputDialog, SettingAnEqualTextRaisesNoChange)
     EXPECT_EQ(changes.count(), 1);
 }
 
-TEST_F(TextInputDialog, EnterInTheMemoIsANewLineAndNeverPressesOk)
+TEST_F(TextInputDialog, EnterInTheMemoIsANewLineTabMovesOnToOk)
 {
     ModalScript script;
     script.expect("TGetStringForm", [&](QWidget *) {
@@ -88,7 +88,9 @@ TEST_F(TextInputDialog, EnterInTheMemoIsANewLineAndNeverPressesOk)
         QTest::keyClick(memo, Qt::Key_Enter);
         QTest::keyClicks(memo, "from T");
         EXPECT_TRUE(form.isVisible()) << "Enter closed the dialog";
-        ok->click();
+        QTest::keyClick(memo, Qt::Key_Tab);
+        EXPECT_EQ(form.focusWidget(), ok) << "Tab stayed in the memo";
+        QTest::keyClick(ok, Qt::Key_Return);
     });
     EXPECT_EQ(form.exec(), 1);
     EXPECT_EQ(form.GetString(), "select *\r\n\r\nfrom T");

@@ -85,8 +85,9 @@ TEST_F(AddressSearch, QualityZeroKeepsEveryResultAndChoosesTheFirst)
 
 TEST_F(AddressSearch, TwoEqualAddressesAtOnePlaceCountAsOne)
 {
+    // 0.0019 degrees apart, clearly inside the limit of 0.002 whatever the rounding.
     engine->addAnswer({2, {street("Marienplatz a", 48.137, 11.575, "80331"),
-                           street("Marienplatz b", 48.138, 11.575, "80331")}});
+                           street("Marienplatz b", 48.1389, 11.575, "80331")}});
     ASSERT_TRUE(search("80331", "Musterstadt", "Hauptstraße"));
     EXPECT_EQ(module.CandidateCount(), 2);
     EXPECT_EQ(module.SelectedCandidate(), 0);
@@ -97,8 +98,9 @@ TEST_F(AddressSearch, TwoEqualAddressesAtOnePlaceCountAsOne)
 
 TEST_F(AddressSearch, EqualAddressesFartherApartOrDifferentTextsStayAmbiguous)
 {
-    // 0.002 degrees apart: the street is dropped as for any ambiguous street answer.
-    engine->addAnswer({2, {street("a", 48.137, 11.575, "80331"), street("b", 48.139, 11.575, "80331")}});
+    // 0.0021 degrees apart, clearly outside the limit: the street is dropped as for any
+    // ambiguous street answer.
+    engine->addAnswer({2, {street("a", 48.137, 11.575, "80331"), street("b", 48.1391, 11.575, "80331")}});
     engine->addAnswer({1, {postcodeArea("80331 München", 48.137, 11.575)}});
     ASSERT_TRUE(search("80331", "München", "Hauptstraße"));
     EXPECT_EQ(lookups(), (QStringList{"LookupAddress(Hauptstraße|München|||80331|94)",

@@ -6,6 +6,7 @@
 #include "ui_ConfigurationForm.h"
 
 #include <QFile>
+#include <QScreen>
 #include <QTest>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -193,6 +194,47 @@ TEST_F(ConfigurationDialogTest, OkStoresTheTwelveValuesAndTheEditionIsNotStored)
     TConfigurationForm again(nullptr, &connection);
     EXPECT_TRUE(again.ui->EuropeanRadioButton->isChecked());
     EXPECT_EQ(again.GetCityField(), QStringLiteral("Land"));
+}
+
+TEST_F(ConfigurationDialogTest, OpensCentredOnTheScreenNotOverItsHiddenOwner)
+{
+    QWidget owner;
+    owner.setGeometry(150, 20, 907, 646);
+    owner.setWindowState(Qt::WindowMaximized);
+    TConfigurationForm form(&owner, &connection);
+    ModalScript script;
+    QPoint centre;
+    script.expect(QStringLiteral("TConfigurationForm"), [&centre](QWidget *modal) {
+        centre = modal->geometry().center();
+        ModalScript::clickButton(QStringLiteral("Cancel"))(modal);
+    });
+    form.exec();
+    script.finish();
+    const QPoint screenCentre = owner.screen()->availableGeometry().center();
+    EXPECT_LE((centre - screenCentre).manhattanLength(), 4) << centre.x() << "," << centre.y();
+}
+
+TEST_F(ConfigurationDialogTest, EnterPressesTheFocusedButton)
+{
+    storeMapping(QStringLiteral("a"), StoredA);
+    TConfigurationForm form(nullptr, &connection);
+    ModalScript script;
+    form.ui->CityComboBox->setCurrentIndex(form.ui->CityComboBox->findText(QStringLiteral("Land")));
+    script.expect(QStringLiteral("TConfigurationForm"), [&form](QWidget *) {
+        form.ui->Button2->setFocus();
+        QTest::keyClick(form.ui->Button2, Qt::Key_Return);
+    });
+    EXPECT_EQ(form.exec(), QDialog::Rejected);
+    script.finish();
+    EXPECT_EQ(store().value(QStringLiteral("CityComboBox")).toString(), QStringLiteral("Ort"));
+
+    // Enter on a combo box still presses the default button, Ok.
+    script.expect(QStringLiteral("TConfigurationForm"), [&form](QWidget *) {
+        form.ui->CityComboBox->setFocus();
+        QTest::keyClick(form.ui->CityComboBox, Qt::Key_Return);
+    });
+    EXPECT_EQ(form.exec(), QDialog::Accepted);
+    script.finish();
 }
 
 } // namespace
