@@ -4,6 +4,7 @@
 #include "BasemapLayer.h"
 #include "Gazetteer.h"
 #include "GazetteerStore.h"
+#include "ImportProgress.h"
 #include "MapViewport.h"
 #include "PlaceLabelLayer.h"
 #include "ViewTestApp.h"
@@ -75,19 +76,22 @@ TEST(PlaceLabels, ACapitalShowsWhereverAPlaceOfItsCountryShows)
 {
     QTemporaryDir dir;
     const auto make = [&dir](qint64 zurichPopulation) {
-        const QString file = dir.filePath(QStringLiteral("zurich-%1.sqlite").arg(zurichPopulation));
+        const QString file = dir.filePath(QStringLiteral("zurich-%1.bin").arg(zurichPopulation));
         Engine::GazetteerStore store(file);
-        const auto place = [&store](const char *id, const char *name, double lat, double lon, qint64 population) {
+        Engine::SegmentBuilder &source = store.beginSource(QStringLiteral("test"));
+        const auto place = [&source](const char *id, const char *name, double lat, double lon, qint64 population) {
             Engine::PlaceRecord p;
             p.country = QStringLiteral("CH");
             p.name = QString::fromUtf8(name);
             p.latitude = lat;
             p.longitude = lon;
             p.population = population;
-            store.putPlace(QStringLiteral("test"), QString::fromLatin1(id), p, {});
+            source.putPlace(QStringLiteral("test"), QString::fromLatin1(id), p, {});
         };
         place("1", "Bern", 46.94809, 7.44744, 121631);
         place("2", "Zürich", 47.36667, 8.55, zurichPopulation);
+        Engine::ImportProgress progress(QStringLiteral("test"), 0, nullptr);
+        store.endSource(2, progress);
         store.commit();
         return Engine::Gazetteer::open({file});
     };
