@@ -24,6 +24,15 @@ int GazetteerCommand::run(const QStringList &arguments)
             return import(arguments.mid(1));
         if (arguments.size() >= 1 && arguments.front() == u"lookup")
             return lookup(arguments.mid(1));
+        if (arguments == QStringList{QStringLiteral("--help")}) {
+            printUsage(m_out);
+            return 0;
+        }
+        if (arguments == QStringList{QStringLiteral("--version")}) {
+            m_out << "orvane-gazetteer " ORVANE_VERSION "\n";
+            m_out.flush();
+            return 0;
+        }
         return usage();
     } catch (const std::exception &e) {
         m_err << "orvane-gazetteer: " << QString::fromUtf8(e.what()) << Qt::endl;
@@ -33,13 +42,19 @@ int GazetteerCommand::run(const QStringList &arguments)
 
 int GazetteerCommand::usage()
 {
-    m_err << "usage: orvane-gazetteer import FILE... [--gazetteer FILE] [--country XX]\n"
-             "       orvane-gazetteer lookup [--edition EU|NA] [--country NUMBER] STREET CITY POSTCODE\n"
-             "Import reads GeoNames places and postal-code dumps (.txt, .txt.gz) and OpenStreetMap\n"
-             "extracts (.osm, .osm.bz2, .osm.pbf) into the user's gazetteer ("
-          << Engine::Gazetteer::userFile() << ").\n";
-    m_err.flush();
+    printUsage(m_err);
     return 2;
+}
+
+void GazetteerCommand::printUsage(QTextStream &to)
+{
+    to << "usage: orvane-gazetteer import FILE... [--gazetteer FILE] [--country XX]\n"
+          "       orvane-gazetteer lookup [--edition EU|NA] [--country NUMBER] STREET CITY POSTCODE\n"
+          "       orvane-gazetteer --help | --version\n"
+          "Import reads GeoNames places and postal-code dumps (.txt, .txt.gz) and OpenStreetMap\n"
+          "extracts (.osm, .osm.bz2, .osm.pbf) into the user's gazetteer ("
+       << Engine::Gazetteer::userFile() << ").\n";
+    to.flush();
 }
 
 int GazetteerCommand::import(QStringList arguments)

@@ -2,6 +2,7 @@
 // The orvane-gazetteer command line:
 //   orvane-gazetteer import FILE... [--gazetteer FILE] [--country XX]
 //   orvane-gazetteer lookup [--edition EU|NA] [--country NUMBER] STREET CITY POSTCODE
+//   orvane-gazetteer --help | --version
 
 #include <QStringList>
 #include <QTextStream>
@@ -16,6 +17,7 @@ private:
     int import(QStringList arguments);
     int lookup(QStringList arguments);
     int usage();
+    static void printUsage(QTextStream &to);
     static QString takeOption(QStringList &arguments, const QString &name);
 
     QTextStream &m_out, &m_err;
