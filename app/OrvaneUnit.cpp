@@ -10,6 +10,7 @@
 
 #include <ConfigurationUnit.h>
 #include <AddressSearchUnit.h>
+#include <DataFolder.h>
 #include <GetStringUnit.h>
 #include <HelpViewer.h>
 #include <KarteUnit.h>
@@ -179,8 +180,7 @@ void TOrvaneForm::FormCreate()
             return;
         if (!FTableName.isEmpty())
             openRecordSet();
-        HelpViewer::setApplicationHelpFile(QDir(QCoreApplication::applicationDirPath())
-                                               .filePath(QString::fromLatin1(HelpFileName)));
+        HelpViewer::setApplicationHelpFile(DataFolder::filePath(QString::fromLatin1(HelpFileName)));
     } catch (const std::exception &error) {
         OrvaneApplication::HandleException(error);
     }

@@ -8,6 +8,7 @@
 #include "ui_OrvaneForm.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSettings>
@@ -104,7 +105,10 @@ TEST_F(StartupTest, ConfirmedMappingBindsTheElevenSlotsInOrderAndOpensTheTable)
     EXPECT_EQ(form.ADODataSetCustomer.recordCount(), 3);
     EXPECT_EQ(form.ADODataSetCustomer.providerOption(QStringLiteral("Update Criteria")).toInt(), 0);
     EXPECT_EQ(form.ADODataSetCustomer.providerOption(QStringLiteral("Update Resync")).toInt(), 15);
-    EXPECT_TRUE(HelpViewer::applicationHelpFile().endsWith(QStringLiteral("/Orvane.hlp")));
+    // The help file the build made, in share/orvane beside bin/ as when installed.
+    const QFileInfo help(HelpViewer::applicationHelpFile());
+    EXPECT_TRUE(help.isFile()) << qPrintable(help.filePath());
+    EXPECT_EQ(help.canonicalFilePath(), QFileInfo(QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/Orvane.hlp")).canonicalFilePath());
 
     // The choice is remembered for the next start.
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"));
