@@ -11,6 +11,7 @@
 #include <ConfigurationUnit.h>
 #include <AddressSearchUnit.h>
 #include <ErrorDisplay.h>
+#include <DataFolder.h>
 #include <GetStringUnit.h>
 #include <HandlerGuard.h>
 #include <HelpViewer.h>
@@ -181,7 +182,7 @@ void TOrvaneForm::FormCreate()
             return;
         if (!FTableName.isEmpty())
             openRecordSet();
-        HelpViewer::setApplicationHelpFile(helpFileBesideProgram());
+        HelpViewer::setApplicationHelpFile(shippedHelpFile());
     } catch (const std::exception &error) {
         ErrorDisplay::Show(error);
     }
@@ -242,14 +243,14 @@ void TOrvaneForm::ToolButton2Click()
                                  QStringLiteral("No database is open: the start did not get as far as "
                                                 "the customer table. Close Orvane and start it again "
                                                 "to choose a database."));
-        HelpViewer::setApplicationHelpFile(helpFileBesideProgram());
+        HelpViewer::setApplicationHelpFile(shippedHelpFile());
     }
     HelpViewer::showApplicationHelp(HelpContextMainWindow);
 }
 
-QString TOrvaneForm::helpFileBesideProgram()
+QString TOrvaneForm::shippedHelpFile()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(HelpFileName));
+    return DataFolder::filePath(QString::fromLatin1(HelpFileName));
 }
 
 TColumnMapping TOrvaneForm::ColumnMapping() const

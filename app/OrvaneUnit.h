@@ -94,7 +94,7 @@ private:
     // Throws the provider's error, which names the conversion to use, when records cannot be
     // changed here.
     void requireWritable() const;
-    static QString helpFileBesideProgram();
+    static QString shippedHelpFile();
 
     FileChooser m_chooseFile;
     QTimer *m_idleUpdate;

@@ -6,9 +6,24 @@
 #include <ParameterUnit.h>
 
 #include <QLocale>
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
+    // Any other first argument is the settings file.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("orvane " ORVANE_VERSION);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs("usage: orvane [SETTINGS-FILE]\n"
+                   "       orvane --help | --version\n"
+                   "Opens a customer database, chosen in a file dialog, to geocode its addresses.\n"
+                   "SETTINGS-FILE holds the program's parameters and is written back on exit.\n",
+                   stdout);
+        return 0;
+    }
     OrvaneApplication app(argc, argv);
     OrvaneApplication::SetTitle(QStringLiteral("Orvane.exe"));
     OrvaneApplication::LoadTranslations(QLocale::system());

@@ -6,6 +6,8 @@
 
 #include "Gazetteer.h"
 
+#include <DataFolder.h>
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -15,8 +17,8 @@
 namespace {
 
 struct Fixture {
-    std::shared_ptr<const Basemap> coarse = Basemap::load(QStringLiteral(":/basemap/countries-110m.json"));
-    std::shared_ptr<const Basemap> fine = Basemap::load(QStringLiteral(":/basemap/countries-50m.json"));
+    std::shared_ptr<const Basemap> coarse = Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json")));
+    std::shared_ptr<const Basemap> fine = Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json")));
     std::shared_ptr<const Engine::Gazetteer> gazetteer = open();
 
     static std::shared_ptr<const Engine::Gazetteer> open()
@@ -81,7 +83,6 @@ BENCHMARK(BM_DragStreet)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    Q_INIT_RESOURCE(basemap);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

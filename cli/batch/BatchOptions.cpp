@@ -31,6 +31,7 @@ QString BatchOptions::HelpText()
         "  --settings FILE    the program's settings file (default country and more)\n"
         "  --gazetteer FILE   the user gazetteer with imported streets and postcodes\n"
         "  --help             this text\n"
+        "  --version          the program's version\n"
         "\n"
         "Ends with the lines \"Records geocoded: N\" and \"Records not geocoded: M\".\n"
         "Exit status: 0 the run completed; 1 the run ended with an error (records posted before\n"
@@ -51,13 +52,15 @@ BatchOptions BatchOptions::Parse(const QStringList &arguments)
     const QCommandLineOption settings(QStringLiteral("settings"), {}, QStringLiteral("FILE"));
     const QCommandLineOption gazetteer(QStringLiteral("gazetteer"), {}, QStringLiteral("FILE"));
     const QCommandLineOption help(QStringLiteral("help"));
-    parser.addOptions({table, map, edition, query, settings, gazetteer, help});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({table, map, edition, query, settings, gazetteer, help, version});
     if (!parser.parse(QStringList{QStringLiteral("orvane-batch")} + arguments))
         throw UsageError(parser.errorText());
 
     BatchOptions options;
     options.help = parser.isSet(help);
-    if (options.help)
+    options.version = parser.isSet(version);
+    if (options.help || options.version)
         return options;
 
     const QStringList positional = parser.positionalArguments();

@@ -25,6 +25,7 @@ struct BatchOptions {
     QString settingsFile;
     QString gazetteerFile;
     bool help = false;
+    bool version = false;
 
     // Throws UsageError naming what is wrong.
     static BatchOptions Parse(const QStringList &arguments);

@@ -34,6 +34,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(BatchOptions::HelpText()), stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("orvane-batch " ORVANE_VERSION);
+        return 0;
+    }
 
     // Before QApplication: the threads it starts must not take the stop signals.
     TStopSignal stop;

@@ -11,9 +11,19 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    const char *const usage = "usage: orvane-convert ACCESS-FILE NEW-SQLITE-FILE\n"
+                              "       orvane-convert --help | --version\n"
+                              "Copies every table of an Access file (.mdb, .accdb) into a new SQLite database.\n";
+    if (args == QStringList{QStringLiteral("--help")}) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        std::puts("orvane-convert " ORVANE_VERSION);
+        return 0;
+    }
     if (args.size() != 2 || args.first().startsWith(QLatin1Char('-'))) {
-        std::fprintf(stderr, "usage: orvane-convert ACCESS-FILE NEW-SQLITE-FILE\n"
-                             "Copies every table of an Access file (.mdb, .accdb) into a new SQLite database.\n");
+        std::fputs(usage, stderr);
         return 2;
     }
     try {

@@ -32,6 +32,15 @@ int GazetteerCommand::run(const QStringList &arguments)
             return remove(arguments.mid(1));
         if (arguments.size() >= 1 && arguments.front() == u"lookup")
             return lookup(arguments.mid(1));
+        if (arguments == QStringList{QStringLiteral("--help")}) {
+            printUsage(m_out);
+            return 0;
+        }
+        if (arguments == QStringList{QStringLiteral("--version")}) {
+            m_out << "orvane-gazetteer " ORVANE_VERSION "\n";
+            m_out.flush();
+            return 0;
+        }
         return usage();
     } catch (const std::exception &e) {
         m_err << "orvane-gazetteer: " << QString::fromUtf8(e.what()) << Qt::endl;
@@ -41,17 +50,23 @@ int GazetteerCommand::run(const QStringList &arguments)
 
 int GazetteerCommand::usage()
 {
-    m_err << "usage: orvane-gazetteer import FILE... [--gazetteer FILE] [--country XX]\n"
-             "       orvane-gazetteer list [--gazetteer FILE]\n"
-             "       orvane-gazetteer remove SOURCE... [--gazetteer FILE]\n"
-             "       orvane-gazetteer lookup [--edition EU|NA] [--country NUMBER] STREET CITY POSTCODE\n"
-             "Import reads GeoNames places and postal-code dumps (.txt, .txt.gz) and OpenStreetMap\n"
-             "extracts (.osm, .osm.bz2, .osm.pbf) into the user's gazetteer ("
-          << Engine::Gazetteer::userFile() << "),\n"
-             "each file as a source of its own: importing a file of the same name again replaces it.\n"
-             "List shows the sources with what they hold; remove takes sources out.\n";
-    m_err.flush();
+    printUsage(m_err);
     return 2;
+}
+
+void GazetteerCommand::printUsage(QTextStream &to)
+{
+    to << "usage: orvane-gazetteer import FILE... [--gazetteer FILE] [--country XX]\n"
+          "       orvane-gazetteer list [--gazetteer FILE]\n"
+          "       orvane-gazetteer remove SOURCE... [--gazetteer FILE]\n"
+          "       orvane-gazetteer lookup [--edition EU|NA] [--country NUMBER] STREET CITY POSTCODE\n"
+          "       orvane-gazetteer --help | --version\n"
+          "Import reads GeoNames places and postal-code dumps (.txt, .txt.gz) and OpenStreetMap\n"
+          "extracts (.osm, .osm.bz2, .osm.pbf) into the user's gazetteer ("
+       << Engine::Gazetteer::userFile() << "),\n"
+          "each file as a source of its own: importing a file of the same name again replaces it.\n"
+          "List shows the sources with what they hold; remove takes sources out.\n";
+    to.flush();
 }
 
 int GazetteerCommand::import(QStringList arguments)

@@ -4,6 +4,7 @@
 //   orvane-gazetteer list [--gazetteer FILE]
 //   orvane-gazetteer remove SOURCE... [--gazetteer FILE]
 //   orvane-gazetteer lookup [--edition EU|NA] [--country NUMBER] STREET CITY POSTCODE
+//   orvane-gazetteer --help | --version
 
 #include <QStringList>
 #include <QTextStream>
@@ -24,6 +25,7 @@ private:
     int remove(QStringList arguments);
     int lookup(QStringList arguments);
     int usage();
+    static void printUsage(QTextStream &to);
     static QString takeOption(QStringList &arguments, const QString &name);
 
     QTextStream &m_out, &m_err;

@@ -11,13 +11,10 @@
 #include "MapWindow.h"
 #include "ToolbarSet.h"
 
+#include <DataFolder.h>
+
 #include <algorithm>
 #include <cmath>
-
-static void initBasemapResource()
-{
-    Q_INIT_RESOURCE(basemap);
-}
 
 namespace {
 const EngineLocation &engineLocation(const MapPoint::Location &location)
@@ -51,9 +48,8 @@ EngineMap::~EngineMap()
 QWidget *EngineMap::createView(QWidget *parent)
 {
     if (!m_coarse) {
-        initBasemapResource();
-        m_coarse = Basemap::load(QStringLiteral(":/basemap/countries-110m.json"));
-        m_fine = Basemap::load(QStringLiteral(":/basemap/countries-50m.json"));
+        m_coarse = Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json")));
+        m_fine = Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json")));
     }
     auto *view = new MapWindow(m_scene, m_toolbars, m_texts, m_coarse, m_fine, m_gazetteer, parent);
     QObject::connect(view, &MapWindow::startViewRequested, view, [this] { ApplyStartSetting(EditionStartSetting); });

@@ -1,6 +1,7 @@
 #include "ui_ConfigurationForm.h"
 #include "MainWindowFixture.h"
 
+#include <DataFolder.h>
 #include <HelpViewer.h>
 #include <IconData.h>
 #include <OrvaneApplication.h>
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSettings>
@@ -105,7 +107,10 @@ TEST_F(StartupTest, ConfirmedMappingBindsTheElevenSlotsInOrderAndOpensTheTable)
     EXPECT_EQ(form.ADODataSetCustomer.recordCount(), 3);
     EXPECT_EQ(form.ADODataSetCustomer.providerOption(QStringLiteral("Update Criteria")).toInt(), 0);
     EXPECT_EQ(form.ADODataSetCustomer.providerOption(QStringLiteral("Update Resync")).toInt(), 15);
-    EXPECT_TRUE(HelpViewer::applicationHelpFile().endsWith(QStringLiteral("/Orvane.hlp")));
+    // The help file the build made, in share/orvane beside bin/ as when installed.
+    const QFileInfo help(HelpViewer::applicationHelpFile());
+    EXPECT_TRUE(help.isFile()) << qPrintable(help.filePath());
+    EXPECT_EQ(help.canonicalFilePath(), QFileInfo(QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/Orvane.hlp")).canonicalFilePath());
 
     // The choice is remembered for the next start.
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"));
@@ -199,7 +204,7 @@ TEST_F(StartupTest, HelpButtonOpensContextTenOrSaysTheFileIsMissing)
     (*it)->close();
 }
 
-TEST_F(StartupTest, HelpAfterAFailedStartSaysNoDatabaseIsOpenAndOpensTheHelpBesideTheProgram)
+TEST_F(StartupTest, HelpAfterAFailedStartSaysNoDatabaseIsOpenAndOpensTheShippedHelpFile)
 {
     HelpViewer::setApplicationHelpFile(QString());
     const QString bogus = db.folder() + QStringLiteral("/notes.mdb");
@@ -221,16 +226,16 @@ TEST_F(StartupTest, HelpAfterAFailedStartSaysNoDatabaseIsOpenAndOpensTheHelpBesi
         said = static_cast<QMessageBox *>(modal)->text();
         ModalScript::pressStandardButton(QMessageBox::Ok)(modal);
     });
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/Orvane.hlp");
+    const QString shipped = DataFolder::filePath(QStringLiteral("Orvane.hlp"));
     try {
         form->ToolButton2Click();
     } catch (const HelpError &error) {
-        // No help file beside a test program: the message names where it was looked for.
-        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QDir::toNativeSeparators(beside))) << error.what();
+        // No help file where a test program looks: the message names where it was looked for.
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QDir::toNativeSeparators(shipped))) << error.what();
     }
     script.finish();
     EXPECT_TRUE(said.startsWith(QStringLiteral("No database is open"))) << said.toStdString();
-    EXPECT_EQ(HelpViewer::applicationHelpFile(), beside);
+    EXPECT_EQ(HelpViewer::applicationHelpFile(), shipped);
 }
 
 } // namespace

@@ -176,7 +176,7 @@ TEST_F(RealEngine, PlacesAndClearsThePinOfTheChosenCandidate)
 // places share.
 TEST(RealEngineShipped, WhatARunWritesOnTheVendoredExtract)
 {
-    const QString shipped = QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/gazetteer.sqlite");
+    const QString shipped = QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/gazetteer.bin");
     if (!QFileInfo(shipped).isFile())
         GTEST_SKIP() << "the shipped gazetteer is not built";
     const auto gazetteer = Engine::Gazetteer::open({shipped});

@@ -12,6 +12,8 @@
 #include "PushpinLayer.h"
 #include "ViewTestApp.h"
 
+#include <DataFolder.h>
+
 #include <QImage>
 #include <QPainter>
 #include <QToolBar>
@@ -140,8 +142,8 @@ TEST(MapView, RendersSeaAndLandWhereTheyAre)
 TEST(MapRendererPanning, MovesTheLastPictureWithTheDragAndPaintsInFullAfterwards)
 {
     viewTestApp();
-    const auto coarse = Basemap::load(QStringLiteral(":/basemap/countries-110m.json"));
-    const auto fine = Basemap::load(QStringLiteral(":/basemap/countries-50m.json"));
+    const auto coarse = Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json")));
+    const auto fine = Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json")));
     MapScene scene;
     scene.setView(51.0, 10.3, 900.0);
     MapRenderer renderer(scene, coarse, fine, nullptr);
@@ -186,9 +188,7 @@ TEST(MapRendererPanning, MovesTheLastPictureWithTheDragAndPaintsInFullAfterwards
 TEST(MapBasemap, CountriesAtPointsAndNeighboursColouredApart)
 {
     viewTestApp();
-    OleContainer container;
-    shownMap(container);   // makes the basemap resource available
-    const auto map = Basemap::load(QStringLiteral(":/basemap/countries-50m.json"));
+    const auto map = Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json")));
     EXPECT_EQ(map->countryAt(52.52, 13.40), QStringLiteral("Germany"));
     EXPECT_EQ(map->countryAt(48.86, 2.35), QStringLiteral("France"));
     EXPECT_EQ(map->countryAt(65.0, 170.0), QStringLiteral("Russia"));   // beyond the antimeridian cut

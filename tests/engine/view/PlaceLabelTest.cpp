@@ -1,6 +1,7 @@
 // Which place and country names the map draws, over the shipped gazetteer and over small ones.
 
 #include "Basemap.h"
+#include "DataFolder.h"
 #include "BasemapLayer.h"
 #include "Gazetteer.h"
 #include "GazetteerStore.h"
@@ -27,8 +28,8 @@ const QSize DesignMapArea(453, 540), MaximisedMapArea(1146, 870);
 
 BasemapLayer &basemap()
 {
-    static BasemapLayer layer(Basemap::load(QStringLiteral(":/basemap/countries-110m.json")),
-                              Basemap::load(QStringLiteral(":/basemap/countries-50m.json")));
+    static BasemapLayer layer(Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json"))),
+                              Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json"))));
     return layer;
 }
 
@@ -57,7 +58,7 @@ QString joined(const std::vector<QString> &labels)
 
 TEST(PlaceLabels, CapitalsAndLargeCitiesWinOverCountryNamesAcrossEurope)
 {
-    const QString shipped = QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/gazetteer.sqlite");
+    const QString shipped = QStringLiteral(ORVANE_BINARY_DIR "/share/orvane/gazetteer.bin");
     if (!QFileInfo(shipped).isFile())
         GTEST_SKIP() << "the shipped gazetteer is not built";
     const auto gazetteer = Engine::Gazetteer::open({shipped});
