@@ -131,20 +131,23 @@ const Gazetteer::Part &Gazetteer::partOf(uint32_t n) const
     return m_parts.front();
 }
 
-bool Gazetteer::placeReplaced(size_t part, uint64_t identity) const
+template<typename Row, const Row *(GazetteerSegment::*WithIdentity)(uint64_t) const>
+bool Gazetteer::replacedLater(size_t part, uint64_t identity) const
 {
     for (size_t later = part + 1; later < m_parts.size(); ++later)
-        if (m_parts[later].segment->placeWithIdentity(identity))
+        if ((m_parts[later].segment.get()->*WithIdentity)(identity))
             return true;
     return false;
 }
 
+bool Gazetteer::placeReplaced(size_t part, uint64_t identity) const
+{
+    return replacedLater<PlaceRow, &GazetteerSegment::placeWithIdentity>(part, identity);
+}
+
 bool Gazetteer::postcodeReplaced(size_t part, uint64_t identity) const
 {
-    for (size_t later = part + 1; later < m_parts.size(); ++later)
-        if (m_parts[later].segment->postcodeWithIdentity(identity))
-            return true;
-    return false;
+    return replacedLater<PostcodeRow, &GazetteerSegment::postcodeWithIdentity>(part, identity);
 }
 
 PlaceRecord Gazetteer::place(uint32_t n) const

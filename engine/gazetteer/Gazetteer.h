@@ -163,6 +163,9 @@ private:
     void add(std::unique_ptr<MappedFile> file);
     // The part holding record number n of a kind (its base is the part's first number).
     template<uint32_t Part::*Base> const Part &partOf(uint32_t n) const;
+    // Whether a later part holds a record of the same identity, which then stands for it.
+    template<typename Row, const Row *(GazetteerSegment::*WithIdentity)(uint64_t) const>
+    bool replacedLater(size_t part, uint64_t identity) const;
     bool placeReplaced(size_t part, uint64_t identity) const;
     bool postcodeReplaced(size_t part, uint64_t identity) const;
 
