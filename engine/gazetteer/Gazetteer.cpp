@@ -48,13 +48,6 @@ bool overlaps(const GeoBox &a, const GeoBox &b)
     return !(a.east < b.west || a.west > b.east);
 }
 
-// Texts of the answers the map draws outlive no repaint, but are copied all the same: a label
-// must never point into a mapping that a later gazetteer replaced.
-QString owned(const QString &s)
-{
-    return QString(s.constData(), s.size());
-}
-
 } // namespace
 
 Gazetteer::Gazetteer() = default;
@@ -298,8 +291,9 @@ std::vector<PlaceLabel> Gazetteer::placesIn(const GeoBox &box, qint64 minPopulat
     std::vector<PlaceLabel> out;
     if (limit <= 0)
         return out;
+    // Labels are copied: one must never point into a mapping that a later gazetteer replaced.
     auto label = [&](const GazetteerSegment &s, const PlaceRow &r) {
-        return PlaceLabel{owned(s.string(r.name)), r.latitude, r.longitude, r.population};
+        return PlaceLabel{ownedText(s.string(r.name)), r.latitude, r.longitude, r.population};
     };
     // A small box: the places of its grid cells, largest first as in the population order.
     struct Candidate { int64_t population; size_t part; uint32_t id; };
@@ -406,7 +400,7 @@ std::vector<StreetLine> Gazetteer::streetsIn(const GeoBox &box, int limit) const
             const StreetRow &r = s.streets()[id];
             if (!overlaps(GeoBox{r.south, r.west, r.north, r.east}, box))
                 continue;
-            const QString name = owned(s.string(r.name));
+            const QString name = ownedText(s.string(r.name));
             for (const PieceRow &piece : s.pieces(r)) {
                 if (int(out.size()) >= limit)
                     return out;

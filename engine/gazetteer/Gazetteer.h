@@ -59,6 +59,12 @@ struct AddressRecord {
     double latitude = 0, longitude = 0;
 };
 
+// A record's text copied so that it owns its characters, for what outlives the gazetteer.
+inline QString ownedText(const QString &s)
+{
+    return s.isNull() ? QString() : QString(s.constData(), s.size());
+}
+
 // Which of a street's records a lookup can use: those whose postcode key starts with a prefix,
 // or those whose city key is given or that lie within a distance of given points. The records
 // handed out include every such record, in record order, and maybe others.

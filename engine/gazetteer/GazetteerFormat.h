@@ -171,6 +171,25 @@ inline uint64_t cellOf(int64_t y, int64_t x)
 inline constexpr uint64_t LargeCell = ~uint64_t(0);
 inline constexpr int64_t MaxCellsPerRecord = 64;
 
+// A typo bucket's code: its two (head) or three (tail) key bytes.
+inline uint32_t bucketCode(std::string_view bytes)
+{
+    uint32_t code = 0;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        code |= uint32_t(static_cast<unsigned char>(bytes[i])) << (8 * i);
+    return code;
+}
+
+// The bytes a key holds, folded into 64 bits (KeyShape::letters). Every byte kind one key has and
+// the other lacks costs at least one edit, so counting those bits bounds the edit distance from below.
+inline uint64_t letterBits(std::string_view key)
+{
+    uint64_t bits = 0;
+    for (unsigned char c : key)
+        bits |= uint64_t(1) << (c % 64);
+    return bits;
+}
+
 // Hashes that are written to disk: FNV-1a, the same on every build of the program.
 inline uint64_t hashOf(std::string_view bytes)
 {

@@ -16,30 +16,12 @@ using namespace GazetteerFormat;
 
 namespace {
 
-// The bytes a key holds, folded into 64 bits. Every byte kind one key has and the other lacks
-// costs at least one edit, so counting those bits bounds the edit distance from below.
-uint64_t letterBits(std::string_view key)
-{
-    uint64_t bits = 0;
-    for (unsigned char c : key)
-        bits |= uint64_t(1) << (c % 64);
-    return bits;
-}
-
 // Whether more than n bits are set; n is a small edit count, so clearing bits beats counting them.
 bool moreBitsThan(uint64_t bits, int n)
 {
     for (int i = 0; i < n && bits; ++i)
         bits &= bits - 1;
     return bits != 0;
-}
-
-uint32_t bucketCode(std::string_view bytes)
-{
-    uint32_t code = 0;
-    for (size_t i = 0; i < bytes.size(); ++i)
-        code |= uint32_t(static_cast<unsigned char>(bytes[i])) << (8 * i);
-    return code;
 }
 
 // More cells than this and a box is answered by reading every record.
@@ -307,7 +289,6 @@ void GazetteerSegment::placesNamedLike(const std::string &nameKey, int maxEdits,
 
 namespace {
 
-template<typename Row>
 const IdentityRow *identityIn(std::span<const IdentityRow> rows, uint64_t identity)
 {
     const auto it = std::lower_bound(rows.begin(), rows.end(), identity,
@@ -319,13 +300,13 @@ const IdentityRow *identityIn(std::span<const IdentityRow> rows, uint64_t identi
 
 const PlaceRow *GazetteerSegment::placeWithIdentity(uint64_t identity) const
 {
-    const IdentityRow *r = identityIn<PlaceRow>(m_placeIdentities.span(), identity);
+    const IdentityRow *r = identityIn(m_placeIdentities.span(), identity);
     return r ? &m_places[r->id] : nullptr;
 }
 
 const PostcodeRow *GazetteerSegment::postcodeWithIdentity(uint64_t identity) const
 {
-    const IdentityRow *r = identityIn<PostcodeRow>(m_postcodeIdentities.span(), identity);
+    const IdentityRow *r = identityIn(m_postcodeIdentities.span(), identity);
     return r ? &m_postcodes[r->id] : nullptr;
 }
 

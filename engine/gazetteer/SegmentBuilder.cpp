@@ -51,22 +51,6 @@ int displayScore(const QString &s, bool mainName)
     return (umlaut ? 2 : 0) + (mainName ? 1 : 0);
 }
 
-uint64_t letterBits(std::string_view key)
-{
-    uint64_t bits = 0;
-    for (unsigned char c : key)
-        bits |= uint64_t(1) << (c % 64);
-    return bits;
-}
-
-uint32_t bucketCode(std::string_view bytes)
-{
-    uint32_t code = 0;
-    for (size_t i = 0; i < bytes.size(); ++i)
-        code |= uint32_t(static_cast<unsigned char>(bytes[i])) << (8 * i);
-    return code;
-}
-
 struct Box { double south, west, north, east; };
 
 bool overlaps(const Box &a, const Box &b)
@@ -209,7 +193,6 @@ void SegmentBuilder::putPlace(const QString &source, const QString &sourceId, co
     const auto [it, fresh] = m_placeByIdentity.try_emplace(identity, uint32_t(m_places.size()));
     if (!fresh) {
         m_placeReplaced[it->second] = true;
-        ++m_replacedPlaces;
         it->second = uint32_t(m_places.size());
     }
     PlaceRow row{};

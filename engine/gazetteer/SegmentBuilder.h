@@ -44,8 +44,6 @@ public:
     void putAddresses(std::vector<GazetteerFormat::AddressRow> &&rows);
 
     const QString &source() const { return m_source; }
-    uint64_t placeCount() const { return m_places.size() - m_replacedPlaces; }
-    uint64_t addressCount() const { return m_addresses.size(); }
 
     // Writes the segment at the file's position, which must be aligned; returns its size.
     uint64_t write(OutputFile &out, int64_t importedAt, ImportProgress &progress);
@@ -78,7 +76,6 @@ private:
     StringPool m_strings;
     std::vector<GazetteerFormat::PlaceRow> m_places;
     std::vector<bool> m_placeReplaced;
-    uint64_t m_replacedPlaces = 0;
     std::vector<GazetteerFormat::StringRef> m_placeNames;
     std::unordered_map<uint64_t, uint32_t> m_placeByIdentity;
     std::vector<GazetteerFormat::PostcodeRow> m_postcodes;

@@ -43,11 +43,6 @@ const QStringList *singleCountry(const QStringList &edition, int countryNumber)
     return nullptr;
 }
 
-QString owned(const QString &s)
-{
-    return s.isNull() ? QString() : QString(s.constData(), s.size());
-}
-
 bool sameText(const QString &a, const QString &b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
@@ -498,9 +493,9 @@ Answer Geocoder::lookup(const QString &street, const QString &city, const QStrin
     Answer answer = Lookup(*m_gazetteer, countries, s, c, p).run();
     // The gazetteer's texts are views of its mapping; an answer owns its own.
     for (Match &m : answer.matches) {
-        m.displayName = owned(m.displayName);
+        m.displayName = ownedText(m.displayName);
         if (m.postal)
-            *m.postal = {owned(m.postal->postcode), owned(m.postal->city), owned(m.postal->street)};
+            *m.postal = {ownedText(m.postal->postcode), ownedText(m.postal->city), ownedText(m.postal->street)};
     }
     return answer;
 }
