@@ -23,6 +23,7 @@ public:
 
     QStringList tableNames() const override;   // user tables and saved select queries, catalog order
     bool isReadOnly() const override { return true; }
+    QString identity() const override { return {}; }
     void checkWritable() const override;
     std::unique_ptr<QueryCursor> query(const QString &sql) override;   // see AccessQuery
     int update(const QString &, const ColumnValues &, const ColumnValues &) override;

@@ -3,6 +3,7 @@
 #include "ConnectionText.h"
 #include "DataError.h"
 #include "DatabaseProvider.h"
+#include "PostJournal.h"
 #include "ProviderRegistry.h"
 #include "SqliteProvider.h"
 
@@ -73,7 +74,7 @@ void Connection::close()
         return;
     if (m_provider->inTransaction()) {
         try {
-            m_provider->commitTransaction();
+            commitProvider();
         } catch (const DataError &e) {
             qWarning("%s", e.what());
         }
@@ -157,7 +158,15 @@ void Connection::commitBatch()
     m_commitTimer.stop();
     raiseFailedSave();
     if (m_provider && m_provider->inTransaction())
-        m_provider->commitTransaction();
+        commitProvider();
+}
+
+void Connection::commitProvider()
+{
+    // Write-ahead: no post reaches the database before the journal holds it.
+    if (m_journal)
+        m_journal->makeDurable();
+    m_provider->commitTransaction();
 }
 
 void Connection::beforeWrite()
@@ -169,6 +178,9 @@ void Connection::beforeWrite()
         if (QCoreApplication::instance())
             m_commitTimer.start();
     }
+    // Outside a transaction the write commits itself.
+    if (m_journal && !provider().inTransaction())
+        m_journal->makeDurable();
 }
 
 void Connection::afterWrite()

@@ -10,6 +10,7 @@
 #include <mutex>
 
 class DatabaseProvider;
+class PostJournal;
 
 // A database connection opened from a connection text. The file named by "Data Source" is opened
 // by the provider that recognises its first bytes.
@@ -41,6 +42,11 @@ public:
     // opens; an empty function ends it.
     void setWhileReading(std::function<void()> callback);
 
+    // Told of every update a record set posts, and made durable before each commit; nullptr:
+    // none. The journal must outlive its use here.
+    void setPostJournal(PostJournal *journal) { m_journal = journal; }
+    PostJournal *postJournal() const { return m_journal; }
+
 signals:
     void connectedChanged(bool connected);
 
@@ -55,6 +61,7 @@ private:
     void beforeWrite();   // opens the batch transaction when one is due
     void afterWrite();
     void raiseFailedSave();   // once, what the timer's commit could not save
+    void commitProvider();    // the journal first, then the provider's transaction
 
     QString m_text;
     QString m_fileName;
@@ -65,4 +72,5 @@ private:
     QElapsedTimer m_sinceCommit;
     QTimer m_commitTimer;
     QString m_failedSave;
+    PostJournal *m_journal = nullptr;
 };

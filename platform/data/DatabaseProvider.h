@@ -70,6 +70,9 @@ public:
     virtual ~DatabaseProvider() = default;
     virtual QStringList tableNames() const = 0;
     virtual bool isReadOnly() const = 0;
+    // Names this database the same way at every open, whatever path or alias led to it: the
+    // canonical file path, or server, port and database name. Empty where nothing is written.
+    virtual QString identity() const = 0;
     virtual void checkWritable() const {}   // throws DataError when records cannot be changed here
     virtual std::unique_ptr<QueryCursor> query(const QString &sql) = 0;
     virtual int update(const QString &table, const ColumnValues &set, const ColumnValues &where) = 0;

@@ -229,6 +229,13 @@ std::unique_ptr<DatabaseProvider> PostgresProvider::open(const QString &fileName
     if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) != 0)
         throw DataError(QStringLiteral("The data link file '%1' names the provider \"%2\"; only PostgreSQL servers "
                                        "can be opened (Provider=PostgreSQL).").arg(fileName, provider));
+    // As libpq does for its password file: a password others can read is no secret any more.
+    const QFileDevice::Permissions othersMay = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                             | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (!ConnectionText::parse(text).value(QStringLiteral("Password")).isEmpty() && (file.permissions() & othersMay))
+        throw DataError(QStringLiteral("The data link file '%1' holds a password and other users of this computer can "
+                                       "read it, so it is not used. Make it readable by you alone: chmod 600 '%1'")
+                            .arg(fileName));
     return connect(text, fileName);
 }
 
@@ -265,6 +272,12 @@ std::unique_ptr<DatabaseProvider> PostgresProvider::connect(const QString &conne
     if (PQstatus(conn) != CONNECTION_OK)
         throw DataError(QStringLiteral("Connecting to %1 failed: %2").arg(where, p->clean(PQerrorMessage(conn))));
     return p;
+}
+
+QString PostgresProvider::identity() const
+{
+    return QStringLiteral("postgresql://%1:%2/%3")
+        .arg(QString::fromUtf8(PQhost(m_conn)), QString::fromUtf8(PQport(m_conn)), QString::fromUtf8(PQdb(m_conn)));
 }
 
 PostgresProvider::PostgresProvider(PGconn *conn, const QString &where, const QString &password)
@@ -721,7 +734,9 @@ void PostgresProvider::collect()
         if (!r) {   // the end of one statement's results
             if (PQstatus(m_conn) == CONNECTION_BAD) {
                 clearKept();
-                fail(QStringLiteral("Reading the results of the posts"), PQerrorMessage(m_conn));
+                // The server's own word on why it ended the connection, where it gave one.
+                const QByteArray why = serverMessage.isEmpty() ? QByteArray(PQerrorMessage(m_conn)) : serverMessage.toUtf8();
+                fail(QStringLiteral("Reading the results of the posts"), why.constData());
             }
             continue;
         }
@@ -931,5 +946,7 @@ void PostgresProvider::commitTransaction()
 
 bool PostgresProvider::inTransaction() const
 {
-    return PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+    // A lost connection has no transaction left to commit.
+    const PGTransactionStatusType status = PQtransactionStatus(m_conn);
+    return status != PQTRANS_IDLE && status != PQTRANS_UNKNOWN;
 }

@@ -30,6 +30,7 @@ public:
 
     QStringList tableNames() const override;
     bool isReadOnly() const override { return false; }
+    QString identity() const override;
     std::unique_ptr<QueryCursor> query(const QString &sql) override;
     int update(const QString &table, const ColumnValues &set, const ColumnValues &where) override;   // 1 when pipelined
     bool updateAndRead(const QString &table, const ColumnValues &set, const ColumnValues &where,

@@ -3,6 +3,7 @@
 #include "Connection.h"
 #include "DataError.h"
 #include "DatabaseProvider.h"
+#include "PostJournal.h"
 #include "RowStore.h"
 #include "SortText.h"
 
@@ -539,7 +540,8 @@ void RecordSet::postUpdate(int row)
     if (!key)
         throw DataError(QStringLiteral("Rows of \"%1\" cannot be updated: the query result lacks their key.").arg(table));
     const int criteria = m_options.value(UpdateCriteria).toInt();
-    ColumnValues set, where;
+    PostJournal *journal = m_connection->postJournal();
+    ColumnValues set, where, overwritten;
     set.reserve(m_store->columnCount());
     where.reserve(m_store->columnCount());
     for (size_t i = 0; i < key->keyColumns.size(); ++i)
@@ -549,8 +551,11 @@ void RecordSet::postUpdate(int row)
         if (s.baseTable != table)
             continue;
         if (m_changed[size_t(c)]) {
-            if (!std::any_of(set.begin(), set.end(), [&](const auto &p) { return p.first == s.baseColumn; }))
+            if (!std::any_of(set.begin(), set.end(), [&](const auto &p) { return p.first == s.baseColumn; })) {
                 set.append({s.baseColumn, m_buffer->valueForWrite(c, 0)});
+                if (journal)
+                    overwritten.append({s.baseColumn, m_store->valueForWrite(c, row)});
+            }
         }
         const bool compare = criteria == 1 || (criteria == 2 && m_changed[size_t(c)]);
         if (compare && std::find(key->storeColumns.begin(), key->storeColumns.end(), c) == key->storeColumns.end())
@@ -565,18 +570,20 @@ void RecordSet::postUpdate(int row)
             if (m_changed[size_t(c)])
                 m_store->copyValue(c, row, *m_buffer, 0);
     };
+    ColumnValues keyAfter;
+    for (size_t i = 0; i < key->keyColumns.size(); ++i) {
+        const int c = key->storeColumns[i];
+        keyAfter.append({key->keyColumns[qsizetype(i)], m_changed[size_t(c)] ? m_buffer->valueForWrite(c, 0) : m_store->valueForWrite(c, row)});
+    }
+    if (journal)
+        journal->recordUpdate(table, keyAfter, overwritten, set);
     if (!(m_options.value(UpdateResync).toInt() & ResyncUpdates)) {
         write([&](DatabaseProvider &p) { located(p.update(table, set, where) != 0); });
         keepChanges();
         return;
     }
     // The row as the database holds it after the update, read back by the update itself where the
-    // provider can; read before the write ends, since a commit may follow it.
-    ColumnValues keyAfter;
-    for (size_t i = 0; i < key->keyColumns.size(); ++i) {
-        const int c = key->storeColumns[i];
-        keyAfter.append({key->keyColumns[qsizetype(i)], m_changed[size_t(c)] ? m_buffer->valueForWrite(c, 0) : m_store->valueForWrite(c, row)});
-    }
+    // provider can (located by keyAfter); read before the write ends, since a commit may follow it.
     // Where nobody else has written since the rows were read and the database stores what is
     // written as it is, the row after the update is the record as posted: reading it again
     // would change nothing. A failed write or save leaves the rows untrusted.

@@ -285,6 +285,13 @@ bool SqliteProvider::isReadOnly() const
     return sqlite3_db_readonly(m_db, "main") == 1;
 }
 
+QString SqliteProvider::identity() const
+{
+    if (isReadOnly())
+        return {};
+    return QStringLiteral("sqlite:") + QFileInfo(m_fileName).canonicalFilePath();
+}
+
 QString SqliteProvider::rewriteTop(const QString &sql)
 {
     static const QRegularExpression top(

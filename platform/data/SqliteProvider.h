@@ -28,6 +28,7 @@ public:
 
     QStringList tableNames() const override;
     bool isReadOnly() const override;
+    QString identity() const override;
     std::unique_ptr<QueryCursor> query(const QString &sql) override;
     int update(const QString &table, const ColumnValues &set, const ColumnValues &where) override;
     ColumnValues insert(const QString &table, const ColumnValues &values,

@@ -94,6 +94,30 @@ TEST_F(Postgres, WrongPasswordAndMissingServerNameTheDatabaseButNeverThePassword
     EXPECT_FALSE(broken.contains(password.left(5))) << broken.toStdString();
 }
 
+TEST_F(Postgres, ADataLinkFileWithAPasswordOthersCanReadIsRefusedAndSaysHowToFixIt)
+{
+    QFile f(db->dataLinkFile());
+    for (const QFileDevice::Permissions others : {QFileDevice::ReadOther, QFileDevice::ReadGroup}) {
+        ASSERT_TRUE(f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | others));
+        Connection other;
+        other.setConnectionText(db->connectionText());
+        const QString m = messageOf([&] { other.open(); });
+        EXPECT_TRUE(m.contains("holds a password and other users of this computer can read it")) << m.toStdString();
+        EXPECT_TRUE(m.contains("chmod 600 '" + db->dataLinkFile() + "'")) << m.toStdString();
+        EXPECT_FALSE(other.isConnected());
+    }
+    // Without a password (it comes from ~/.pgpass) the file is no secret.
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(db->dataLinkText().section(";Password=", 0, 0).toUtf8());
+    f.close();
+    const QString m = messageOf([&] {
+        Connection other;
+        other.setConnectionText(db->connectionText());
+        other.open();
+    });
+    EXPECT_FALSE(m.contains("chmod")) << m.toStdString();
+}
+
 TEST_F(Postgres, TwoProgramsPostingDisjointSelectionsLoseNoUpdate)
 {
     Connection second;

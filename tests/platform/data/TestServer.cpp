@@ -86,6 +86,8 @@ std::unique_ptr<PostgresTestServer> PostgresTestServer::create(const QString &da
     QFile f(s->m_udl);
     f.open(QIODevice::WriteOnly);
     f.write("[oledb]\r\n; Everything after this line is a connection text\r\n" + s->m_text.toUtf8() + "\r\n");
+    // It holds the password: readable by others, it would be refused.
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return s;
 }
 

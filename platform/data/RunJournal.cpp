@@ -1,0 +1,237 @@
+#include "RunJournal.h"
+
+#include "DataError.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
+
+#include <sqlite3.h>
+
+namespace {
+
+QByteArray encoded(const ColumnValues &values)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << values;
+    return bytes;
+}
+
+ColumnValues decoded(const void *data, int size)
+{
+    const QByteArray bytes = QByteArray::fromRawData(static_cast<const char *>(data), size);
+    QDataStream in(bytes);
+    in.setVersion(QDataStream::Qt_6_0);
+    ColumnValues values;
+    in >> values;
+    return values;
+}
+
+QString textAt(sqlite3_stmt *s, int column)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, column)));
+}
+
+// A statement run to its end on every way out.
+class Query
+{
+public:
+    Query(sqlite3 *db, const char *sql) { sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
+    ~Query() { sqlite3_finalize(m_stmt); }
+    Query(const Query &) = delete;
+    Query &operator=(const Query &) = delete;
+    sqlite3_stmt *get() const { return m_stmt; }
+    bool ok() const { return m_stmt != nullptr; }
+
+private:
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+} // namespace
+
+RunJournal::RunJournal(const QString &folder, const QString &database)
+{
+    if (database.isEmpty())
+        throw DataError(QStringLiteral("This database is never written, so no run of it is recorded."));
+    // The journal holds customer records: the folder is the user's alone.
+    if (!QDir().mkpath(folder))
+        throw DataError(QStringLiteral("The folder '%1' for the run journals cannot be made.").arg(folder));
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray name = QCryptographicHash::hash(database.toUtf8(), QCryptographicHash::Sha1).toHex();
+    m_fileName = QDir(folder).filePath(QString::fromLatin1(name) + QStringLiteral(".journal"));
+    if (sqlite3_open_v2(m_fileName.toUtf8().constData(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw DataError(QStringLiteral("The run journal '%1' cannot be opened: %2.").arg(m_fileName, why));
+    }
+    QFile::setPermissions(m_fileName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    try {
+        // Two programs may record runs of one database at once; a commit of the other waits.
+        sqlite3_busy_timeout(m_db, 5000);
+        // Every commit reaches the disk before a post it covers is committed in the database.
+        exec("PRAGMA journal_mode=WAL");
+        exec("PRAGMA synchronous=FULL");
+        exec("PRAGMA foreign_keys=ON");
+        exec("CREATE TABLE IF NOT EXISTS journal (database TEXT NOT NULL);"
+             "CREATE TABLE IF NOT EXISTS runs (number INTEGER PRIMARY KEY AUTOINCREMENT, started TEXT NOT NULL,"
+             " finished TEXT, what TEXT NOT NULL);"
+             "CREATE TABLE IF NOT EXISTS posts (seq INTEGER PRIMARY KEY, run INTEGER NOT NULL"
+             " REFERENCES runs(number) ON DELETE CASCADE, tablename TEXT NOT NULL, key BLOB NOT NULL,"
+             " before BLOB NOT NULL, after BLOB NOT NULL);"
+             "CREATE INDEX IF NOT EXISTS posts_of_run ON posts (run, seq);");
+        Query known(m_db, "SELECT database FROM journal");
+        if (!known.ok())
+            fail(QStringLiteral("Reading"));
+        if (sqlite3_step(known.get()) != SQLITE_ROW) {
+            Query add(m_db, "INSERT INTO journal (database) VALUES (?)");
+            const QByteArray identity = database.toUtf8();
+            sqlite3_bind_text(add.get(), 1, identity.constData(), int(identity.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(add.get()) != SQLITE_DONE)
+                fail(QStringLiteral("Writing"));
+        }
+        if (sqlite3_prepare_v2(m_db, "INSERT INTO posts (run, tablename, key, before, after) VALUES (?, ?, ?, ?, ?)",
+                               -1, &m_insert, nullptr) != SQLITE_OK)
+            fail(QStringLiteral("Preparing"));
+    } catch (...) {
+        sqlite3_finalize(m_insert);
+        sqlite3_close(m_db);
+        throw;
+    }
+}
+
+RunJournal::~RunJournal()
+{
+    try {
+        makeDurable();
+    } catch (const DataError &e) {
+        qWarning("%s", e.what());
+    }
+    sqlite3_finalize(m_insert);
+    sqlite3_close(m_db);
+}
+
+void RunJournal::fail(const QString &what) const
+{
+    throw DataError(QStringLiteral("%1 the run journal '%2' failed: %3.")
+                        .arg(what, m_fileName, QString::fromUtf8(sqlite3_errmsg(m_db))));
+}
+
+void RunJournal::exec(const char *sql)
+{
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("Writing"));
+}
+
+qint64 RunJournal::beginRun(const QString &what)
+{
+    makeDurable();
+    exec("BEGIN IMMEDIATE");
+    Query add(m_db, "INSERT INTO runs (started, what) VALUES (strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?)");
+    const QByteArray text = what.toUtf8();
+    sqlite3_bind_text(add.get(), 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(add.get()) != SQLITE_DONE) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        fail(QStringLiteral("Writing"));
+    }
+    m_run = sqlite3_last_insert_rowid(m_db);
+    const QByteArray drop = QByteArrayLiteral("DELETE FROM runs WHERE number NOT IN "
+                                              "(SELECT number FROM runs ORDER BY number DESC LIMIT ")
+                          + QByteArray::number(KeptRuns) + ')';
+    exec(drop.constData());
+    exec("COMMIT");
+    return m_run;
+}
+
+void RunJournal::endRun(bool complete)
+{
+    if (m_run == 0)
+        return;
+    makeDurable();
+    Query end(m_db, complete ? "UPDATE runs SET finished = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') WHERE number = ?1"
+                             : "SELECT ?1");
+    Query drop(m_db, "DELETE FROM runs WHERE number = ?1 AND NOT EXISTS (SELECT 1 FROM posts WHERE run = ?1)");
+    for (sqlite3_stmt *s : {end.get(), drop.get()}) {
+        sqlite3_bind_int64(s, 1, m_run);
+        if (sqlite3_step(s) == SQLITE_ERROR)
+            fail(QStringLiteral("Writing"));
+    }
+    m_run = 0;
+}
+
+void RunJournal::recordUpdate(const QString &table, const ColumnValues &key, const ColumnValues &before,
+                              const ColumnValues &after)
+{
+    if (m_run == 0)
+        throw DataError(QStringLiteral("An update was posted outside a recorded run."));
+    if (sqlite3_get_autocommit(m_db))
+        exec("BEGIN IMMEDIATE");
+    const QByteArray name = table.toUtf8(), k = encoded(key), b = encoded(before), a = encoded(after);
+    sqlite3_bind_int64(m_insert, 1, m_run);
+    sqlite3_bind_text(m_insert, 2, name.constData(), int(name.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(m_insert, 3, k.constData(), int(k.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(m_insert, 4, b.constData(), int(b.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(m_insert, 5, a.constData(), int(a.size()), SQLITE_STATIC);
+    const int rc = sqlite3_step(m_insert);
+    sqlite3_reset(m_insert);
+    sqlite3_clear_bindings(m_insert);
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("Writing"));
+}
+
+void RunJournal::makeDurable()
+{
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        exec("COMMIT");
+}
+
+QList<RunJournal::Run> RunJournal::runs() const
+{
+    Query list(m_db, "SELECT r.number, r.started, r.finished IS NOT NULL, r.what,"
+                     " (SELECT count(*) FROM posts p WHERE p.run = r.number),"
+                     " (SELECT tablename FROM posts p WHERE p.run = r.number ORDER BY seq LIMIT 1),"
+                     " (SELECT after FROM posts p WHERE p.run = r.number ORDER BY seq LIMIT 1)"
+                     " FROM runs r ORDER BY r.number DESC");
+    if (!list.ok())
+        fail(QStringLiteral("Reading"));
+    QList<Run> result;
+    int rc;
+    while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
+        Run run;
+        run.number = sqlite3_column_int64(list.get(), 0);
+        run.started = QDateTime::fromString(textAt(list.get(), 1), Qt::ISODateWithMs);
+        run.finished = sqlite3_column_int(list.get(), 2) != 0;
+        run.what = textAt(list.get(), 3);
+        run.records = sqlite3_column_int(list.get(), 4);
+        run.table = textAt(list.get(), 5);
+        for (const auto &[column, value] : decoded(sqlite3_column_blob(list.get(), 6), sqlite3_column_bytes(list.get(), 6)))
+            run.columns << column;
+        result << run;
+    }
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("Reading"));
+    return result;
+}
+
+QList<RunJournal::Post> RunJournal::posts(qint64 run) const
+{
+    Query list(m_db, "SELECT tablename, key, before, after FROM posts WHERE run = ? ORDER BY seq");
+    if (!list.ok())
+        fail(QStringLiteral("Reading"));
+    sqlite3_bind_int64(list.get(), 1, run);
+    QList<Post> result;
+    int rc;
+    sqlite3_stmt *s = list.get();
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+        result << Post{textAt(s, 0), decoded(sqlite3_column_blob(s, 1), sqlite3_column_bytes(s, 1)),
+                       decoded(sqlite3_column_blob(s, 2), sqlite3_column_bytes(s, 2)),
+                       decoded(sqlite3_column_blob(s, 3), sqlite3_column_bytes(s, 3))};
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("Reading"));
+    return result;
+}
