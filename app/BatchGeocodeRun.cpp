@@ -1,5 +1,7 @@
 #include "BatchGeocodeRun.h"
 
+#include "RecordedRun.h"
+
 #include <BatchScope.h>
 #include <Connection.h>
 #include <KarteUnit.h>
@@ -49,14 +51,23 @@ void TBatchGeocodeRun::WriteFound(RecordSet &records, const TColumnMapping &colu
                 result.NeedsControl);
 }
 
+void TBatchGeocodeRun::WriteSingle(RecordSet &records, const TColumnMapping &columns,
+                                   const RAddressSearchResult &result)
+{
+    TRecordedRun recorded(records.connection(), QStringLiteral("Geocode actual record"));
+    WriteFound(records, columns, result);
+    recorded.Complete();
+}
+
 TBatchCounts TBatchGeocodeRun::Run(RecordSet &records, const TColumnMapping &columns,
                                    IBatchRunView &view)
 {
     RunEnd end(records, view);
     view.Open();
     view.SetRange(0, records.recordCount() - 1);
+    TRecordedRun recorded(records.connection(), QStringLiteral("Geocode all"));
     try {
-        return geocodeRecords(records, columns, view);
+        return geocodeRecords(records, columns, view, recorded);
     } catch (...) {
         // A save that failed undid posts the rows still show: show what the database holds.
         // The run's own error is the one to report, so a failing re-read stays unsaid.
@@ -70,7 +81,7 @@ TBatchCounts TBatchGeocodeRun::Run(RecordSet &records, const TColumnMapping &col
 }
 
 TBatchCounts TBatchGeocodeRun::geocodeRecords(RecordSet &records, const TColumnMapping &columns,
-                                              IBatchRunView &view)
+                                              IBatchRunView &view, TRecordedRun &recorded)
 {
     TBatchCounts counts;
     // Posts of the run are committed together at least every 200 ms and whenever the run ends,
@@ -105,6 +116,7 @@ TBatchCounts TBatchGeocodeRun::geocodeRecords(RecordSet &records, const TColumnM
     // The user may leave the summary open for long: what it reports is on disk by then.
     if (batch)
         batch->commit();
+    recorded.Complete();
     view.ShowSummary(counts.Geocoded, counts.NotGeocoded);
     return counts;
 }

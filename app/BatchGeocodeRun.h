@@ -3,6 +3,7 @@
 #include <QString>
 
 class RecordSet;
+class TRecordedRun;
 struct RAddressSearchResult;
 
 // The mapped columns a geocoding run reads and writes.
@@ -31,7 +32,8 @@ struct TBatchCounts {
 };
 
 // One pass over every record of the record set: each address through the map module's silent
-// search, the result (or the not-found marking) posted into the record.
+// search, the result (or the not-found marking) posted into the record. Every run is recorded
+// in the database's run journal, so that it can be undone.
 class TBatchGeocodeRun {
 public:
     static TBatchCounts Run(RecordSet &records, const TColumnMapping &columns, IBatchRunView &view);
@@ -39,9 +41,12 @@ public:
     // Writes a found result into the current record and posts it.
     static void WriteFound(RecordSet &records, const TColumnMapping &columns,
                            const RAddressSearchResult &result);
+    // The single-record run's write: WriteFound, recorded as a run of its own.
+    static void WriteSingle(RecordSet &records, const TColumnMapping &columns,
+                            const RAddressSearchResult &result);
 
 private:
     // The pass itself, inside the batch scope, which has ended (and committed) when it returns.
     static TBatchCounts geocodeRecords(RecordSet &records, const TColumnMapping &columns,
-                                       IBatchRunView &view);
+                                       IBatchRunView &view, TRecordedRun &recorded);
 };

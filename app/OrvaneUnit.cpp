@@ -7,8 +7,10 @@
 #include "OrvaneApplication.h"
 #include "ProgressRunView.h"
 #include "QueryStopWindow.h"
+#include "RunHistory.h"
 
 #include <ConfigurationUnit.h>
+#include <DataError.h>
 #include <AddressSearchUnit.h>
 #include <ErrorDisplay.h>
 #include <DataFolder.h>
@@ -69,10 +71,11 @@ TOrvaneForm::TOrvaneForm(const TIconDataModule &icons, FileChooser chooseFile, Q
 {
     ui->setupUi(this);
     ActionList = {ui->BatchGeocodeAction, ui->SingleGeocodeAction, ui->SQLAction,
-                  ui->ShowCoordinateAction};
+                  ui->ShowCoordinateAction, ui->UndoRunAction};
     ui->BatchGeocodeAction->setIcon(icons.NavigatorImageList.icon(4));
     ui->SingleGeocodeAction->setIcon(icons.NavigatorImageList.icon(16));
     ui->SQLAction->setIcon(icons.NavigatorImageList.icon(13));
+    ui->UndoRunAction->setIcon(icons.NavigatorImageList.icon(20));
     buildToolBar(icons);
     buildPopupMenu();
     buildStatusBar();
@@ -97,6 +100,7 @@ TOrvaneForm::TOrvaneForm(const TIconDataModule &icons, FileChooser chooseFile, Q
     connect(ui->SingleGeocodeAction, &QAction::triggered, this, Guarded([this] { SingleGeocodeActionExecute(); }));
     connect(ui->SQLAction, &QAction::triggered, this, Guarded([this] { SQLActionExecute(); }));
     connect(ui->ShowCoordinateAction, &QAction::triggered, this, Guarded([this] { ShowCoordinateActionExecute(); }));
+    connect(ui->UndoRunAction, &QAction::triggered, this, Guarded([this] { UndoRunActionExecute(); }));
     connect(ui->DBGrid1, &DBGrid::cellClicked, this, Guarded([this](int column) { DBGrid1CellClick(column); }));
     connect(ui->DBGrid1, &DBGrid::titleClicked, this, Guarded([this](int column) { DBGrid1TitleClick(column); }));
     connect(ui->DBGrid1, &QWidget::customContextMenuRequested, this, Guarded([this](const QPoint &at) {
@@ -130,10 +134,13 @@ void TOrvaneForm::buildToolBar(const TIconDataModule &icons)
                                  ui->SQLAction->icon(), QStringLiteral("SQL-Selection"));
     ToolButton2 = makeToolButton(ui->ToolBar1, QStringLiteral("ToolButton2"),
                                  icons.NavigatorImageList.icon(32), QStringLiteral("Help"));
-    for (QToolButton *button : {ToolButton1, ToolButton3, ToolButton2})
+    ToolButton4 = makeToolButton(ui->ToolBar1, QStringLiteral("ToolButton4"),
+                                 ui->UndoRunAction->icon(), QStringLiteral("Undo last run"));
+    for (QToolButton *button : {ToolButton1, ToolButton3, ToolButton2, ToolButton4})
         ui->ToolBar1->addWidget(button);
     connect(ToolButton1, &QToolButton::clicked, ui->BatchGeocodeAction, &QAction::trigger);
     connect(ToolButton3, &QToolButton::clicked, ui->SQLAction, &QAction::trigger);
+    connect(ToolButton4, &QToolButton::clicked, ui->UndoRunAction, &QAction::trigger);
     connect(ToolButton2, &QToolButton::clicked, this, Guarded([this] { ToolButton2Click(); }));
 }
 
@@ -149,6 +156,7 @@ void TOrvaneForm::buildPopupMenu()
     };
     Geocodeactualrecord1 = item(QStringLiteral("Geocodeactualrecord1"), ui->SingleGeocodeAction);
     Coordinatesearch = item(QStringLiteral("Coordinatesearch"), ui->ShowCoordinateAction);
+    Undolastrun1 = item(QStringLiteral("Undolastrun1"), ui->UndoRunAction);
 }
 
 void TOrvaneForm::buildStatusBar()
@@ -287,7 +295,7 @@ void TOrvaneForm::SingleGeocodeActionExecute()
     RAddressSearchResult result;
     KartenModul().GeocodeInteractive(country, postcode, city, street, identifier, result);
     if (result.Found)
-        TBatchGeocodeRun::WriteFound(rs, columns, result);
+        TBatchGeocodeRun::WriteSingle(rs, columns, result);
 }
 
 void TOrvaneForm::requireWritable() const
@@ -317,6 +325,37 @@ void TOrvaneForm::ShowCoordinateActionExecute()
     const double latitude = ADODataSetCustomer.fieldByName(FLatitudeField).asFloat();
     const QString identifier = ADODataSetCustomer.fieldByName(FIdentifierField).asString();
     KartenModul().ShowCoordinate(identifier, true, longitude, latitude, 50.0);
+}
+
+void TOrvaneForm::UndoRunActionExecute()
+{
+    RecordSet &rs = ADODataSetCustomer;
+    if (rs.state() == RecordSet::State::Edit || rs.state() == RecordSet::State::Insert)
+        throw DataError(QStringLiteral("A record is being edited: post or cancel it before a run is undone."));
+    TRunHistory history(ADOConnection1);
+    const RunJournal::Run last = history.Find(0);
+    QMessageBox confirm(QMessageBox::Question, tr("Confirm"),
+                        QStringLiteral("Undo %1 ?").arg(TRunHistory::Describe(last)),
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
+    if (confirm.exec() != QMessageBox::Ok)
+        return;
+    TUndoCounts counts;
+    try {
+        counts = history.Undo(last.number);
+    } catch (...) {
+        // The records restored before the failure are in the database: show them.
+        try {
+            if (rs.isActive())
+                rs.refresh();
+        } catch (const std::exception &) {
+        }
+        throw;
+    }
+    if (rs.isActive())
+        rs.refresh();
+    QMessageBox summary(QMessageBox::Information, OrvaneApplication::Title(), TRunHistory::SummaryText(counts),
+                        QMessageBox::Ok, this);
+    summary.exec();
 }
 
 void TOrvaneForm::showEvent(QShowEvent *event)

@@ -53,9 +53,11 @@ public:
     QToolButton *ToolButton1;
     QToolButton *ToolButton3;
     QToolButton *ToolButton2;
+    QToolButton *ToolButton4;
     QMenu *PopupMenu;
     QAction *Geocodeactualrecord1;
     QAction *Coordinatesearch;
+    QAction *Undolastrun1;
     QList<QAction *> ActionList;
     QLabel *StatusPanels[3];
 
@@ -68,6 +70,8 @@ public:
     void SingleGeocodeActionExecute();
     void SQLActionExecute();
     void ShowCoordinateActionExecute();
+    // Puts back what the last run or single-record write overwrote, after asking.
+    void UndoRunActionExecute();
 
     void ActionListUpdate(QAction *action, bool &handled);
     void DBGrid1CellClick(int column);

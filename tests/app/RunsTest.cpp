@@ -14,6 +14,7 @@
 #include "ui_OrvaneForm.h"
 
 #include <CustomerRecords.h>
+#include <RunHistory.h>
 #include <DataError.h>
 
 #include <QFileInfo>
@@ -463,6 +464,84 @@ TEST_F(RunsTest, AnAccessFileIsRefusedBeforeAnyWorkWithTheConversionToUse)
     }
     EXPECT_FALSE(progressWindowOpen());
     EXPECT_TRUE(engine()->calls(QStringLiteral("LookupAddress")).isEmpty());
+}
+
+TEST_F(RunsTest, UndoLastRunAsksAndPutsBackWhatTheLastRunOrSingleWriteOverwrote)
+{
+    const auto results = [this] {
+        return column("select group_concat(quote(MPStatus) || quote(MPAddress) || printf('%!.17g', W2MP) ||"
+                      " printf('%!.17g', W1MP) || quote(MPControlGeocode), '|') from kunden order by KolmNummer");
+    };
+    const QString before = results();
+    const auto undo = [this](QMessageBox::StandardButton answer, QString *question, QString *summary) {
+        ModalScript script;
+        script.expect(QStringLiteral("QMessageBox"), [=](QWidget *modal) {
+            *question = static_cast<QMessageBox *>(modal)->text();
+            ModalScript::pressStandardButton(answer)(modal);
+        });
+        if (answer == QMessageBox::Ok)
+            script.expect(QStringLiteral("QMessageBox"), [=](QWidget *modal) {
+                *summary = static_cast<QMessageBox *>(modal)->text();
+                ModalScript::pressStandardButton(QMessageBox::Ok)(modal);
+            });
+        form->ui->UndoRunAction->trigger();
+        script.finish();
+    };
+
+    engine()->addAnswer(city(QStringLiteral("80331 München"), 48.137, 11.575));
+    engine()->addAnswer({1, {}});
+    {
+        ModalScript script;
+        script.expect(QStringLiteral("QMessageBox"), ModalScript::pressStandardButton(QMessageBox::Ok));
+        script.expect(QStringLiteral("QMessageBox"), ModalScript::pressStandardButton(QMessageBox::Ok));
+        form->BatchGeocodeActionExecute();
+        script.finish();
+    }
+    const QString geocoded = results();
+    form->ADODataSetCustomer.setRecNo(1);
+    engine()->addAnswer(city(QStringLiteral("1010 Wien"), 48.2085, 16.3721));
+    {
+        ModalScript accept;
+        accept.expect(QStringLiteral("TAddressSearchForm"), ModalScript::clickButton(QStringLiteral("OkButton")));
+        form->SingleGeocodeActionExecute();
+        accept.finish();
+    }
+
+    QString question, summary;
+    undo(QMessageBox::Cancel, &question, &summary);
+    EXPECT_TRUE(question.startsWith("Undo run 2 (Geocode actual record, 1 record of kunden, ")) << qPrintable(question);
+    EXPECT_EQ(column("select MPAddress from kunden where KolmNummer = 'K2'"), QStringLiteral("1010 Wien"));
+
+    undo(QMessageBox::Ok, &question, &summary);
+    EXPECT_EQ(summary, QStringLiteral("Records restored: 1\nRecords left alone: 0"));
+    EXPECT_EQ(results(), geocoded);
+    // The grid shows what the database holds.
+    EXPECT_EQ(form->ADODataSetCustomer.fieldByName("MPAddress").asString(), QString());
+
+    // The undo was run 3; the batch run is run 1.
+    TRunHistory history(form->ADOConnection1);
+    history.Undo(1);
+    EXPECT_EQ(results(), before);
+    EXPECT_EQ(history.Runs().size(), 4);
+}
+
+TEST_F(RunsTest, UndoLastRunOnAnAccessFileSaysThereIsNothingToUndo)
+{
+    const QString access = QStringLiteral(ORVANE_TESTDATA_DIR "/DateTestDatabase.mdb");
+    if (!QFileInfo::exists(access))
+        GTEST_SKIP() << "test data absent: " << access.toStdString();
+    form->ADODataSetCustomer.close();
+    form->ADOConnection1.close();
+    form->ADOConnection1.setConnectionText(TCustomerRecords::ConnectionText(access));
+    form->ADOConnection1.open();
+    ModalScript script;
+    try {
+        form->UndoRunActionExecute();
+        ADD_FAILURE() << "an undo on a file that is never written";
+    } catch (const DataError &error) {
+        EXPECT_TRUE(error.message().contains("is only read, never written: there is no run to undo")) << error.what();
+    }
+    script.finish();
 }
 
 TEST_F(RunsTest, AfterASaveTheDatabaseUndidTheGridShowsWhatTheDatabaseHolds)

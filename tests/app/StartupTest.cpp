@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QMenu>
 #include <QToolButton>
 
 namespace {
@@ -165,6 +166,16 @@ TEST_F(StartupTest, WindowCarriesTheNamedPartsWithTheirHintsAndImages)
     EXPECT_EQ(form.ToolButton1->toolTip(), QStringLiteral("Geocode all"));
     EXPECT_EQ(form.ToolButton3->toolTip(), QStringLiteral("SQL-Selection"));
     EXPECT_EQ(form.ToolButton2->toolTip(), QStringLiteral("Help"));
+    // The undo comes after every other part, in the toolbar and in the popup menu.
+    EXPECT_EQ(form.ToolButton4->toolTip(), QStringLiteral("Undo last run"));
+    QStringList toolbar, popup;
+    for (QAction *a : form.ui->ToolBar1->actions())
+        toolbar << form.ui->ToolBar1->widgetForAction(a)->objectName();
+    for (QAction *a : form.PopupMenu->actions())
+        popup << a->objectName();
+    EXPECT_EQ(toolbar, (QStringList{"ToolButton1", "ToolButton3", "ToolButton2", "ToolButton4"}));
+    EXPECT_EQ(popup, (QStringList{"Geocodeactualrecord1", "Coordinatesearch", "Undolastrun1"}));
+    EXPECT_EQ(form.Undolastrun1->text(), QStringLiteral("Undo last run"));
     EXPECT_EQ(form.ui->BatchGeocodeAction->text(), QStringLiteral("Action"));
     EXPECT_EQ(form.ui->BatchGeocodeAction->toolTip(), QStringLiteral("Alle geokodieren"));
     EXPECT_EQ(form.ui->SQLAction->toolTip(), QStringLiteral("SQL-Auswahl setzen"));
@@ -172,7 +183,7 @@ TEST_F(StartupTest, WindowCarriesTheNamedPartsWithTheirHintsAndImages)
     EXPECT_EQ(form.Coordinatesearch->text(), QStringLiteral("Show Coordinate"));
     EXPECT_TRUE(form.ui->ShowCoordinateAction->icon().isNull());
     EXPECT_GE(icons.NavigatorImageList.count(), 33);
-    for (int index : {4, 13, 16, 32})
+    for (int index : {4, 13, 16, 20, 32})
         EXPECT_FALSE(icons.NavigatorImageList.icon(index).isNull()) << index;
     for (QAction *action : form.ActionList)
         EXPECT_TRUE(action->isEnabled() && action->isVisible());
