@@ -1,6 +1,7 @@
 #include "BatchCommand.h"
 
 #include <CustomerRecords.h>
+#include <RunHistory.h>
 
 #include <Connection.h>
 #include <DataError.h>
@@ -103,15 +104,36 @@ void TBatchCommand::CheckColumns(const QStringList &mappedColumns, const QList<C
     }
 }
 
+void TBatchCommand::open(Connection &connection) const
+{
+    connection.setConnectionText(
+        TCustomerRecords::ConnectionText(QFileInfo(m_options.database).absoluteFilePath()));
+    connection.open();
+}
+
+QString TBatchCommand::RunsText() const
+{
+    Connection connection;
+    open(connection);
+    return TRunHistory(connection).RunsText();
+}
+
+QString TBatchCommand::Undo() const
+{
+    Connection connection;
+    open(connection);
+    TRunHistory history(connection);
+    const QString undone = TRunHistory::Describe(history.Find(m_options.undoRun));
+    return QStringLiteral("Undo of %1\n%2\n").arg(undone, TRunHistory::SummaryText(history.Undo(m_options.undoRun)));
+}
+
 TBatchCounts TBatchCommand::Run(IBatchRunView &view)
 {
     requireFile(m_options.settingsFile, "settings");
     requireFile(m_options.gazetteerFile, "gazetteer");
 
     Connection connection;
-    connection.setConnectionText(
-        TCustomerRecords::ConnectionText(QFileInfo(m_options.database).absoluteFilePath()));
-    connection.open();
+    open(connection);
     // A signal from here on interrupts a query being read; the watch ends before the connection.
     struct Watch {
         TStopSignal *stop;

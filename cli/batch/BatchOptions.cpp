@@ -1,5 +1,7 @@
 #include "BatchOptions.h"
 
+#include <RunJournal.h>
+
 #include <QCommandLineParser>
 
 const QStringList &BatchOptions::Roles()
@@ -17,6 +19,8 @@ QString BatchOptions::HelpText()
     return QStringLiteral(
         "usage: orvane-batch DATABASE [--table NAME] [--map ROLE=COLUMN ...] [--edition EU|US]\n"
         "                    [--query SQL] [--settings FILE] [--gazetteer FILE]\n"
+        "       orvane-batch DATABASE --runs\n"
+        "       orvane-batch DATABASE --undo [N]\n"
         "\n"
         "Geocodes every record of a customer table, exactly as \"Geocode all\" in the program does,\n"
         "and writes the results into the records.\n"
@@ -30,19 +34,49 @@ QString BatchOptions::HelpText()
         "  --query SQL        geocode the records of this query instead of the whole table\n"
         "  --settings FILE    the program's settings file (default country and more)\n"
         "  --gazetteer FILE   the user gazetteer with imported streets and postcodes\n"
+        "  --runs             list the runs recorded for this database, newest first: number,\n"
+        "                     when, how many records, table and columns\n"
+        "  --undo [N]         put back what the last run (or run N of --runs) overwrote; records\n"
+        "                     changed since that run are left alone and counted\n"
         "  --help             this text\n"
         "  --version          the program's version\n"
         "\n"
-        "Ends with the lines \"Records geocoded: N\" and \"Records not geocoded: M\".\n"
+        "Ends with the lines \"Records geocoded: N\" and \"Records not geocoded: M\"; an undo with\n"
+        "\"Records restored: N\" and \"Records left alone: M\" and why. Every run and every undo is\n"
+        "recorded, before its records are saved, in a journal of Orvane's own under\n"
+        "$XDG_DATA_HOME/Orvane/runs (never in the database); the last %1 runs are kept.\n"
         "Exit status: 0 the run completed; 1 the run ended with an error (records posted before\n"
         "it keep their values); 2 the command line, the mapping or the table is wrong (nothing\n"
         "is written).\n"
         "SIGINT (Ctrl+C) or SIGTERM stops a query being read, or the run before its next record,\n"
-        "with status 1; a second one ends the program at once.\n");
+        "with status 1; a second one ends the program at once.\n").arg(RunJournal::KeptRuns);
 }
 
-BatchOptions BatchOptions::Parse(const QStringList &arguments)
+BatchOptions BatchOptions::Parse(const QStringList &given)
 {
+    // --undo takes a run number or nothing, which the parser cannot express.
+    QStringList arguments;
+    bool undo = false;
+    qint64 undoRun = 0;
+    for (qsizetype i = 0; i < given.size(); ++i) {
+        const QString &a = given[i];
+        if (a != QLatin1String("--undo") && a != QLatin1String("-undo") && !a.startsWith(QLatin1String("--undo="))) {
+            arguments << a;
+            continue;
+        }
+        if (undo)
+            throw UsageError(QStringLiteral("--undo is given more than once."));
+        undo = true;
+        QString number = a.section(QLatin1Char('='), 1);
+        if (number.isEmpty() && i + 1 < given.size() && !given[i + 1].isEmpty() && given[i + 1].front().isDigit())
+            number = given[++i];
+        bool ok = true;
+        if (!number.isEmpty())
+            undoRun = number.toLongLong(&ok);
+        if (!ok || (!number.isEmpty() && undoRun <= 0))
+            throw UsageError(QStringLiteral("--undo takes the number of a run as --runs lists it, not \"%1\".").arg(number));
+    }
+
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption table(QStringLiteral("table"), {}, QStringLiteral("NAME"));
@@ -51,9 +85,10 @@ BatchOptions BatchOptions::Parse(const QStringList &arguments)
     const QCommandLineOption query(QStringLiteral("query"), {}, QStringLiteral("SQL"));
     const QCommandLineOption settings(QStringLiteral("settings"), {}, QStringLiteral("FILE"));
     const QCommandLineOption gazetteer(QStringLiteral("gazetteer"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption runs(QStringLiteral("runs"));
     const QCommandLineOption help(QStringLiteral("help"));
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({table, map, edition, query, settings, gazetteer, help, version});
+    parser.addOptions({table, map, edition, query, settings, gazetteer, runs, help, version});
     if (!parser.parse(QStringList{QStringLiteral("orvane-batch")} + arguments))
         throw UsageError(parser.errorText());
 
@@ -69,6 +104,18 @@ BatchOptions BatchOptions::Parse(const QStringList &arguments)
     if (positional.size() > 1)
         throw UsageError(QStringLiteral("Only one database can be given; also got \"%1\".").arg(positional[1]));
     options.database = positional.first();
+    options.listRuns = parser.isSet(runs);
+    options.undo = undo;
+    options.undoRun = undoRun;
+    if (options.listRuns || options.undo) {
+        if (options.listRuns && options.undo)
+            throw UsageError(QStringLiteral("--runs and --undo cannot be given together."));
+        for (const QCommandLineOption *o : {&table, &map, &edition, &query, &settings, &gazetteer})
+            if (parser.isSet(*o))
+                throw UsageError(QStringLiteral("--%1 has no use with --%2: the run names its table and columns.")
+                                     .arg(o->names().first(), options.undo ? QStringLiteral("undo") : QStringLiteral("runs")));
+        return options;
+    }
 
     const auto single = [&parser](const QCommandLineOption &option) {
         const QStringList values = parser.values(option);

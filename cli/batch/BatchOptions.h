@@ -24,6 +24,9 @@ struct BatchOptions {
     QString query;                  // replaces "select * from TABLE" when given
     QString settingsFile;
     QString gazetteerFile;
+    bool listRuns = false;          // --runs
+    bool undo = false;              // --undo [N]
+    qint64 undoRun = 0;             // N of --undo N; 0: the last run
     bool help = false;
     bool version = false;
 

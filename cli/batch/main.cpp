@@ -58,7 +58,13 @@ int main(int argc, char *argv[])
 
     TTerminalRunView view(stdout, isatty(fileno(stdout)) == 1, &stop);
     try {
-        TBatchCommand(options, &stop).Run(view);
+        TBatchCommand command(options, &stop);
+        if (options.listRuns)
+            std::fputs(qPrintable(command.RunsText()), stdout);
+        else if (options.undo)
+            std::fputs(qPrintable(command.Undo()), stdout);
+        else
+            command.Run(view);
     } catch (const std::exception &e) {
         if (stop.Received()) {
             std::fprintf(stderr, "orvane-batch: %s\n", qPrintable(stop.Message()));

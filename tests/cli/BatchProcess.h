@@ -90,6 +90,21 @@ public:
 
     QString scalar(const QString &sql) const { return rows(sql).value(0).value(0); }
 
+    // Every value of every table with its storage class, reals to the last bit, in rowid order.
+    QList<QStringList> dump() const
+    {
+        QList<QStringList> all;
+        for (const QStringList &table : rows(QStringLiteral("select name from sqlite_master where type = 'table' order by name"))) {
+            QStringList values;
+            for (const QStringList &column : rows(QStringLiteral("select name from pragma_table_info('%1')").arg(table[0])))
+                values << QStringLiteral("typeof(\"%1\") || ':' || (case typeof(\"%1\") when 'real' then printf('%!.17g', \"%1\")"
+                                         " else quote(\"%1\") end)").arg(column[0]);
+            all << table;
+            all += rows(QStringLiteral("select %1 from \"%2\" order by rowid").arg(values.join(QStringLiteral(", ")), table[0]));
+        }
+        return all;
+    }
+
     QByteArray fileHash() const
     {
         QFile file(m_path);
