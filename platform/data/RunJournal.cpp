@@ -3,32 +3,96 @@
 #include "DataError.h"
 
 #include <QCryptographicHash>
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
-#include <QIODevice>
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 namespace {
 
+// A post's values without their column names, which the journal keeps once per shape of post:
+// a tag byte each, then the value (numbers in the machine's own order: the file stays here).
 QByteArray encoded(const ColumnValues &values)
 {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_0);
-    out << values;
-    return bytes;
+    QByteArray out;
+    for (const auto &[column, v] : values) {
+        if (v.isNull()) {
+            out += 'n';
+            continue;
+        }
+        if (v.typeId() == QMetaType::Double) {
+            const double d = v.toDouble();
+            out += 'f';
+            out.append(reinterpret_cast<const char *>(&d), sizeof d);
+        } else if (v.typeId() == QMetaType::Bool) {
+            out += v.toBool() ? 'T' : 'F';
+        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) {
+            const qint64 n = v.toLongLong();
+            out += 'i';
+            out.append(reinterpret_cast<const char *>(&n), sizeof n);
+        } else {
+            const QByteArray text = v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
+            const quint32 size = quint32(text.size());
+            out += 't';
+            out.append(reinterpret_cast<const char *>(&size), sizeof size);
+            out += text;
+        }
+    }
+    return out;
 }
 
-ColumnValues decoded(const void *data, int size)
+ColumnValues decoded(const QStringList &columns, const void *data, int size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(static_cast<const char *>(data), size);
-    QDataStream in(bytes);
-    in.setVersion(QDataStream::Qt_6_0);
+    const char *at = static_cast<const char *>(data);
+    const char *const end = at + size;
+    const auto take = [&](void *into, size_t bytes) {
+        if (size_t(end - at) < bytes)
+            throw DataError(QStringLiteral("The run journal holds a damaged post."));
+        std::memcpy(into, at, bytes);
+        at += bytes;
+    };
     ColumnValues values;
-    in >> values;
+    for (const QString &column : columns) {
+        char tag = 0;
+        take(&tag, 1);
+        QVariant v;
+        if (tag == 'f') {
+            double d;
+            take(&d, sizeof d);
+            v = d;
+        } else if (tag == 'T' || tag == 'F') {
+            v = tag == 'T';
+        } else if (tag == 'i') {
+            qint64 n;
+            take(&n, sizeof n);
+            v = n;
+        } else if (tag == 't') {
+            quint32 length;
+            take(&length, sizeof length);
+            QByteArray text(qsizetype(length), Qt::Uninitialized);
+            take(text.data(), length);
+            v = text;
+        } else if (tag != 'n') {
+            throw DataError(QStringLiteral("The run journal holds a damaged post."));
+        }
+        values.append({column, v});
+    }
     return values;
+}
+
+QString namesOf(const ColumnValues &values)
+{
+    QStringList names;
+    for (const auto &[column, value] : values)
+        names << column;
+    return names.join(QLatin1Char('\x1f'));
+}
+
+QStringList namesFrom(const QString &joined)
+{
+    return joined.isEmpty() ? QStringList() : joined.split(QLatin1Char('\x1f'));
 }
 
 QString textAt(sqlite3_stmt *s, int column)
@@ -81,9 +145,11 @@ RunJournal::RunJournal(const QString &folder, const QString &database)
         exec("CREATE TABLE IF NOT EXISTS journal (database TEXT NOT NULL);"
              "CREATE TABLE IF NOT EXISTS runs (number INTEGER PRIMARY KEY AUTOINCREMENT, started TEXT NOT NULL,"
              " finished TEXT, what TEXT NOT NULL);"
+             "CREATE TABLE IF NOT EXISTS shapes (id INTEGER PRIMARY KEY, tablename TEXT NOT NULL,"
+             " keycolumns TEXT NOT NULL, columns TEXT NOT NULL, UNIQUE (tablename, keycolumns, columns));"
              "CREATE TABLE IF NOT EXISTS posts (seq INTEGER PRIMARY KEY, run INTEGER NOT NULL"
-             " REFERENCES runs(number) ON DELETE CASCADE, tablename TEXT NOT NULL, key BLOB NOT NULL,"
-             " before BLOB NOT NULL, after BLOB NOT NULL);"
+             " REFERENCES runs(number) ON DELETE CASCADE, shape INTEGER NOT NULL REFERENCES shapes(id),"
+             " key BLOB NOT NULL, before BLOB NOT NULL, after BLOB NOT NULL);"
              "CREATE INDEX IF NOT EXISTS posts_of_run ON posts (run, seq);");
         Query known(m_db, "SELECT database FROM journal");
         if (!known.ok())
@@ -95,7 +161,7 @@ RunJournal::RunJournal(const QString &folder, const QString &database)
             if (sqlite3_step(add.get()) != SQLITE_DONE)
                 fail(QStringLiteral("Writing"));
         }
-        if (sqlite3_prepare_v2(m_db, "INSERT INTO posts (run, tablename, key, before, after) VALUES (?, ?, ?, ?, ?)",
+        if (sqlite3_prepare_v2(m_db, "INSERT INTO posts (run, shape, key, before, after) VALUES (?, ?, ?, ?, ?)",
                                -1, &m_insert, nullptr) != SQLITE_OK)
             fail(QStringLiteral("Preparing"));
     } catch (...) {
@@ -171,9 +237,10 @@ void RunJournal::recordUpdate(const QString &table, const ColumnValues &key, con
         throw DataError(QStringLiteral("An update was posted outside a recorded run."));
     if (sqlite3_get_autocommit(m_db))
         exec("BEGIN IMMEDIATE");
-    const QByteArray name = table.toUtf8(), k = encoded(key), b = encoded(before), a = encoded(after);
+    const qint64 shape = shapeOf(table, key, after);
+    const QByteArray k = encoded(key), b = encoded(before), a = encoded(after);
     sqlite3_bind_int64(m_insert, 1, m_run);
-    sqlite3_bind_text(m_insert, 2, name.constData(), int(name.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(m_insert, 2, shape);
     sqlite3_bind_blob(m_insert, 3, k.constData(), int(k.size()), SQLITE_STATIC);
     sqlite3_bind_blob(m_insert, 4, b.constData(), int(b.size()), SQLITE_STATIC);
     sqlite3_bind_blob(m_insert, 5, a.constData(), int(a.size()), SQLITE_STATIC);
@@ -182,6 +249,26 @@ void RunJournal::recordUpdate(const QString &table, const ColumnValues &key, con
     sqlite3_clear_bindings(m_insert);
     if (rc != SQLITE_DONE)
         fail(QStringLiteral("Writing"));
+}
+
+qint64 RunJournal::shapeOf(const QString &table, const ColumnValues &key, const ColumnValues &values)
+{
+    const QStringList shape{table, namesOf(key), namesOf(values)};
+    const QString id = shape.join(QLatin1Char('\x1e'));
+    const auto known = m_shapes.constFind(id);
+    if (known != m_shapes.constEnd())
+        return *known;
+    Query add(m_db, "INSERT OR IGNORE INTO shapes (tablename, keycolumns, columns) VALUES (?1, ?2, ?3)");
+    Query find(m_db, "SELECT id FROM shapes WHERE tablename = ?1 AND keycolumns = ?2 AND columns = ?3");
+    for (sqlite3_stmt *s : {add.get(), find.get()}) {
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray text = shape[i].toUtf8();
+            sqlite3_bind_text(s, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+    }
+    if (sqlite3_step(add.get()) != SQLITE_DONE || sqlite3_step(find.get()) != SQLITE_ROW)
+        fail(QStringLiteral("Writing"));
+    return *m_shapes.insert(id, sqlite3_column_int64(find.get(), 0));
 }
 
 void RunJournal::makeDurable()
@@ -193,10 +280,10 @@ void RunJournal::makeDurable()
 QList<RunJournal::Run> RunJournal::runs() const
 {
     Query list(m_db, "SELECT r.number, r.started, r.finished IS NOT NULL, r.what,"
-                     " (SELECT count(*) FROM posts p WHERE p.run = r.number),"
-                     " (SELECT tablename FROM posts p WHERE p.run = r.number ORDER BY seq LIMIT 1),"
-                     " (SELECT after FROM posts p WHERE p.run = r.number ORDER BY seq LIMIT 1)"
-                     " FROM runs r ORDER BY r.number DESC");
+                     " (SELECT count(*) FROM posts p WHERE p.run = r.number), s.tablename, s.columns"
+                     " FROM runs r LEFT JOIN shapes s ON s.id ="
+                     " (SELECT shape FROM posts p WHERE p.run = r.number ORDER BY seq LIMIT 1)"
+                     " ORDER BY r.number DESC");
     if (!list.ok())
         fail(QStringLiteral("Reading"));
     QList<Run> result;
@@ -209,8 +296,7 @@ QList<RunJournal::Run> RunJournal::runs() const
         run.what = textAt(list.get(), 3);
         run.records = sqlite3_column_int(list.get(), 4);
         run.table = textAt(list.get(), 5);
-        for (const auto &[column, value] : decoded(sqlite3_column_blob(list.get(), 6), sqlite3_column_bytes(list.get(), 6)))
-            run.columns << column;
+        run.columns = namesFrom(textAt(list.get(), 6));
         result << run;
     }
     if (rc != SQLITE_DONE)
@@ -220,17 +306,20 @@ QList<RunJournal::Run> RunJournal::runs() const
 
 QList<RunJournal::Post> RunJournal::posts(qint64 run) const
 {
-    Query list(m_db, "SELECT tablename, key, before, after FROM posts WHERE run = ? ORDER BY seq");
+    Query list(m_db, "SELECT s.tablename, s.keycolumns, s.columns, p.key, p.before, p.after FROM posts p"
+                     " JOIN shapes s ON s.id = p.shape WHERE p.run = ? ORDER BY p.seq");
     if (!list.ok())
         fail(QStringLiteral("Reading"));
     sqlite3_bind_int64(list.get(), 1, run);
     QList<Post> result;
     int rc;
     sqlite3_stmt *s = list.get();
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
-        result << Post{textAt(s, 0), decoded(sqlite3_column_blob(s, 1), sqlite3_column_bytes(s, 1)),
-                       decoded(sqlite3_column_blob(s, 2), sqlite3_column_bytes(s, 2)),
-                       decoded(sqlite3_column_blob(s, 3), sqlite3_column_bytes(s, 3))};
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        const QStringList keyColumns = namesFrom(textAt(s, 1)), columns = namesFrom(textAt(s, 2));
+        result << Post{textAt(s, 0), decoded(keyColumns, sqlite3_column_blob(s, 3), sqlite3_column_bytes(s, 3)),
+                       decoded(columns, sqlite3_column_blob(s, 4), sqlite3_column_bytes(s, 4)),
+                       decoded(columns, sqlite3_column_blob(s, 5), sqlite3_column_bytes(s, 5))};
+    }
     if (rc != SQLITE_DONE)
         fail(QStringLiteral("Reading"));
     return result;

@@ -3,6 +3,7 @@
 #include "PostJournal.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -61,9 +62,11 @@ public:
 private:
     [[noreturn]] void fail(const QString &what) const;
     void exec(const char *sql);
+    qint64 shapeOf(const QString &table, const ColumnValues &key, const ColumnValues &values);
 
     QString m_fileName;
     sqlite3 *m_db = nullptr;
     qint64 m_run = 0;
     sqlite3_stmt *m_insert = nullptr;
+    QHash<QString, qint64> m_shapes;   // table, key and value columns of a post -> its shape's id
 };
