@@ -274,6 +274,27 @@ std::unique_ptr<DatabaseProvider> PostgresProvider::connect(const QString &conne
     return p;
 }
 
+QByteArray PostgresProvider::lastWords() const
+{
+    // A server that ends a connection says why first; behind a send that failed, its message
+    // may still wait unread among the results.
+    QByteArray why;
+    if (PQstatus(m_conn) == CONNECTION_BAD || PQconsumeInput(m_conn)) {
+        for (int i = 0; i < DeepestPipeline && why.isEmpty(); ++i) {
+            PGresult *r = PQgetResult(m_conn);
+            if (!r) {
+                if (PQstatus(m_conn) == CONNECTION_BAD)
+                    break;
+                continue;
+            }
+            if (PQresultStatus(r) == PGRES_FATAL_ERROR)
+                why = PQresultErrorMessage(r);
+            PQclear(r);
+        }
+    }
+    return why.isEmpty() ? QByteArray(PQerrorMessage(m_conn)) : why;
+}
+
 QString PostgresProvider::identity() const
 {
     return QStringLiteral("postgresql://%1:%2/%3")
@@ -564,10 +585,10 @@ void PostgresProvider::send(const UpdateShape &shape, const QList<QVariant> &par
     if (!m_rowsShape.isEmpty() && (m_rowsShape != sql || m_rowsLocated.contains(located)))
         sendRows();
     if (m_pending.isEmpty() && PQpipelineStatus(m_conn) == PQ_PIPELINE_OFF && !PQenterPipelineMode(m_conn))
-        fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
+        fail(QStringLiteral("Sending posts"), lastWords().constData());
     const auto control = [&](const QByteArray &text) {
         if (!PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
-            fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
+            fail(QStringLiteral("Sending posts"), lastWords().constData());
         m_pending.append(Pending{});
     };
     if (m_pending.isEmpty()) {
@@ -597,7 +618,7 @@ void PostgresProvider::sendPrepared(const QByteArray &name, const QList<QVariant
 {
     const Params p(params);
     if (!PQsendQueryPrepared(m_conn, name.constData(), int(p.values.size()), p.values.data(), nullptr, nullptr, 0))
-        fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
+        fail(QStringLiteral("Sending posts"), lastWords().constData());
 }
 
 // A full list goes out as one statement; a shorter one, cut off by a read, another shape or a row
@@ -713,7 +734,7 @@ void PostgresProvider::collect()
         return;
     const QList<Pending> pending = std::exchange(m_pending, {});
     if (!PQpipelineSync(m_conn))
-        fail(QStringLiteral("Sending posts"), PQerrorMessage(m_conn));
+        fail(QStringLiteral("Sending posts"), lastWords().constData());
     qsizetype failed = -1, next = 0;
     QString serverMessage;
     struct ReadBack

@@ -74,6 +74,7 @@ private:
     PostgresProvider(pg_conn *conn, const QString &where, const QString &password);
     [[noreturn]] void fail(const QString &what, const char *serverMessage) const;
     QString clean(const char *message) const;
+    QByteArray lastWords() const;   // why the connection failed, the server's reason where it gave one
     const QByteArray &prepared(const QString &sql);
     int execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows = nullptr);
     QStringList primaryKey(quint32 tableOid, QString *tableName);

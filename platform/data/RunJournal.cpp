@@ -141,14 +141,13 @@ RunJournal::RunJournal(const QString &folder, const QString &database)
         // Every commit reaches the disk before a post it covers is committed in the database.
         exec("PRAGMA journal_mode=WAL");
         exec("PRAGMA synchronous=FULL");
-        exec("PRAGMA foreign_keys=ON");
         exec("CREATE TABLE IF NOT EXISTS journal (database TEXT NOT NULL);"
              "CREATE TABLE IF NOT EXISTS runs (number INTEGER PRIMARY KEY AUTOINCREMENT, started TEXT NOT NULL,"
              " finished TEXT, what TEXT NOT NULL);"
              "CREATE TABLE IF NOT EXISTS shapes (id INTEGER PRIMARY KEY, tablename TEXT NOT NULL,"
              " keycolumns TEXT NOT NULL, columns TEXT NOT NULL, UNIQUE (tablename, keycolumns, columns));"
-             "CREATE TABLE IF NOT EXISTS posts (seq INTEGER PRIMARY KEY, run INTEGER NOT NULL"
-             " REFERENCES runs(number) ON DELETE CASCADE, shape INTEGER NOT NULL REFERENCES shapes(id),"
+             "CREATE TABLE IF NOT EXISTS posts (seq INTEGER PRIMARY KEY, run INTEGER NOT NULL,"
+             " shape INTEGER NOT NULL,"
              " key BLOB NOT NULL, before BLOB NOT NULL, after BLOB NOT NULL);"
              "CREATE INDEX IF NOT EXISTS posts_of_run ON posts (run, seq);");
         Query known(m_db, "SELECT database FROM journal");
@@ -210,6 +209,7 @@ qint64 RunJournal::beginRun(const QString &what)
                                               "(SELECT number FROM runs ORDER BY number DESC LIMIT ")
                           + QByteArray::number(KeptRuns) + ')';
     exec(drop.constData());
+    exec("DELETE FROM posts WHERE run NOT IN (SELECT number FROM runs)");
     exec("COMMIT");
     return m_run;
 }
@@ -253,11 +253,23 @@ void RunJournal::recordUpdate(const QString &table, const ColumnValues &key, con
 
 qint64 RunJournal::shapeOf(const QString &table, const ColumnValues &key, const ColumnValues &values)
 {
+    // A run posts one shape over and over: it is known without building its name.
+    const auto same = [](const ColumnValues &values, const QStringList &names) {
+        if (values.size() != names.size())
+            return false;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            if (values[i].first != names[i])
+                return false;
+        return true;
+    };
+    if (m_lastShape.id != 0 && table == m_lastShape.table && same(key, m_lastShape.key) && same(values, m_lastShape.values))
+        return m_lastShape.id;
     const QStringList shape{table, namesOf(key), namesOf(values)};
     const QString id = shape.join(QLatin1Char('\x1e'));
+    m_lastShape = {table, namesFrom(shape[1]), namesFrom(shape[2]), 0};
     const auto known = m_shapes.constFind(id);
     if (known != m_shapes.constEnd())
-        return *known;
+        return m_lastShape.id = *known;
     Query add(m_db, "INSERT OR IGNORE INTO shapes (tablename, keycolumns, columns) VALUES (?1, ?2, ?3)");
     Query find(m_db, "SELECT id FROM shapes WHERE tablename = ?1 AND keycolumns = ?2 AND columns = ?3");
     for (sqlite3_stmt *s : {add.get(), find.get()}) {
@@ -268,7 +280,7 @@ qint64 RunJournal::shapeOf(const QString &table, const ColumnValues &key, const 
     }
     if (sqlite3_step(add.get()) != SQLITE_DONE || sqlite3_step(find.get()) != SQLITE_ROW)
         fail(QStringLiteral("Writing"));
-    return *m_shapes.insert(id, sqlite3_column_int64(find.get(), 0));
+    return m_lastShape.id = *m_shapes.insert(id, sqlite3_column_int64(find.get(), 0));
 }
 
 void RunJournal::makeDurable()

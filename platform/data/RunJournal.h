@@ -69,4 +69,10 @@ private:
     qint64 m_run = 0;
     sqlite3_stmt *m_insert = nullptr;
     QHash<QString, qint64> m_shapes;   // table, key and value columns of a post -> its shape's id
+    struct
+    {
+        QString table;
+        QStringList key, values;
+        qint64 id = 0;
+    } m_lastShape;
 };
