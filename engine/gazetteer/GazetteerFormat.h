@@ -13,7 +13,7 @@ namespace Engine::GazetteerFormat {
 
 inline constexpr char FileMagic[8] = {'O', 'R', 'V', 'G', 'A', 'Z', '\r', '\n'};
 inline constexpr char SegmentMagic[8] = {'O', 'R', 'V', 'S', 'E', 'G', '\r', '\n'};
-inline constexpr uint32_t Version = 1;
+inline constexpr uint32_t Version = 2;
 // Segments start on a page, so that each is mapped and copied on its own pages.
 inline constexpr uint64_t SegmentAlignment = 4096;
 inline constexpr size_t SourceNameBytes = 240;
@@ -81,7 +81,7 @@ struct PostcodeRow {
     StringRef country;
     StringRef code, place, admin1;
     int32_t kind;
-    uint32_t reserved;
+    uint32_t atPlace;                // 1: the coordinates are the served place's, not the area's
     uint64_t identity;               // country, code and place
     double latitude, longitude;
 };
@@ -105,7 +105,7 @@ struct PointRow {
 struct AddressRow {
     StringRef country;
     StringRef street, houseNumber, postcode, city;
-    uint32_t reserved;
+    uint32_t postcodeInferred;       // 1: the data gave none; the import took its street's or area's
     double latitude, longitude;
 };
 
@@ -123,6 +123,10 @@ struct GridRow {
 struct KeyEntry {
     uint32_t at, size, first, count;   // key bytes, then its ids
 };
+
+// A place name of several words is also keyed by its first word behind this mark, so that a name
+// typed short ("Weil a. Rhein") finds the names it may stand for.
+inline constexpr char FirstWordMark = '\x01';
 
 struct PlaceHitRow {
     uint32_t place, name;   // name 0 is the main name, n the (n-1)th alternate

@@ -221,7 +221,7 @@ void SegmentBuilder::putPostcode(const PostcodeRecord &p)
         it->second = uint32_t(m_postcodes.size());
     }
     m_postcodes.push_back({m_strings.intern(p.country), m_strings.intern(p.code), m_strings.intern(p.place),
-                           m_strings.intern(p.admin1), p.kind, 0, identity, p.latitude, p.longitude});
+                           m_strings.intern(p.admin1), p.kind, p.atPlace ? 1u : 0u, identity, p.latitude, p.longitude});
     m_postcodeReplaced.push_back(false);
 }
 
@@ -252,7 +252,8 @@ void SegmentBuilder::putAddresses(std::vector<AddressRow> &&rows)
 void SegmentBuilder::putAddress(const AddressRecord &a)
 {
     m_addresses.push_back({m_strings.intern(a.country), m_strings.intern(a.street), m_strings.intern(a.houseNumber),
-                           m_strings.intern(a.postcode), m_strings.intern(a.city), 0, a.latitude, a.longitude});
+                           m_strings.intern(a.postcode), m_strings.intern(a.city), a.postcodeInferred ? 1u : 0u,
+                           a.latitude, a.longitude});
 }
 
 const std::string &SegmentBuilder::nameKey(StringRef ref) const
@@ -394,19 +395,28 @@ PlaceIndex placeIndex(const std::vector<PlaceRow> &places, const std::vector<Str
         const auto nameOf = [&](uint32_t n) { return textOf(n == 0 ? p.name : alternates[p.firstName + n - 1]); };
         for (uint32_t n = 0; n <= p.nameCount && n < 0xFFFF; ++n) {
             const QString name = nameOf(n);
-            std::string key = TextKey::name(name);
+            const std::vector<std::string> words = TextKey::nameWords(name);
+            std::string key;
+            for (const std::string &w : words)
+                key += w;
             if (key.empty())
                 continue;
-            auto it = std::find_if(keys.begin(), keys.end(), [&](const auto &k) { return k.first == key; });
-            if (it == keys.end())
-                keys.emplace_back(std::move(key), n);
-            else if (displayScore(name, n == 0) > displayScore(nameOf(it->second), it->second == 0))
-                it->second = n;
+            std::string first = words.size() > 1 ? FirstWordMark + words.front() : std::string();
+            for (std::string *k : {&key, &first}) {
+                if (k->empty())
+                    continue;
+                auto it = std::find_if(keys.begin(), keys.end(), [&](const auto &e) { return e.first == *k; });
+                if (it == keys.end())
+                    keys.emplace_back(std::move(*k), n);
+                else if (displayScore(name, n == 0) > displayScore(nameOf(it->second), it->second == 0))
+                    it->second = n;
+            }
         }
         for (auto &[key, n] : keys)
             pairs.emplace_back(std::move(key), PlaceHitRow{i, n});
     }
-    const size_t pairCount = pairs.size();
+    const auto firstWordKey = [](std::string_view key) { return !key.empty() && key.front() == FirstWordMark; };
+    const size_t pairCount = size_t(std::count_if(pairs.begin(), pairs.end(), [&](const auto &p) { return !firstWordKey(p.first); }));
     index.keys.build(std::move(pairs));
 
     // Typo candidates of equal rank are answered in this order, the order of a hash set of the
@@ -414,7 +424,8 @@ PlaceIndex placeIndex(const std::vector<PlaceRow> &places, const std::vector<Str
     std::unordered_map<std::string_view, uint32_t> hashOrder;
     hashOrder.reserve(pairCount);
     for (uint32_t e = 0; e < index.keys.entries.size(); ++e)
-        hashOrder.emplace(index.keys.key(e), e);
+        if (!firstWordKey(index.keys.key(e)))
+            hashOrder.emplace(index.keys.key(e), e);
     std::vector<std::pair<uint32_t, KeyShape>> heads, tails;
     for (const auto &[key, entry] : hashOrder) {
         if (key.size() < 4)
