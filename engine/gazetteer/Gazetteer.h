@@ -52,11 +52,13 @@ struct StreetRecord {
     QString country, name, postcode, city;
     double latitude = 0, longitude = 0;   // a point on the street
     GeoBox bounds{};
+    std::string_view postcodeKey;         // as TextKey::postcode folds it; a view of the mapping
 };
 
 struct AddressRecord {
     QString country, street, houseNumber, postcode, city;
     double latitude = 0, longitude = 0;
+    std::string_view postcodeKey;
 };
 
 // A record's text copied so that it owns its characters, for what outlives the gazetteer.

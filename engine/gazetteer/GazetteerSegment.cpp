@@ -174,7 +174,8 @@ std::string_view GazetteerSegment::folded(uint32_t ref) const
     return {key.data(), key.size()};
 }
 
-std::vector<uint32_t> GazetteerSegment::narrowed(const KeyIndex<uint32_t> &index, const Narrowings &narrowings,
+template<typename Row>
+std::vector<uint32_t> GazetteerSegment::narrowed(const KeyIndex<uint32_t> &index, const Narrowings &narrowings, const Rows<Row> &records,
                                                  std::string_view key, const Narrowing &n) const
 {
     const int64_t entry = index.entryOf(key);
@@ -185,20 +186,34 @@ std::vector<uint32_t> GazetteerSegment::narrowed(const KeyIndex<uint32_t> &index
     if (!n.byPostcode && !n.byCity)
         return all();
     const NarrowEntry &e = narrowings.entries[size_t(entry)];
+    if (e.count == 0 && n.byPostcode) {
+        // A small key: its records' own postcode keys, which many records share, tell without
+        // reading the records' texts.
+        std::vector<uint32_t> out;
+        for (uint32_t id : ids)
+            if (folded(records[id].postcodeKey).starts_with(n.postcodePrefix))
+                out.push_back(id);
+        return out;
+    }
     if (e.count == 0)
         return all();
     const std::span<const NarrowRow> rows = narrowings.rows.slice(e.first, size_t(e.count) * 3);
+    // Keys hold no zero bytes, so the zero-padded heads order as the keys do where they differ.
+    const auto before = [this](const NarrowRow &r, std::string_view key) {
+        char head[NarrowHeadBytes] = {};
+        std::copy_n(key.begin(), std::min(key.size(), NarrowHeadBytes), head);
+        const int c = std::memcmp(r.head, head, NarrowHeadBytes);
+        return c != 0 ? c < 0 : folded(r.key) < key;
+    };
     std::vector<uint32_t> out;
     if (n.byPostcode) {
         const std::span<const NarrowRow> byPostcode = rows.first(e.count);
-        auto it = std::lower_bound(byPostcode.begin(), byPostcode.end(), n.postcodePrefix,
-                                   [&](const NarrowRow &r, std::string_view p) { return folded(r.key) < p; });
+        auto it = std::lower_bound(byPostcode.begin(), byPostcode.end(), std::string_view(n.postcodePrefix), before);
         for (; it != byPostcode.end() && folded(it->key).substr(0, n.postcodePrefix.size()) == n.postcodePrefix; ++it)
             out.push_back(it->id);
     } else {
         const std::span<const NarrowRow> byCity = rows.subspan(e.count, e.count);
-        auto it = std::lower_bound(byCity.begin(), byCity.end(), n.cityKey,
-                                   [&](const NarrowRow &r, std::string_view c) { return folded(r.key) < c; });
+        auto it = std::lower_bound(byCity.begin(), byCity.end(), std::string_view(n.cityKey), before);
         for (; it != byCity.end() && folded(it->key) == n.cityKey; ++it)
             out.push_back(it->id);
         // Within nearKm of a point: the cells of a box that holds that circle. The great circle
@@ -229,12 +244,12 @@ std::vector<uint32_t> GazetteerSegment::narrowed(const KeyIndex<uint32_t> &index
 
 std::vector<uint32_t> GazetteerSegment::streetsNamed(std::string_view key, const Narrowing &narrowing) const
 {
-    return narrowed(m_streetKeys, m_streetNarrowings, key, narrowing);
+    return narrowed(m_streetKeys, m_streetNarrowings, m_streets, key, narrowing);
 }
 
 std::vector<uint32_t> GazetteerSegment::addressesAt(std::string_view key, const Narrowing &narrowing) const
 {
-    return narrowed(m_addressKeys, m_addressNarrowings, key, narrowing);
+    return narrowed(m_addressKeys, m_addressNarrowings, m_addresses, key, narrowing);
 }
 
 const TypoBucket *GazetteerSegment::TypoIndex::bucket(uint32_t code) const
