@@ -13,7 +13,7 @@ namespace Engine::GazetteerFormat {
 
 inline constexpr char FileMagic[8] = {'O', 'R', 'V', 'G', 'A', 'Z', '\r', '\n'};
 inline constexpr char SegmentMagic[8] = {'O', 'R', 'V', 'S', 'E', 'G', '\r', '\n'};
-inline constexpr uint32_t Version = 2;
+inline constexpr uint32_t Version = 3;
 // Segments start on a page, so that each is mapped and copied on its own pages.
 inline constexpr uint64_t SegmentAlignment = 4096;
 inline constexpr size_t SourceNameBytes = 240;
@@ -40,8 +40,8 @@ enum Section : uint32_t {
     Addresses,
     PlaceKeyBytes, PlaceKeyEntries, PlaceKeyTable, PlaceKeyIds,
     PostcodeKeyBytes, PostcodeKeyEntries, PostcodeKeyTable, PostcodeKeyIds,
-    StreetKeyBytes, StreetKeyEntries, StreetKeyTable, StreetKeyIds, StreetNarrowEntries, StreetNarrowRows,
-    AddressKeyBytes, AddressKeyEntries, AddressKeyTable, AddressKeyIds, AddressNarrowEntries, AddressNarrowRows,
+    StreetKeyBytes, StreetKeyEntries, StreetKeyTable, StreetKeyIds, StreetNarrowEntries, StreetNarrowRows, StreetNarrowFences,
+    AddressKeyBytes, AddressKeyEntries, AddressKeyTable, AddressKeyIds, AddressNarrowEntries, AddressNarrowRows, AddressNarrowFences,
     FoldedKeys,               // a key is its length in two bytes, then its bytes
     TypoKeys,
     TypoHeadBuckets, TypoHeadShapes, TypoHeadBytes,
@@ -143,6 +143,12 @@ struct NarrowEntry {
 inline constexpr size_t NarrowHeadBytes = 4;
 struct NarrowRow {
     uint32_t key, id;
+    char head[NarrowHeadBytes];
+};
+// The head of every NarrowFenceStride-th row, in a section of its own: small enough to stay in
+// the cache, it takes a search to a stretch of rows before the search reads any of them.
+inline constexpr size_t NarrowFenceStride = 32;
+struct NarrowFence {
     char head[NarrowHeadBytes];
 };
 inline constexpr uint32_t NarrowFrom = 48;   // records a key needs to be narrowed

@@ -115,6 +115,9 @@ private:
     struct Narrowings {
         Rows<GazetteerFormat::NarrowEntry> entries;
         Rows<GazetteerFormat::NarrowRow> rows;
+        Rows<GazetteerFormat::NarrowFence> fences;
+        // The first of rows first .. first + count (sorted by key) that is not before key.
+        size_t lowerBound(const GazetteerSegment &segment, size_t first, size_t count, std::string_view key) const;
     };
     template<typename Row>
     std::vector<uint32_t> narrowed(const KeyIndex<uint32_t> &index, const Narrowings &narrowings, const Rows<Row> &records,

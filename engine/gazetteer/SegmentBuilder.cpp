@@ -508,6 +508,7 @@ struct NarrowKeys { uint32_t postcode, city, cell; };
 struct Narrowed {
     std::vector<NarrowEntry> entries;
     std::vector<NarrowRow> rows;
+    std::vector<NarrowFence> fences;
 };
 
 Narrowed narrow(const KeyTable<uint32_t> &keys, const std::vector<NarrowKeys> &of, const FoldedPool &pool)
@@ -541,6 +542,10 @@ Narrowed narrow(const KeyTable<uint32_t> &keys, const std::vector<NarrowKeys> &o
                 std::sort(rows.begin(), rows.end(), [](const NarrowRow &a, const NarrowRow &b) { return std::tie(a.key, a.id) < std::tie(b.key, b.id); });
             out.rows.insert(out.rows.end(), rows.begin(), rows.end());
         }
+    }
+    for (size_t i = 0; i < out.rows.size(); i += NarrowFenceStride) {
+        NarrowFence &fence = out.fences.emplace_back();
+        std::copy_n(out.rows[i].head, NarrowHeadBytes, fence.head);
     }
     return out;
 }
@@ -626,6 +631,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         const Narrowed narrowed = narrow(keys, narrowKeys, folded);
         sections.put(StreetNarrowEntries, narrowed.entries);
         sections.put(StreetNarrowRows, narrowed.rows);
+        sections.put(StreetNarrowFences, narrowed.fences);
     }
     {
         progress.phase("indexes");
@@ -693,6 +699,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         const Narrowed narrowed = narrow(keys, narrowKeys, folded);
         sections.put(AddressNarrowEntries, narrowed.entries);
         sections.put(AddressNarrowRows, narrowed.rows);
+        sections.put(AddressNarrowFences, narrowed.fences);
     }
     sections.put(FoldedKeys, folded.bytes());
     {
