@@ -175,7 +175,7 @@ StreetRecord Gazetteer::street(uint32_t n) const
     const GazetteerSegment &s = *part.segment;
     const StreetRow &r = s.streets()[n - part.streetBase];
     return {s.string(r.country), s.string(r.name), s.string(r.postcode), s.string(r.city), r.latitude, r.longitude,
-            GeoBox{r.south, r.west, r.north, r.east}};
+            GeoBox{r.south, r.west, r.north, r.east}, s.folded(r.postcodeKey)};
 }
 
 AddressRecord Gazetteer::address(uint32_t n) const
@@ -184,7 +184,7 @@ AddressRecord Gazetteer::address(uint32_t n) const
     const GazetteerSegment &s = *part.segment;
     const AddressRow &r = s.addresses()[n - part.addressBase];
     return {s.string(r.country), s.string(r.street), s.string(r.houseNumber), s.string(r.postcode), s.string(r.city),
-            r.latitude, r.longitude, r.postcodeInferred != 0};
+            r.latitude, r.longitude, s.folded(r.postcodeKey), r.postcodeInferred != 0};
 }
 
 std::vector<std::vector<std::pair<double, double>>> Gazetteer::streetPieces(uint32_t n) const

@@ -55,11 +55,13 @@ struct StreetRecord {
     QString country, name, postcode, city;
     double latitude = 0, longitude = 0;   // a point on the street
     GeoBox bounds{};
+    std::string_view postcodeKey;         // as TextKey::postcode folds it; a view of the mapping
 };
 
 struct AddressRecord {
     QString country, street, houseNumber, postcode, city;
     double latitude = 0, longitude = 0;
+    std::string_view postcodeKey;
     bool postcodeInferred = false;   // the source gave none; it is its street's or postcode area's
 };
 

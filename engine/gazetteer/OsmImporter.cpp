@@ -260,7 +260,7 @@ private:
         if (number.isEmpty() || street.isEmpty())
             return;
         addresses.push_back({m_texts.intern(tag(o, "addr:country").toUpper()), m_texts.intern(street), m_texts.intern(number),
-                             m_texts.intern(tag(o, "addr:postcode")), m_texts.intern(tag(o, "addr:city")), 0, at.lat, at.lon});
+                             m_texts.intern(tag(o, "addr:postcode")), m_texts.intern(tag(o, "addr:city")), 0, 0, 0, at.lat, at.lon});
     }
     RelationPass &m_relations;
     SegmentBuilder &m_texts;

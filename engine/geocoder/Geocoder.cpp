@@ -443,16 +443,17 @@ private:
         return recordCode;
     }
 
-    // want: the typed postcode's key in the country.
-    bool fitsGivenParts(const QString &country, const std::string &want, const QString &recPostcode, const QString &recCity,
-                        double lat, double lon) const
+    // want: the typed postcode's key in the country; have: the record's, as the gazetteer keeps it.
+    bool fitsGivenParts(const QString &country, const std::string &want, const QString &recPostcode, std::string_view have,
+                        const QString &recCity, double lat, double lon) const
     {
         if (!postcode.isEmpty()) {
             // The record's postcode mostly is the typed one as typed; its key then is want.
             if (sameText(recPostcode, postcode))
                 return !want.empty();
-            const std::string have = TextKey::postcode(country, recPostcode);
-            return !have.empty() && (have == want || TextKey::postcodeDistrict(country, have) == want);
+            // A district is always shorter than the postcodes in it.
+            return !have.empty()
+                && (have == want || (have.size() > want.size() && TextKey::postcodeDistrict(country, std::string(have)) == want));
         }
         if (!cityKey.empty())
             return sameText(recCity, city) || TextKey::name(recCity) == cityKey || (!fuzzy() && placeNear(lat, lon));
@@ -503,12 +504,12 @@ private:
                     // stand for what was typed.
                     const bool first = &number != &numbers.front();
                     for (uint32_t i : g.addressesAt(prefix + '#' + TextKey::houseNumber(number), fit))
-                        if (AddressRecord a = g.address(i); fitsGivenParts(a.country, want, a.postcode, a.city, a.latitude, a.longitude)
+                        if (AddressRecord a = g.address(i); fitsGivenParts(a.country, want, a.postcode, a.postcodeKey, a.city, a.latitude, a.longitude)
                             && (!first || postalCode(a.country, postcodeShown(a)) == givenPostcode))
                             points.push_back(std::move(a));
                 }
                 for (uint32_t i : g.streetsNamed(prefix, fit))
-                    if (StreetRecord s = g.street(i); fitsGivenParts(s.country, want, s.postcode, s.city, s.latitude, s.longitude))
+                    if (StreetRecord s = g.street(i); fitsGivenParts(s.country, want, s.postcode, s.postcodeKey, s.city, s.latitude, s.longitude))
                         streets.push_back(std::move(s));
             }
             if (points.empty() && streets.empty())
