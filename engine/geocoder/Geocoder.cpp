@@ -185,16 +185,14 @@ private:
                 if (!district.empty())
                     found = g.postcodesCoded(prefix + district);
             }
-            bool zerosRestored = false;
             if (found.empty() && key.size() >= 3 && key.size() < 5 && FiveDigitCountries.contains(country)
                 && std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
                 found = g.postcodesCoded(prefix + std::string(5 - key.size(), '0') + key);
-                zerosRestored = true;
+                zerosRestored = zerosRestored || !found.empty();
             }
             for (uint32_t i : found) {
                 PostcodeRecord p = g.postcode(i);
                 (p.atPlace ? placedPostcodes : postcodes).push_back(std::move(p));
-                restoredCodes += zerosRestored;
             }
         }
     }
@@ -202,7 +200,7 @@ private:
     // A postcode read with its leading zeros restored counts only where the city agrees.
     void dropUnconfirmedPostcodes()
     {
-        if (restoredCodes == 0)
+        if (!zerosRestored)
             return;
         const auto agrees = [&](const PostcodeRecord &p) { return servesCity(p) || placeNear(p.latitude, p.longitude); };
         if (std::none_of(postcodes.begin(), postcodes.end(), agrees)
@@ -671,7 +669,7 @@ private:
     const std::string cityKey;
     const std::vector<uint32_t> countryCodes;
     std::vector<PostcodeRecord> postcodes, placedPostcodes;
-    int restoredCodes = 0;
+    bool zerosRestored = false;   // a postcode was found only with its leading zeros restored
     std::vector<PlaceCandidate> places;
     bool typoSuspected = false;
 };
