@@ -284,6 +284,9 @@ private:
                 continue;
             const QStringList names = g.placeNames(hit.place);
             for (qsizetype n = 0; n < names.size(); ++n) {
+                // Every typed word stands for a word of the name: shorter names need no folding.
+                if (wordsIn(names[n]) < words.size())
+                    continue;
                 const std::vector<std::string> nameWords = TextKey::nameWords(names[n]);
                 if (nameWords.size() > 1 && nameWords.front() == words.front()
                     && TextKey::wordsAbbreviate(words, nameWords, false)) {
@@ -312,6 +315,18 @@ private:
                 for (const PlaceCandidate &c : cities)
                     places.push_back({nameTypedFirst(c.hit), 0, c.record});
         }
+    }
+
+    static size_t wordsIn(const QString &name)
+    {
+        size_t count = 0;
+        bool inWord = false;
+        for (QChar c : name) {
+            const bool part = c.isLetterOrNumber() || c.isMark();
+            count += part && !inWord;
+            inWord = part;
+        }
+        return count;
     }
 
     // The place's name that the typed city begins with ("Dublin" of "Dublin 8"), else the hit's.

@@ -60,6 +60,8 @@ protected:
                     QStringLiteral("Kirchberg an der Iller"));
         osm.address(48.1322, 10.0831, QStringLiteral("Haydnstraße"), QStringLiteral("13"), QStringLiteral("88486"),
                     QStringLiteral("Kirchberg an der Iller"));
+        osm.address(45.4210, -75.7010, QStringLiteral("Queen Street"), QStringLiteral("100"), QStringLiteral("K1A 0B1"),
+                    QStringLiteral("Ottawa"), QStringLiteral("CA"));
         osm.street(50.000, 9.000, QStringLiteral("Hauptstraße"));
         osm.address(50.0002, 9.0010, QStringLiteral("Hauptstraße"), QStringLiteral("1"), QStringLiteral("11111"), QStringLiteral("Neustadt"));
         osm.street(50.030, 9.000, QStringLiteral("Hauptstraße"));
@@ -170,10 +172,16 @@ TEST_F(GeocoderTest, HouseAndStreetFromImportedData)
         EXPECT_EQ(a.matches[2].kind, 12);   // the postcode area comes with street results
         EXPECT_FALSE(a.matches[2].postal);
     }
-    // The postcode as typed stands in the postal address, so that it compares equal to the input.
+    // The postcode as typed stands in the postal address, so that it compares equal to the input,
+    // also where only its district was typed.
     const Answer typed = eu(QStringLiteral("Haydnstraße"), {}, QStringLiteral("D-88486"));
     ASSERT_TRUE(typed.matches[0].postal);
     EXPECT_EQ(typed.matches[0].postal->postcode, QStringLiteral("D-88486"));
+    const Answer fsa = na(QStringLiteral("100 Queen Street"), QStringLiteral("Ottawa"), QStringLiteral("k1a"), Canada);
+    ASSERT_FALSE(fsa.matches.empty());
+    ASSERT_TRUE(fsa.matches[0].postal);
+    EXPECT_EQ(fsa.matches[0].kind, 1);
+    EXPECT_EQ(fsa.matches[0].postal->postcode, QStringLiteral("k1a"));
 }
 
 TEST_F(GeocoderTest, HouseNumberRangesAreNotOtherHouses)
