@@ -1,4 +1,5 @@
-// Full repaint of a 1920x1080 map at world, country and street zoom, and the repaint while dragging.
+// Full repaint of a 1920x1080 map at world, country and street zoom, the repaint while dragging, and
+// at street zoom the repaint at a new scale, which paints every street tile anew.
 // Run: QT_QPA_PLATFORM=offscreen [ORVANE_GAZETTEER=file] bench_view_render
 #include "Basemap.h"
 #include "MapRenderer.h"
@@ -37,10 +38,12 @@ Fixture &fixture()
     return f;
 }
 
+// zooming: every iteration shows the view at another scale, so no street tile can be reused.
 // moving: every iteration shows a slightly different view (dragging), so nothing is reused;
 // otherwise the view stays and the repaint reuses the image of the last view. dragging: the
 // renderer knows a drag is on and moves the last picture.
-void renderAt(benchmark::State &state, double latitude, double longitude, double altitudeKm, bool moving, bool dragging = false)
+void renderAt(benchmark::State &state, double latitude, double longitude, double altitudeKm, bool moving, bool dragging = false,
+              bool zooming = false)
 {
     MapScene scene;
     scene.setView(latitude, longitude, altitudeKm);
@@ -53,6 +56,8 @@ void renderAt(benchmark::State &state, double latitude, double longitude, double
     for (auto _ : state) {
         if (moving)
             scene.panBy(QPointF((++step % 2) ? 3 : -3, 0), image.size());
+        if (zooming)
+            scene.setView(latitude, longitude, altitudeKm * ((++step % 2) ? 1.05 : 1.0));
         QPainter painter(&image);
         renderer.render(painter, image.size());
         painter.end();
@@ -65,6 +70,7 @@ void BM_PanWorld(benchmark::State &s) { renderAt(s, 20.0, 10.0, 30000.0, true); 
 void BM_PanEurope(benchmark::State &s) { renderAt(s, 53.5, 12.0, 4600.0, true); }
 void BM_PanCountry(benchmark::State &s) { renderAt(s, 51.0, 10.3, 900.0, true); }
 void BM_PanStreet(benchmark::State &s) { renderAt(s, 48.137, 11.575, 2.0, true); }
+void BM_ZoomStreet(benchmark::State &s) { renderAt(s, 48.137, 11.575, 2.0, false, false, true); }
 void BM_RepaintCountry(benchmark::State &s) { renderAt(s, 51.0, 10.3, 900.0, false); }
 void BM_DragWorld(benchmark::State &s) { renderAt(s, 20.0, 10.0, 30000.0, true, true); }
 void BM_DragCountry(benchmark::State &s) { renderAt(s, 51.0, 10.3, 900.0, true, true); }
@@ -73,6 +79,7 @@ BENCHMARK(BM_PanWorld)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PanEurope)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PanCountry)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PanStreet)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStreet)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintCountry)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragWorld)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragCountry)->Unit(benchmark::kMillisecond);

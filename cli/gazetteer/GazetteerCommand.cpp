@@ -88,6 +88,8 @@ int GazetteerCommand::import(QStringList arguments)
         return shipped->placeServing(lat, lon);
     });
     const qint64 read = importer.import(arguments);
+    for (const QString &note : importer.notes())
+        m_out << note << '\n';
     m_out << "Imported " << read << " records into " << file << Qt::endl;
     return 0;
 }

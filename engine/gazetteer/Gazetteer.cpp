@@ -156,7 +156,8 @@ PostcodeRecord Gazetteer::postcode(uint32_t n) const
     const Part &part = partOf<&Part::postcodeBase>(n);
     const GazetteerSegment &s = *part.segment;
     const PostcodeRow &r = s.postcodes()[n - part.postcodeBase];
-    PostcodeRecord p{s.string(r.country), s.string(r.code), s.string(r.place), s.string(r.admin1), r.latitude, r.longitude, r.kind};
+    PostcodeRecord p{s.string(r.country), s.string(r.code), s.string(r.place), s.string(r.admin1), r.latitude, r.longitude, r.kind,
+                     r.atPlace != 0};
     // OSM postcodes do not name the state; the record they replace (ZIP data) does.
     if (p.admin1.isEmpty())
         for (size_t i = size_t(&part - m_parts.data()); i-- > 0;)
@@ -174,7 +175,7 @@ StreetRecord Gazetteer::street(uint32_t n) const
     const GazetteerSegment &s = *part.segment;
     const StreetRow &r = s.streets()[n - part.streetBase];
     return {s.string(r.country), s.string(r.name), s.string(r.postcode), s.string(r.city), r.latitude, r.longitude,
-            GeoBox{r.south, r.west, r.north, r.east}};
+            GeoBox{r.south, r.west, r.north, r.east}, s.folded(r.postcodeKey)};
 }
 
 AddressRecord Gazetteer::address(uint32_t n) const
@@ -183,7 +184,7 @@ AddressRecord Gazetteer::address(uint32_t n) const
     const GazetteerSegment &s = *part.segment;
     const AddressRow &r = s.addresses()[n - part.addressBase];
     return {s.string(r.country), s.string(r.street), s.string(r.houseNumber), s.string(r.postcode), s.string(r.city),
-            r.latitude, r.longitude};
+            r.latitude, r.longitude, s.folded(r.postcodeKey), r.postcodeInferred != 0};
 }
 
 std::vector<std::vector<std::pair<double, double>>> Gazetteer::streetPieces(uint32_t n) const
@@ -227,6 +228,22 @@ QString Gazetteer::placeNameWritten(uint32_t place, const QString &text) const
         if (const QString name = s.string(a); written(name))
             return name;
     return {};
+}
+
+QStringList Gazetteer::placeNames(uint32_t place) const
+{
+    const Part &part = partOf<&Part::placeBase>(place);
+    const GazetteerSegment &s = *part.segment;
+    const PlaceRow &r = s.places()[place - part.placeBase];
+    QStringList names{s.string(r.name)};
+    for (StringRef a : s.alternates(r))
+        names << s.string(a);
+    return names;
+}
+
+std::vector<Gazetteer::PlaceHit> Gazetteer::placesNamedFirst(const std::string &firstWordKey) const
+{
+    return placesNamed(GazetteerFormat::FirstWordMark + firstWordKey);
 }
 
 std::vector<Gazetteer::PlaceHit> Gazetteer::placesNamed(const std::string &key) const

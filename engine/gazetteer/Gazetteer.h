@@ -45,6 +45,9 @@ struct PostcodeRecord {
     QString admin1;    // state / province abbreviation where known
     double latitude = 0, longitude = 0;
     int kind = 12;     // 12 postcode area, 13 postcode district
+    // Located at the place it serves rather than at the area: it tells which place a postcode
+    // belongs to, not where the area lies.
+    bool atPlace = false;
 };
 
 // One street of one postcode and place, drawn with one or more pieces (streetPieces).
@@ -52,11 +55,14 @@ struct StreetRecord {
     QString country, name, postcode, city;
     double latitude = 0, longitude = 0;   // a point on the street
     GeoBox bounds{};
+    std::string_view postcodeKey;         // as TextKey::postcode folds it; a view of the mapping
 };
 
 struct AddressRecord {
     QString country, street, houseNumber, postcode, city;
     double latitude = 0, longitude = 0;
+    std::string_view postcodeKey;
+    bool postcodeInferred = false;   // the source gave none; it is its street's or postcode area's
 };
 
 // A record's text copied so that it owns its characters, for what outlives the gazetteer.
@@ -143,10 +149,14 @@ public:
     QString placeName(const PlaceHit &hit) const;
     // The place's name written as text (ignoring case), or a null string.
     QString placeNameWritten(uint32_t place, const QString &text) const;
+    // Every name of the place, its main name first.
+    QStringList placeNames(uint32_t place) const;
 
     // Record numbers by folded key (see TextKey), replaced records left out; empty when nothing
     // carries the key.
     std::vector<PlaceHit> placesNamed(const std::string &nameKey) const;
+    // Places with a name of several words whose first word has the key (see TextKey::nameWords).
+    std::vector<PlaceHit> placesNamedFirst(const std::string &firstWordKey) const;
     std::vector<uint32_t> postcodesCoded(const std::string &countryAndCodeKey) const;
     std::vector<uint32_t> streetsNamed(const std::string &countryAndNameKey, const Narrowing &narrowing = {}) const;
     // countryStreetNumberKey: country and street key, '#', house number key.

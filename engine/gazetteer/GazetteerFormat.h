@@ -13,7 +13,7 @@ namespace Engine::GazetteerFormat {
 
 inline constexpr char FileMagic[8] = {'O', 'R', 'V', 'G', 'A', 'Z', '\r', '\n'};
 inline constexpr char SegmentMagic[8] = {'O', 'R', 'V', 'S', 'E', 'G', '\r', '\n'};
-inline constexpr uint32_t Version = 1;
+inline constexpr uint32_t Version = 4;
 // Segments start on a page, so that each is mapped and copied on its own pages.
 inline constexpr uint64_t SegmentAlignment = 4096;
 inline constexpr size_t SourceNameBytes = 240;
@@ -40,8 +40,8 @@ enum Section : uint32_t {
     Addresses,
     PlaceKeyBytes, PlaceKeyEntries, PlaceKeyTable, PlaceKeyIds,
     PostcodeKeyBytes, PostcodeKeyEntries, PostcodeKeyTable, PostcodeKeyIds,
-    StreetKeyBytes, StreetKeyEntries, StreetKeyTable, StreetKeyIds, StreetNarrowEntries, StreetNarrowRows,
-    AddressKeyBytes, AddressKeyEntries, AddressKeyTable, AddressKeyIds, AddressNarrowEntries, AddressNarrowRows,
+    StreetKeyBytes, StreetKeyEntries, StreetKeyTable, StreetKeyIds, StreetNarrowEntries, StreetNarrowRows, StreetNarrowFences,
+    AddressKeyBytes, AddressKeyEntries, AddressKeyTable, AddressKeyIds, AddressNarrowEntries, AddressNarrowRows, AddressNarrowFences,
     FoldedKeys,               // a key is its length in two bytes, then its bytes
     TypoKeys,
     TypoHeadBuckets, TypoHeadShapes, TypoHeadBytes,
@@ -81,15 +81,18 @@ struct PostcodeRow {
     StringRef country;
     StringRef code, place, admin1;
     int32_t kind;
-    uint32_t reserved;
+    uint32_t atPlace;                // 1: the coordinates are the served place's, not the area's
     uint64_t identity;               // country, code and place
     double latitude, longitude;
 };
 
+// postcodeKey: the postcode's folded key (an offset in FoldedKeys), so that a lookup compares
+// keys without folding the postcode of every namesake it reads.
 struct StreetRow {
     StringRef country;
     StringRef name, postcode, city;
     uint32_t firstPiece, pieceCount;
+    uint32_t postcodeKey, reserved;
     double latitude, longitude;
     double south, west, north, east;
 };
@@ -105,6 +108,8 @@ struct PointRow {
 struct AddressRow {
     StringRef country;
     StringRef street, houseNumber, postcode, city;
+    uint32_t postcodeKey;
+    uint32_t postcodeInferred;       // 1: the data gave none; the import took its street's or area's
     uint32_t reserved;
     double latitude, longitude;
 };
@@ -124,6 +129,10 @@ struct KeyEntry {
     uint32_t at, size, first, count;   // key bytes, then its ids
 };
 
+// A place name of several words is also keyed by its first word behind this mark, so that a name
+// typed short ("Weil a. Rhein") finds the names it may stand for.
+inline constexpr char FirstWordMark = '\x01';
+
 struct PlaceHitRow {
     uint32_t place, name;   // name 0 is the main name, n the (n-1)th alternate
 };
@@ -131,12 +140,22 @@ struct PlaceHitRow {
 // The records of a large street or address key three times over, so that a lookup reads only
 // those that can fit what it was given: by postcode key, by city key (each an offset in
 // FoldedKeys) and by NarrowCell; each sorted by its key, then record. An entry per key of the
-// index; a key with few records has none (count 0) and is read whole.
+// index; a key with few records has none (count 0) and is read whole. A row by postcode or city
+// carries the first bytes of its key (zero-padded), so that a search settles most comparisons
+// without reading FoldedKeys.
 struct NarrowEntry {
     uint32_t first, count;   // rows first .. first + 3 * count
 };
+inline constexpr size_t NarrowHeadBytes = 4;
 struct NarrowRow {
     uint32_t key, id;
+    char head[NarrowHeadBytes];
+};
+// The head of every NarrowFenceStride-th row, in a section of its own: small enough to stay in
+// the cache, it takes a search to a stretch of rows before the search reads any of them.
+inline constexpr size_t NarrowFenceStride = 32;
+struct NarrowFence {
+    char head[NarrowHeadBytes];
 };
 inline constexpr uint32_t NarrowFrom = 48;   // records a key needs to be narrowed
 inline constexpr double NarrowCellDegrees = 0.25;

@@ -27,11 +27,14 @@ public:
 
     // Returns the number of records (GeoNames) and objects (OSM) read; throws GazetteerError.
     qint64 import(const QStringList &files);
+    // What the last import filled in that the files left open, a line per file, for the user.
+    const QStringList &notes() const { return m_notes; }
 
 private:
     QString m_file, m_country;
     OsmImporter::PlaceAt m_placeAt;
     const std::atomic<bool> *m_stop = nullptr;
+    QStringList m_notes;
 };
 
 } // namespace Engine

@@ -60,9 +60,11 @@ GazetteerSegment::GazetteerSegment(const QString &file, std::span<const std::byt
     m_placeKeys = keyIndex<PlaceHitRow>(PlaceKeyBytes);
     m_postcodeKeys = keyIndex<uint32_t>(PostcodeKeyBytes);
     m_streetKeys = keyIndex<uint32_t>(StreetKeyBytes);
-    m_streetNarrowings = {section<NarrowEntry>(StreetNarrowEntries), section<NarrowRow>(StreetNarrowRows)};
+    m_streetNarrowings = {section<NarrowEntry>(StreetNarrowEntries), section<NarrowRow>(StreetNarrowRows),
+                          section<NarrowFence>(StreetNarrowFences)};
     m_addressKeys = keyIndex<uint32_t>(AddressKeyBytes);
-    m_addressNarrowings = {section<NarrowEntry>(AddressNarrowEntries), section<NarrowRow>(AddressNarrowRows)};
+    m_addressNarrowings = {section<NarrowEntry>(AddressNarrowEntries), section<NarrowRow>(AddressNarrowRows),
+                           section<NarrowFence>(AddressNarrowFences)};
     m_folded = section<char>(FoldedKeys);
     m_typoKeys = section<uint32_t>(TypoKeys);
     m_typoHeads = typoIndex(TypoHeadBuckets);
@@ -174,7 +176,35 @@ std::string_view GazetteerSegment::folded(uint32_t ref) const
     return {key.data(), key.size()};
 }
 
-std::vector<uint32_t> GazetteerSegment::narrowed(const KeyIndex<uint32_t> &index, const Narrowings &narrowings,
+size_t GazetteerSegment::Narrowings::lowerBound(const GazetteerSegment &segment, size_t first, size_t count, std::string_view key) const
+{
+    char head[NarrowHeadBytes] = {};
+    std::copy_n(key.begin(), std::min(key.size(), NarrowHeadBytes), head);
+    const auto headOrder = [&](const char *h) { return std::memcmp(h, head, NarrowHeadBytes); };
+    // Keys hold no zero bytes, so the zero-padded heads order as the keys do where they differ.
+    const auto before = [&](const NarrowRow &r, std::string_view k) {
+        const int c = headOrder(r.head);
+        return c != 0 ? c < 0 : segment.folded(r.key) < k;
+    };
+    // The fences within the stretch: a row whose head is below the key's lies before it, one
+    // whose head is above lies after it.
+    size_t from = first, to = first + count;
+    const size_t k0 = (from + NarrowFenceStride - 1) / NarrowFenceStride, k1 = (to + NarrowFenceStride - 1) / NarrowFenceStride;
+    if (k0 < k1) {
+        const std::span<const NarrowFence> f = fences.slice(k0, k1 - k0);
+        const auto below = std::partition_point(f.begin(), f.end(), [&](const NarrowFence &x) { return headOrder(x.head) < 0; });
+        const auto above = std::partition_point(below, f.end(), [&](const NarrowFence &x) { return headOrder(x.head) <= 0; });
+        if (below != f.begin())
+            from = (k0 + size_t(below - f.begin()) - 1) * NarrowFenceStride + 1;
+        if (above != f.end())
+            to = (k0 + size_t(above - f.begin())) * NarrowFenceStride;
+    }
+    const std::span<const NarrowRow> stretch = rows.slice(from, to - from);
+    return from + size_t(std::lower_bound(stretch.begin(), stretch.end(), key, before) - stretch.begin());
+}
+
+template<typename Row>
+std::vector<uint32_t> GazetteerSegment::narrowed(const KeyIndex<uint32_t> &index, const Narrowings &narrowings, const Rows<Row> &records,
                                                  std::string_view key, const Narrowing &n) const
 {
     const int64_t entry = index.entryOf(key);
@@ -185,22 +215,29 @@ std::vector<uint32_t> GazetteerSegment::narrowed(const KeyIndex<uint32_t> &index
     if (!n.byPostcode && !n.byCity)
         return all();
     const NarrowEntry &e = narrowings.entries[size_t(entry)];
+    if (e.count == 0 && n.byPostcode) {
+        // A small key: its records' own postcode keys, which many records share, tell without
+        // reading the records' texts.
+        std::vector<uint32_t> out;
+        for (uint32_t id : ids)
+            if (folded(records[id].postcodeKey).starts_with(n.postcodePrefix))
+                out.push_back(id);
+        return out;
+    }
     if (e.count == 0)
         return all();
     const std::span<const NarrowRow> rows = narrowings.rows.slice(e.first, size_t(e.count) * 3);
     std::vector<uint32_t> out;
     if (n.byPostcode) {
         const std::span<const NarrowRow> byPostcode = rows.first(e.count);
-        auto it = std::lower_bound(byPostcode.begin(), byPostcode.end(), n.postcodePrefix,
-                                   [&](const NarrowRow &r, std::string_view p) { return folded(r.key) < p; });
-        for (; it != byPostcode.end() && folded(it->key).substr(0, n.postcodePrefix.size()) == n.postcodePrefix; ++it)
-            out.push_back(it->id);
+        for (size_t i = narrowings.lowerBound(*this, e.first, e.count, n.postcodePrefix) - e.first;
+             i < byPostcode.size() && folded(byPostcode[i].key).starts_with(n.postcodePrefix); ++i)
+            out.push_back(byPostcode[i].id);
     } else {
         const std::span<const NarrowRow> byCity = rows.subspan(e.count, e.count);
-        auto it = std::lower_bound(byCity.begin(), byCity.end(), n.cityKey,
-                                   [&](const NarrowRow &r, std::string_view c) { return folded(r.key) < c; });
-        for (; it != byCity.end() && folded(it->key) == n.cityKey; ++it)
-            out.push_back(it->id);
+        for (size_t i = narrowings.lowerBound(*this, size_t(e.first) + e.count, e.count, n.cityKey) - e.first - e.count;
+             i < byCity.size() && folded(byCity[i].key) == n.cityKey; ++i)
+            out.push_back(byCity[i].id);
         // Within nearKm of a point: the cells of a box that holds that circle. The great circle
         // is never shorter than the difference in latitude; across, a margin covers the pole side.
         const std::span<const NarrowRow> bySpace = rows.subspan(2 * size_t(e.count), e.count);
@@ -229,12 +266,12 @@ std::vector<uint32_t> GazetteerSegment::narrowed(const KeyIndex<uint32_t> &index
 
 std::vector<uint32_t> GazetteerSegment::streetsNamed(std::string_view key, const Narrowing &narrowing) const
 {
-    return narrowed(m_streetKeys, m_streetNarrowings, key, narrowing);
+    return narrowed(m_streetKeys, m_streetNarrowings, m_streets, key, narrowing);
 }
 
 std::vector<uint32_t> GazetteerSegment::addressesAt(std::string_view key, const Narrowing &narrowing) const
 {
-    return narrowed(m_addressKeys, m_addressNarrowings, key, narrowing);
+    return narrowed(m_addressKeys, m_addressNarrowings, m_addresses, key, narrowing);
 }
 
 const TypoBucket *GazetteerSegment::TypoIndex::bucket(uint32_t code) const

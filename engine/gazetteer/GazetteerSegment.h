@@ -54,6 +54,8 @@ public:
 
     // Raw views of the mapping: valid while the mapping is.
     QString string(GazetteerFormat::StringRef ref) const;
+    // A folded key (FoldedKeys offset), as the rows and narrowings refer to them.
+    std::string_view folded(uint32_t ref) const;
 
     const Rows<GazetteerFormat::PlaceRow> &places() const { return m_places; }
     const Rows<GazetteerFormat::PostcodeRow> &postcodes() const { return m_postcodes; }
@@ -113,10 +115,13 @@ private:
     struct Narrowings {
         Rows<GazetteerFormat::NarrowEntry> entries;
         Rows<GazetteerFormat::NarrowRow> rows;
+        Rows<GazetteerFormat::NarrowFence> fences;
+        // The first of rows first .. first + count (sorted by key) that is not before key.
+        size_t lowerBound(const GazetteerSegment &segment, size_t first, size_t count, std::string_view key) const;
     };
-    std::vector<uint32_t> narrowed(const KeyIndex<uint32_t> &index, const Narrowings &narrowings, std::string_view key,
-                                   const Narrowing &narrowing) const;
-    std::string_view folded(uint32_t ref) const;
+    template<typename Row>
+    std::vector<uint32_t> narrowed(const KeyIndex<uint32_t> &index, const Narrowings &narrowings, const Rows<Row> &records,
+                                   std::string_view key, const Narrowing &narrowing) const;
     template<typename Row> Rows<Row> section(GazetteerFormat::Section s) const;
     template<typename Id> KeyIndex<Id> keyIndex(GazetteerFormat::Section first) const;
     TypoIndex typoIndex(GazetteerFormat::Section first) const;

@@ -24,6 +24,8 @@ using namespace GazetteerFormat;
 GazetteerStore::GazetteerStore(const QString &file) : m_file(file)
 {
     QDir().mkpath(QFileInfo(file).absolutePath());
+    m_lock.emplace(file + QStringLiteral(".lock"),
+                   QStringLiteral("The gazetteer %1 is being changed by another import; run this one when that has finished.").arg(file));
     if (!QFileInfo::exists(file))
         return;
     m_old = std::make_unique<MappedFile>(file);

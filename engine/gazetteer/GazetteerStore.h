@@ -1,8 +1,10 @@
 #pragma once
 // A gazetteer file opened for writing, source by source. The new file is built beside the old
 // one and takes its place only at commit(), in one rename: a store destroyed without commit()
-// (an error, a full disk, an interrupted import) leaves the file as it was.
+// (an error, a full disk, an interrupted import) leaves the file as it was. One store at a time
+// may be open on a file; another is refused while it is.
 
+#include "FileLock.h"
 #include "SegmentBuilder.h"
 
 #include <QString>
@@ -42,6 +44,7 @@ public:
 
 private:
     QString m_file;
+    std::optional<FileLock> m_lock;
     std::unique_ptr<MappedFile> m_old;
     std::vector<std::pair<QString, GazetteerFormat::DirectoryEntry>> m_oldSegments;
     QStringList m_removed;

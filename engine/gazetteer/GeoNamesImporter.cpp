@@ -18,6 +18,8 @@ namespace {
 
 constexpr int PlaceColumns = 19;
 constexpr int PostalColumns = 12;
+// The postal dump's accuracy of a row whose coordinates are those of a GeoNames place.
+const QString AccuracyOfPlace = QStringLiteral("4");
 
 // Reads lines of a plain or gzip'd file; zlib passes plain files through unchanged.
 class LineReader {
@@ -164,7 +166,7 @@ qint64 GeoNamesImporter::importFile(const QString &file, ImportProgress &progres
             const QString admin1 = c[4].isEmpty() || c[4].front().isDigit() ? c[3] : c[4];
             PostcodeRecord p{c[0], c[1].trimmed(), c[2].trimmed(), admin1,
                              coordinate(c[9], 90, error, "latitude"), coordinate(c[10], 180, error, "longitude"),
-                             postcodeKind(c[0], c[1].trimmed())};
+                             postcodeKind(c[0], c[1].trimmed()), c[11].trimmed() == AccuracyOfPlace};
             m_store.current().putPostcode(p);
         }
         ++written;

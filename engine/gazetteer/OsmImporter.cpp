@@ -60,6 +60,37 @@ struct PostalBoundary {
     QString code;
     double latSum = 0, lonSum = 0;
     qint64 count = 0;
+    // Its outline as the ways give it, in any order: a point lies inside when a ray from it
+    // crosses the pieces an odd number of times, however the rings are assembled.
+    std::vector<std::vector<PointRow>> pieces;
+    double south = 90, west = 180, north = -90, east = -180;
+
+    void addPiece(std::span<const osmium::Location> points)
+    {
+        std::vector<PointRow> &piece = pieces.emplace_back();
+        piece.reserve(points.size());
+        for (const osmium::Location &l : points) {
+            piece.push_back({float(l.lat()), float(l.lon())});
+            south = std::min(south, l.lat());
+            north = std::max(north, l.lat());
+            west = std::min(west, l.lon());
+            east = std::max(east, l.lon());
+        }
+    }
+    bool contains(double lat, double lon) const
+    {
+        if (lat < south || lat > north || lon < west || lon > east)
+            return false;
+        bool inside = false;
+        for (const std::vector<PointRow> &piece : pieces)
+            for (size_t i = 1; i < piece.size(); ++i) {
+                const PointRow &a = piece[i - 1], &b = piece[i];
+                if ((a.latitude > lat) != (b.latitude > lat)
+                    && lon < a.longitude + (lat - a.latitude) * (b.longitude - a.longitude) / (b.latitude - a.latitude))
+                    inside = !inside;
+            }
+        return inside;
+    }
 };
 
 int64_t packCell(int y, int x)
@@ -181,12 +212,14 @@ public:
         const auto points = std::span<const osmium::Location>(streetPoints.data() + first, count);
         const auto boundary = m_relations.wayToBoundary.find(w.id());
         if (boundary != m_relations.wayToBoundary.end())
-            for (size_t b : boundary->second)
+            for (size_t b : boundary->second) {
                 for (const osmium::Location &l : points) {
                     m_relations.boundaries[b].latSum += l.lat();
                     m_relations.boundaries[b].lonSum += l.lon();
                     ++m_relations.boundaries[b].count;
                 }
+                m_relations.boundaries[b].addPiece(points);
+            }
         bool street = false;
         if (!w.tags().empty() && w.tags()["highway"] && w.tags()["name"]) {
             const QString name = tag(w, "name");
@@ -204,8 +237,10 @@ public:
             address(w, centre);
             if (w.tags()["boundary"] && tag(w, "boundary") == u"postal_code" && w.is_closed()) {
                 const QString code = tag(w, "postal_code");
-                if (!code.isEmpty())
+                if (!code.isEmpty()) {
                     m_relations.boundaries.push_back({code, centre.lat * double(count), centre.lon * double(count), qint64(count)});
+                    m_relations.boundaries.back().addPiece(points);
+                }
             }
         }
         // Only street ways keep their points.
@@ -225,7 +260,7 @@ private:
         if (number.isEmpty() || street.isEmpty())
             return;
         addresses.push_back({m_texts.intern(tag(o, "addr:country").toUpper()), m_texts.intern(street), m_texts.intern(number),
-                             m_texts.intern(tag(o, "addr:postcode")), m_texts.intern(tag(o, "addr:city")), 0, at.lat, at.lon});
+                             m_texts.intern(tag(o, "addr:postcode")), m_texts.intern(tag(o, "addr:city")), 0, 0, 0, at.lat, at.lon});
     }
     RelationPass &m_relations;
     SegmentBuilder &m_texts;
@@ -293,6 +328,7 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
 {
     if (!QFileInfo(file).isFile())
         throw GazetteerError(QStringLiteral("Cannot open %1.").arg(file));
+    m_postcodesFromStreets = m_postcodesFromAreas = 0;
     SegmentBuilder &out = m_store.current();
     RelationPass relations;
     ObjectPass objects(relations, out);
@@ -423,6 +459,9 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
     struct Assigned { StringRef postcode, city; };
     std::vector<Assigned> assigned;
     assigned.reserve(streets.size());
+    // For addresses without a postcode: the nearest way of their street within onStreet.
+    struct StreetOf { uint32_t way = UINT32_MAX; double distance = 1e9; };
+    std::vector<StreetOf> streetOf(addresses.size());
     std::vector<uint32_t> near;
     std::vector<double> cosLat;
     for (const OsmStreet &s : streets) {
@@ -470,14 +509,18 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
             near.erase(std::unique(near.begin(), near.end()), near.end());
             double best = 1e9;
             for (uint32_t i : near) {
+                double nearest = 1e9;
                 for (size_t k = 0; k < points.size(); ++k) {
                     const double d = std::hypot(addresses[i].latitude - points[k].lat(),
                                                 (addresses[i].longitude - points[k].lon()) * cosLat[k]);
+                    nearest = std::min(nearest, d);
                     if (d < best) {
                         best = d;
                         from = i;
                     }
                 }
+                if (addresses[i].postcode == 0 && nearest <= onStreet && nearest < streetOf[i].distance)
+                    streetOf[i] = {uint32_t(assigned.size()), nearest};
             }
             if (best > onStreet)
                 from = -1;
@@ -585,6 +628,47 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
         const std::string key = TextKey::postcode(country, it.key());
         const int kind = (country == u"CA" && key.size() == 3) || (country == u"GB" && key.size() <= 4) ? 13 : 12;
         out.putPostcode(PostcodeRecord{country, it.key(), city, QString(), at.lat, at.lon, kind});
+    }
+    progress.phase("address postcodes");
+    // Buildings often carry no addr:postcode: they take their street's, else that of the postcode
+    // boundary they lie in.
+    std::vector<std::vector<uint32_t>> boundariesByCell;
+    QHash<QPair<int, int>, uint32_t> cellIndex;
+    constexpr double boundaryCell = 0.1;
+    for (uint32_t b = 0; b < relations.boundaries.size(); ++b) {
+        const PostalBoundary &area = relations.boundaries[b];
+        if (area.pieces.empty() || (area.north - area.south) / boundaryCell * (area.east - area.west) / boundaryCell > 10000)
+            continue;
+        for (int y = int(std::floor(area.south / boundaryCell)); y <= int(std::floor(area.north / boundaryCell)); ++y)
+            for (int x = int(std::floor(area.west / boundaryCell)); x <= int(std::floor(area.east / boundaryCell)); ++x) {
+                auto it = cellIndex.find(QPair(y, x));
+                if (it == cellIndex.end()) {
+                    it = cellIndex.insert(QPair(y, x), uint32_t(boundariesByCell.size()));
+                    boundariesByCell.emplace_back();
+                }
+                boundariesByCell[*it].push_back(b);
+            }
+    }
+    for (uint32_t i = 0; i < addresses.size(); ++i) {
+        AddressRow &a = addresses[i];
+        if (a.postcode != 0)
+            continue;
+        if (streetOf[i].way != UINT32_MAX && assigned[streetOf[i].way].postcode != 0) {
+            a.postcode = assigned[streetOf[i].way].postcode;
+            a.postcodeInferred = 1;
+            ++m_postcodesFromStreets;
+            continue;
+        }
+        const auto cell = cellIndex.constFind(QPair(int(std::floor(a.latitude / boundaryCell)), int(std::floor(a.longitude / boundaryCell))));
+        if (cell == cellIndex.constEnd())
+            continue;
+        for (uint32_t b : boundariesByCell[*cell])
+            if (relations.boundaries[b].contains(a.latitude, a.longitude)) {
+                a.postcode = out.intern(relations.boundaries[b].code);
+                a.postcodeInferred = 1;
+                ++m_postcodesFromAreas;
+                break;
+            }
     }
     out.putAddresses(std::move(addresses));
     return relations.objects + objects.objects;

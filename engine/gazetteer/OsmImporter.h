@@ -27,11 +27,16 @@ public:
     // Returns the number of OSM objects read; throws GazetteerError naming the file.
     qint64 importFile(const QString &file, ImportProgress &progress);
     static bool handles(const QString &file);
+    // Addresses of the last file read that carried no postcode and took their street's or that of
+    // the postcode boundary they lie in.
+    qint64 postcodesFromStreets() const { return m_postcodesFromStreets; }
+    qint64 postcodesFromAreas() const { return m_postcodesFromAreas; }
 
 private:
     GazetteerStore &m_store;
     QString m_country;
     PlaceAt m_placeAt;
+    qint64 m_postcodesFromStreets = 0, m_postcodesFromAreas = 0;
 };
 
 } // namespace Engine

@@ -221,7 +221,7 @@ void SegmentBuilder::putPostcode(const PostcodeRecord &p)
         it->second = uint32_t(m_postcodes.size());
     }
     m_postcodes.push_back({m_strings.intern(p.country), m_strings.intern(p.code), m_strings.intern(p.place),
-                           m_strings.intern(p.admin1), p.kind, 0, identity, p.latitude, p.longitude});
+                           m_strings.intern(p.admin1), p.kind, p.atPlace ? 1u : 0u, identity, p.latitude, p.longitude});
     m_postcodeReplaced.push_back(false);
 }
 
@@ -252,7 +252,8 @@ void SegmentBuilder::putAddresses(std::vector<AddressRow> &&rows)
 void SegmentBuilder::putAddress(const AddressRecord &a)
 {
     m_addresses.push_back({m_strings.intern(a.country), m_strings.intern(a.street), m_strings.intern(a.houseNumber),
-                           m_strings.intern(a.postcode), m_strings.intern(a.city), 0, a.latitude, a.longitude});
+                           m_strings.intern(a.postcode), m_strings.intern(a.city), 0, a.postcodeInferred ? 1u : 0u, 0,
+                           a.latitude, a.longitude});
 }
 
 const std::string &SegmentBuilder::nameKey(StringRef ref) const
@@ -394,19 +395,28 @@ PlaceIndex placeIndex(const std::vector<PlaceRow> &places, const std::vector<Str
         const auto nameOf = [&](uint32_t n) { return textOf(n == 0 ? p.name : alternates[p.firstName + n - 1]); };
         for (uint32_t n = 0; n <= p.nameCount && n < 0xFFFF; ++n) {
             const QString name = nameOf(n);
-            std::string key = TextKey::name(name);
+            const std::vector<std::string> words = TextKey::nameWords(name);
+            std::string key;
+            for (const std::string &w : words)
+                key += w;
             if (key.empty())
                 continue;
-            auto it = std::find_if(keys.begin(), keys.end(), [&](const auto &k) { return k.first == key; });
-            if (it == keys.end())
-                keys.emplace_back(std::move(key), n);
-            else if (displayScore(name, n == 0) > displayScore(nameOf(it->second), it->second == 0))
-                it->second = n;
+            std::string first = words.size() > 1 ? FirstWordMark + words.front() : std::string();
+            for (std::string *k : {&key, &first}) {
+                if (k->empty())
+                    continue;
+                auto it = std::find_if(keys.begin(), keys.end(), [&](const auto &e) { return e.first == *k; });
+                if (it == keys.end())
+                    keys.emplace_back(std::move(*k), n);
+                else if (displayScore(name, n == 0) > displayScore(nameOf(it->second), it->second == 0))
+                    it->second = n;
+            }
         }
         for (auto &[key, n] : keys)
             pairs.emplace_back(std::move(key), PlaceHitRow{i, n});
     }
-    const size_t pairCount = pairs.size();
+    const auto firstWordKey = [](std::string_view key) { return !key.empty() && key.front() == FirstWordMark; };
+    const size_t pairCount = size_t(std::count_if(pairs.begin(), pairs.end(), [&](const auto &p) { return !firstWordKey(p.first); }));
     index.keys.build(std::move(pairs));
 
     // Typo candidates of equal rank are answered in this order, the order of a hash set of the
@@ -414,7 +424,8 @@ PlaceIndex placeIndex(const std::vector<PlaceRow> &places, const std::vector<Str
     std::unordered_map<std::string_view, uint32_t> hashOrder;
     hashOrder.reserve(pairCount);
     for (uint32_t e = 0; e < index.keys.entries.size(); ++e)
-        hashOrder.emplace(index.keys.key(e), e);
+        if (!firstWordKey(index.keys.key(e)))
+            hashOrder.emplace(index.keys.key(e), e);
     std::vector<std::pair<uint32_t, KeyShape>> heads, tails;
     for (const auto &[key, entry] : hashOrder) {
         if (key.size() < 4)
@@ -508,6 +519,7 @@ struct NarrowKeys { uint32_t postcode, city, cell; };
 struct Narrowed {
     std::vector<NarrowEntry> entries;
     std::vector<NarrowRow> rows;
+    std::vector<NarrowFence> fences;
 };
 
 Narrowed narrow(const KeyTable<uint32_t> &keys, const std::vector<NarrowKeys> &of, const FoldedPool &pool)
@@ -526,7 +538,11 @@ Narrowed narrow(const KeyTable<uint32_t> &keys, const std::vector<NarrowKeys> &o
             for (uint32_t k = 0; k < e.count; ++k) {
                 const uint32_t id = keys.ids[e.first + k];
                 const NarrowKeys &n = of[id];
-                rows.push_back({by == 0 ? n.postcode : by == 1 ? n.city : n.cell, id});
+                NarrowRow &row = rows.emplace_back(NarrowRow{by == 0 ? n.postcode : by == 1 ? n.city : n.cell, id, {}});
+                if (by < 2) {
+                    const std::string_view key = pool.key(row.key);
+                    std::copy_n(key.begin(), std::min(key.size(), NarrowHeadBytes), row.head);
+                }
             }
             if (by < 2)
                 std::sort(rows.begin(), rows.end(), [&](const NarrowRow &a, const NarrowRow &b) {
@@ -537,6 +553,10 @@ Narrowed narrow(const KeyTable<uint32_t> &keys, const std::vector<NarrowKeys> &o
                 std::sort(rows.begin(), rows.end(), [](const NarrowRow &a, const NarrowRow &b) { return std::tie(a.key, a.id) < std::tie(b.key, b.id); });
             out.rows.insert(out.rows.end(), rows.begin(), rows.end());
         }
+    }
+    for (size_t i = 0; i < out.rows.size(); i += NarrowFenceStride) {
+        NarrowFence &fence = out.fences.emplace_back();
+        std::copy_n(out.rows[i].head, NarrowHeadBytes, fence.head);
     }
     return out;
 }
@@ -573,7 +593,6 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
     sections.put(PlaceIdentities, identities(places));
     sections.put(Postcodes, postcodes);
     sections.put(PostcodeIdentities, identities(postcodes));
-    sections.put(Addresses, m_addresses);
     {
         std::vector<uint32_t> byPopulation(places.size());
         std::iota(byPopulation.begin(), byPopulation.end(), 0);
@@ -590,7 +609,6 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         progress.phase("streets");
         AssembledStreets streets;
         buildStreets(streets);
-        sections.put(Streets, streets.rows);
         sections.put(Pieces, streets.pieces);
         sections.put(Points, streets.points);
         std::vector<GridRow> grid;
@@ -612,17 +630,19 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         std::vector<std::pair<std::string, uint32_t>> pairs;
         std::vector<NarrowKeys> narrowKeys;
         for (uint32_t i = 0; i < streets.rows.size(); ++i) {
-            const StreetRow &r = streets.rows[i];
+            StreetRow &r = streets.rows[i];
             const QString country = m_strings.text(r.country);
             pairs.emplace_back(country.toStdString() + ':' + nameKey(r.name), i);
-            narrowKeys.push_back({folded.intern(TextKey::postcode(country, m_strings.text(r.postcode))), folded.intern(nameKey(r.city)),
-                                  narrowCellOf(r.latitude, r.longitude)});
+            r.postcodeKey = folded.intern(TextKey::postcode(country, m_strings.text(r.postcode)));
+            narrowKeys.push_back({r.postcodeKey, folded.intern(nameKey(r.city)), narrowCellOf(r.latitude, r.longitude)});
         }
+        sections.put(Streets, streets.rows);
         keys.build(std::move(pairs));
         sections.put(StreetKeyBytes, keys);
         const Narrowed narrowed = narrow(keys, narrowKeys, folded);
         sections.put(StreetNarrowEntries, narrowed.entries);
         sections.put(StreetNarrowRows, narrowed.rows);
+        sections.put(StreetNarrowFences, narrowed.fences);
     }
     {
         progress.phase("indexes");
@@ -655,7 +675,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         narrowKeys.reserve(m_addresses.size());
         std::unordered_map<uint64_t, uint32_t> postcodeKeyOf;
         for (uint32_t i = 0; i < m_addresses.size(); ++i) {
-            const AddressRow &a = m_addresses[i];
+            AddressRow &a = m_addresses[i];
             auto number = numberOfRef.find(a.houseNumber);
             if (number == numberOfRef.end())
                 number = numberOfRef.emplace(a.houseNumber, idOf(numberIds, numberKeys, TextKey::houseNumber(m_strings.text(a.houseNumber)))).first;
@@ -668,8 +688,10 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
             auto postcode = postcodeKeyOf.find(postcodeRefs);
             if (postcode == postcodeKeyOf.end())
                 postcode = postcodeKeyOf.emplace(postcodeRefs, folded.intern(TextKey::postcode(m_strings.text(a.country), m_strings.text(a.postcode)))).first;
+            a.postcodeKey = postcode->second;
             narrowKeys.push_back({postcode->second, folded.intern(nameKey(a.city)), narrowCellOf(a.latitude, a.longitude)});
         }
+        sections.put(Addresses, m_addresses);
         std::sort(hits.begin(), hits.end(), [](const Hit &a, const Hit &b) {
             return std::tie(a.street, a.number, a.address) < std::tie(b.street, b.number, b.address);
         });
@@ -688,6 +710,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         const Narrowed narrowed = narrow(keys, narrowKeys, folded);
         sections.put(AddressNarrowEntries, narrowed.entries);
         sections.put(AddressNarrowRows, narrowed.rows);
+        sections.put(AddressNarrowFences, narrowed.fences);
     }
     sections.put(FoldedKeys, folded.bytes());
     {

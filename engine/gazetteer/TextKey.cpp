@@ -4,6 +4,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -113,7 +114,7 @@ bool endsWith(const std::string &s, std::string_view suffix)
 }
 
 const std::string_view synonyms[][2] = {
-    {"saint", "st"}, {"sankt", "st"}, {"street", "st"}, {"strasse", "str"},
+    {"saint", "st"}, {"sankt", "st"}, {"ste", "sainte"}, {"street", "st"}, {"strasse", "str"},
     {"avenue", "ave"}, {"av", "ave"}, {"road", "rd"}, {"drive", "dr"}, {"boulevard", "blvd"},
     {"lane", "ln"}, {"court", "ct"}, {"place", "pl"}, {"terrace", "ter"}, {"parkway", "pkwy"},
     {"highway", "hwy"}, {"north", "n"}, {"south", "s"}, {"east", "e"}, {"west", "w"},
@@ -147,11 +148,9 @@ std::string alnumUpper(QStringView text)
     return out;
 }
 
-} // namespace
-
-std::string name(QStringView text)
+template<typename Use> void forEachWord(QStringView text, Use use)
 {
-    std::string key;
+    std::string word;
     forEachToken(text, [&](std::string &t) {
         for (const auto &s : synonyms)
             if (t == s[0]) {
@@ -160,9 +159,69 @@ std::string name(QStringView text)
             }
         if (t != "strasse" && endsWith(t, "strasse"))
             t.replace(t.size() - 7, 7, "str");
-        appendUmlautFolded(key, t);
+        word.clear();
+        appendUmlautFolded(word, t);
+        use(word);
     });
+}
+
+// Words that link a place's name to its river, region or neighbour.
+bool linkingWord(std::string_view w)
+{
+    static constexpr std::string_view words[] = {"am", "an", "auf", "bei", "d", "de", "dem", "den", "der", "des",
+                                                 "di", "die", "du", "en", "im", "in", "la", "le", "les", "ob",
+                                                 "on", "sous", "sur", "unter", "upon", "vor"};
+    return std::find(std::begin(words), std::end(words), w) != std::end(words);
+}
+
+// "opf" shortens "oberpfalz": the same first letter, the rest in order.
+bool shortens(const std::string &typed, const std::string &word)
+{
+    if (typed.empty() || typed.size() > 4 || typed.size() >= word.size() || typed[0] != word[0])
+        return false;
+    size_t at = 1;
+    for (size_t i = 1; i < word.size() && at < typed.size(); ++i)
+        if (word[i] == typed[at])
+            ++at;
+    return at == typed.size();
+}
+
+} // namespace
+
+std::string name(QStringView text)
+{
+    std::string key;
+    forEachWord(text, [&](const std::string &w) { key += w; });
     return key;
+}
+
+std::vector<std::string> nameWords(QStringView text)
+{
+    std::vector<std::string> words;
+    forEachWord(text, [&](const std::string &w) { words.push_back(w); });
+    return words;
+}
+
+bool wordsAbbreviate(const std::vector<std::string> &typed, const std::vector<std::string> &name, bool restOptional)
+{
+    // reach[j]: the typed words read so far can stand for the name's first j words.
+    std::vector<char> reach(name.size() + 1, 0);
+    reach[0] = 1;
+    for (size_t j = 0; j < name.size() && linkingWord(name[j]); ++j)
+        reach[j + 1] = 1;
+    for (const std::string &t : typed) {
+        std::vector<char> next(name.size() + 1, 0);
+        for (size_t j = 0; j < name.size(); ++j)
+            if (reach[j] && (t == name[j] || shortens(t, name[j])))
+                next[j + 1] = 1;
+        for (size_t j = 0; j < name.size(); ++j)
+            if (next[j] && linkingWord(name[j]))
+                next[j + 1] = 1;
+        reach.swap(next);
+    }
+    if (restOptional)
+        return std::any_of(reach.begin(), reach.end(), [](char r) { return r != 0; });
+    return reach[name.size()] != 0;
 }
 
 std::string postcode(QStringView countryIso, QStringView text)
@@ -209,7 +268,11 @@ std::string postcodeDistrict(QStringView countryIso, const std::string &key)
 std::string houseNumber(QStringView text)
 {
     std::string out;
-    forEachToken(text, [&](const std::string &t) { out += t; });
+    forEachToken(text, [&](const std::string &t) {
+        if (!out.empty() && std::isdigit(static_cast<unsigned char>(out.back())) && std::isdigit(static_cast<unsigned char>(t.front())))
+            out.push_back('-');
+        out += t;
+    });
     return out;
 }
 

@@ -4,6 +4,8 @@
 #include "StreetAddress.h"
 #include "TextKey.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 
@@ -20,6 +22,8 @@ constexpr double SameAddressKm = 0.1;
 // A place this many times larger than any namesake is what the user means.
 constexpr qint64 Dominance = 10;
 constexpr size_t MaxPlaces = 20;
+// Countries whose postcodes are five digits, where a numeric column loses leading zeros.
+const QStringList FiveDigitCountries{QStringLiteral("DE"), QStringLiteral("FR"), QStringLiteral("IT"), QStringLiteral("ES")};
 
 const QStringList EuropeanCountries{
     QStringLiteral("DE"), QStringLiteral("AT"), QStringLiteral("CH"), QStringLiteral("LI"), QStringLiteral("IT"),
@@ -101,6 +105,27 @@ bool within(double lat1, double lon1, double lat2, double lon2, double limitKm)
     return !latitudesApart(lat1, lat2, limitKm) && km(lat1, lon1, lat2, lon2) < limitKm;
 }
 
+// The city and postcode as the lookup reads them: a postcode typed into the city ("80331 München",
+// "D-80331 München") with no postcode of its own is taken from there, unless the whole text is
+// the name of a place ("100 Mile House").
+struct CityAndPostcode {
+    QString city, postcode;
+    QString givenPostcode;   // the postcode as given, which postal addresses must repeat
+
+    static CityAndPostcode read(const Gazetteer &g, const QString &city, const QString &postcode)
+    {
+        static const QRegularExpression leading(QStringLiteral(R"(^((?:[A-Za-z]{1,3}-)?\d{4,5})\s+(\p{L}.*)$)"));
+        if (!postcode.isEmpty()) {
+            if (city.startsWith(postcode + u' '))
+                return {city.sliced(postcode.size() + 1), postcode, postcode};
+            return {city, postcode, postcode};
+        }
+        if (const QRegularExpressionMatch m = leading.match(city); m.hasMatch() && g.placesNamed(TextKey::name(city)).empty())
+            return {m.captured(2), m.captured(1), postcode};
+        return {city, postcode, postcode};
+    }
+};
+
 struct PlaceCandidate {
     Gazetteer::PlaceHit hit;
     int edits;
@@ -109,10 +134,9 @@ struct PlaceCandidate {
 
 class Lookup {
 public:
-    Lookup(const Gazetteer &g, QStringList countries, const QString &street, const QString &city,
-           const QString &postcode)
-        : g(g), countries(std::move(countries)), street(street), city(city), postcode(postcode),
-          cityKey(TextKey::name(city)), countryCodes(pairCodes(this->countries))
+    Lookup(const Gazetteer &g, QStringList countries, const QString &street, const CityAndPostcode &typed)
+        : g(g), countries(std::move(countries)), street(street), city(typed.city), postcode(typed.postcode),
+          givenPostcode(typed.givenPostcode), cityKey(TextKey::name(city)), countryCodes(pairCodes(this->countries))
     {
     }
 
@@ -120,6 +144,7 @@ public:
     {
         findPostcodes();
         findPlaces();
+        dropUnconfirmedPostcodes();
         if (!street.isEmpty())
             if (std::optional<Answer> a = streetAnswer())
                 return *a;
@@ -160,8 +185,28 @@ private:
                 if (!district.empty())
                     found = g.postcodesCoded(prefix + district);
             }
-            for (uint32_t i : found)
-                postcodes.push_back(g.postcode(i));
+            if (found.empty() && key.size() >= 3 && key.size() < 5 && FiveDigitCountries.contains(country)
+                && std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+                found = g.postcodesCoded(prefix + std::string(5 - key.size(), '0') + key);
+                zerosRestored = zerosRestored || !found.empty();
+            }
+            for (uint32_t i : found) {
+                PostcodeRecord p = g.postcode(i);
+                (p.atPlace ? placedPostcodes : postcodes).push_back(std::move(p));
+            }
+        }
+    }
+
+    // A postcode read with its leading zeros restored counts only where the city agrees.
+    void dropUnconfirmedPostcodes()
+    {
+        if (!zerosRestored)
+            return;
+        const auto agrees = [&](const PostcodeRecord &p) { return servesCity(p) || placeNear(p.latitude, p.longitude); };
+        if (std::none_of(postcodes.begin(), postcodes.end(), agrees)
+            && std::none_of(placedPostcodes.begin(), placedPostcodes.end(), agrees)) {
+            postcodes.clear();
+            placedPostcodes.clear();
         }
     }
 
@@ -174,6 +219,9 @@ private:
         for (const Gazetteer::PlaceHit &hit : hits)
             if (PlaceRecord record = g.place(hit.place); allowed(record.country))
                 places.push_back({hit, 0, std::move(record)});
+        static const QRegularExpression shortOrQualified(QStringLiteral(R"([-/(.]|\s\d)"));
+        if (places.empty() && city.contains(shortOrQualified))
+            findShortenedOrDistrict();
         // Typing errors: nothing matched, or what matched is spelled otherwise than typed
         // ("Müchen" folds to the village Muchen) while a far larger place is one slip away.
         const bool writtenAsTyped = std::any_of(places.begin(), places.end(), [&](const PlaceCandidate &p) {
@@ -220,6 +268,86 @@ private:
                 break;
         }
         places.swap(kept);
+    }
+
+    // "Weil a. Rhein", "Frankfurt/M.": a name of several words typed short. "Ulm/Donau",
+    // "Berlin-Spandau", "Paris 15e": a place followed by its river, region or district; the district
+    // where it is a place of its own near the city, else the city.
+    void findShortenedOrDistrict()
+    {
+        const std::vector<std::string> words = TextKey::nameWords(city);
+        if (words.size() < 2)
+            return;
+        for (const Gazetteer::PlaceHit &hit : g.placesNamedFirst(words.front())) {
+            PlaceRecord record = g.place(hit.place);
+            if (!allowed(record.country))
+                continue;
+            const QStringList names = g.placeNames(hit.place);
+            for (qsizetype n = 0; n < names.size(); ++n) {
+                // Every typed word stands for a word of the name: shorter names need no folding.
+                if (wordsIn(names[n]) < words.size())
+                    continue;
+                const std::vector<std::string> nameWords = TextKey::nameWords(names[n]);
+                if (nameWords.size() > 1 && nameWords.front() == words.front()
+                    && TextKey::wordsAbbreviate(words, nameWords, false)) {
+                    places.push_back({{hit.place, uint16_t(n)}, 0, record});
+                    break;
+                }
+            }
+        }
+        for (size_t cut = words.size() - 1; cut > 0 && places.empty(); --cut) {
+            std::string head, rest;
+            for (size_t i = 0; i < words.size(); ++i)
+                (i < cut ? head : rest) += words[i];
+            const std::vector<PlaceCandidate> cities = exactlyNamed(head);
+            const PlaceCandidate *district = nullptr;
+            double bestKm = SamePlaceKm;
+            const std::vector<PlaceCandidate> districts = exactlyNamed(rest);
+            for (const PlaceCandidate &d : districts)
+                for (const PlaceCandidate &c : cities)
+                    if (const double dKm = km(d.record.latitude, d.record.longitude, c.record.latitude, c.record.longitude); dKm < bestKm) {
+                        bestKm = dKm;
+                        district = &d;
+                    }
+            if (district)
+                places.push_back(*district);
+            else
+                for (const PlaceCandidate &c : cities)
+                    places.push_back({nameTypedFirst(c.hit), 0, c.record});
+        }
+    }
+
+    static size_t wordsIn(const QString &name)
+    {
+        size_t count = 0;
+        bool inWord = false;
+        for (QChar c : name) {
+            const bool part = c.isLetterOrNumber() || c.isMark();
+            count += part && !inWord;
+            inWord = part;
+        }
+        return count;
+    }
+
+    // The place's name that the typed city begins with ("Dublin" of "Dublin 8"), else the hit's.
+    Gazetteer::PlaceHit nameTypedFirst(const Gazetteer::PlaceHit &hit) const
+    {
+        const QStringList names = g.placeNames(hit.place);
+        for (qsizetype n = 0; n < names.size(); ++n)
+            if (names[n].size() < city.size() && city.startsWith(names[n], Qt::CaseInsensitive) && !city[names[n].size()].isLetter())
+                return {hit.place, uint16_t(n)};
+        return hit;
+    }
+
+    std::vector<PlaceCandidate> exactlyNamed(const std::string &key) const
+    {
+        std::vector<PlaceCandidate> out;
+        if (key.empty())
+            return out;
+        for (const Gazetteer::PlaceHit &hit : g.placesNamed(key))
+            if (PlaceRecord record = g.place(hit.place); allowed(record.country))
+                out.push_back({hit, 0, std::move(record)});
+        return out;
     }
 
     // How much of the typed key a name's key shares at its start and end.
@@ -316,24 +444,29 @@ private:
     }
 
     // The postcode the user typed stands in postal addresses when it is the record's postcode
-    // written another way ("2134" for "02134"), so that they compare equal to the input.
+    // written another way ("2134" for "02134") or its district ("V6B" for "V6B 1A1"), so that they
+    // compare equal to the input: the map module drops results whose postcode differs from it.
     QString postalCode(const QString &country, const QString &recordCode) const
     {
-        if (!postcode.isEmpty() && TextKey::postcode(country, postcode) == TextKey::postcode(country, recordCode))
-            return postcode;
+        if (postcode.isEmpty())
+            return recordCode;
+        const std::string typed = TextKey::postcode(country, postcode), record = TextKey::postcode(country, recordCode);
+        if (typed == record || (!typed.empty() && TextKey::postcodeDistrict(country, record) == typed))
+            return givenPostcode;
         return recordCode;
     }
 
-    // want: the typed postcode's key in the country.
-    bool fitsGivenParts(const QString &country, const std::string &want, const QString &recPostcode, const QString &recCity,
-                        double lat, double lon) const
+    // want: the typed postcode's key in the country; have: the record's, as the gazetteer keeps it.
+    bool fitsGivenParts(const QString &country, const std::string &want, const QString &recPostcode, std::string_view have,
+                        const QString &recCity, double lat, double lon) const
     {
         if (!postcode.isEmpty()) {
             // The record's postcode mostly is the typed one as typed; its key then is want.
             if (sameText(recPostcode, postcode))
                 return !want.empty();
-            const std::string have = TextKey::postcode(country, recPostcode);
-            return !have.empty() && (have == want || TextKey::postcodeDistrict(country, have) == want);
+            // A district is always shorter than the postcodes in it.
+            return !have.empty()
+                && (have == want || (have.size() > want.size() && TextKey::postcodeDistrict(country, std::string(have)) == want));
         }
         if (!cityKey.empty())
             return sameText(recCity, city) || TextKey::name(recCity) == cityKey || (!fuzzy() && placeNear(lat, lon));
@@ -369,21 +502,37 @@ private:
             const std::string streetKey = TextKey::name(reading.street);
             if (streetKey.empty())
                 continue;
+            // A range ("1-3") is written on the house as a whole or stands for its first house.
+            QStringList numbers{reading.houseNumber};
+            if (const QString first = reading.rangeStart(); !first.isEmpty())
+                numbers << first;
             for (const QString &country : countries) {
                 const std::string prefix = keyPrefix(country) + streetKey;
                 std::string want;
                 const Narrowing fit = narrowing(country, want);
-                if (!reading.houseNumber.isEmpty())
-                    for (uint32_t i : g.addressesAt(prefix + '#' + TextKey::houseNumber(reading.houseNumber), fit))
-                        if (AddressRecord a = g.address(i); fitsGivenParts(a.country, want, a.postcode, a.city, a.latitude, a.longitude))
+                for (const QString &number : numbers) {
+                    if (number.isEmpty() || !points.empty())
+                        break;
+                    // The first house stands in for the range only where its postal address can
+                    // stand for what was typed.
+                    const bool first = &number != &numbers.front();
+                    for (uint32_t i : g.addressesAt(prefix + '#' + TextKey::houseNumber(number), fit))
+                        if (AddressRecord a = g.address(i); fitsGivenParts(a.country, want, a.postcode, a.postcodeKey, a.city, a.latitude, a.longitude)
+                            && (!first || postalCode(a.country, postcodeShown(a)) == givenPostcode))
                             points.push_back(std::move(a));
+                }
                 for (uint32_t i : g.streetsNamed(prefix, fit))
-                    if (StreetRecord s = g.street(i); fitsGivenParts(s.country, want, s.postcode, s.city, s.latitude, s.longitude))
+                    if (StreetRecord s = g.street(i); fitsGivenParts(s.country, want, s.postcode, s.postcodeKey, s.city, s.latitude, s.longitude))
                         streets.push_back(std::move(s));
             }
             if (points.empty() && streets.empty())
                 continue;
-            return streetResults(points, streets);
+            Answer answer = streetResults(points, streets);
+            // The street of a range whose houses are not found: which house is meant, a person
+            // decides, where the postcode area lets the map module judge the street.
+            if (points.empty() && numbers.size() > 1 && answer.matches.back().kind >= 12)
+                answer.quality = 2;
+            return answer;
         }
         return std::nullopt;
     }
@@ -404,9 +553,10 @@ private:
         Answer answer{2, {}};
         for (const AddressRecord *a : distinct) {
             const QString line = AddressFormat::streetLine(a->country, a->street, a->houseNumber);
-            const QString code = postalCode(a->country, a->postcode);
-            answer.matches.push_back({1, AddressFormat::address(a->country, line, a->postcode, a->city,
-                                                             region(a->country, {}, a->postcode)),
+            const QString recordCode = postcodeShown(*a);
+            const QString code = postalCode(a->country, recordCode);
+            answer.matches.push_back({1, AddressFormat::address(a->country, line, recordCode, a->city,
+                                                             region(a->country, {}, recordCode)),
                                       a->latitude, a->longitude, PostalParts{code, a->city, line}});
         }
         for (const StreetRecord *s : streets) {
@@ -422,6 +572,13 @@ private:
         if (const PostcodeRecord *p = bestPostcode())
             answer.matches.push_back(postcodeMatch(*p, p->place));
         return answer;
+    }
+
+    // A postcode the import gave an address serves to find it by postcode; asked without one,
+    // the address stands as its data has it.
+    QString postcodeShown(const AddressRecord &a) const
+    {
+        return a.postcodeInferred && postcode.isEmpty() ? QString() : a.postcode;
     }
 
     static bool sameGroup(const std::vector<const StreetRecord *> &streets)
@@ -453,24 +610,81 @@ private:
                 answer.matches.push_back(placeMatch(p));
             return answer;
         }
+        if (!placedPostcodes.empty())
+            return placedPostcodeAnswer();
         if (places.empty())
             return {3, {}};
         Answer answer{2, {}};
         if (fuzzy())
             answer.quality = 3;
-        else if (places.size() == 1 || places[0].record.population >= Dominance * std::max<qint64>(1, places[1].record.population))
+        else if (places.size() == 1 || places[0].record.population >= Dominance * std::max<qint64>(1, places[1].record.population)
+                 || ownNameDecides())
             answer.quality = 1;
         for (const PlaceCandidate &p : places)
             answer.matches.push_back(placeMatch(p));
         return answer;
     }
 
+    // A place called by its own name outranks places that carry the name among their alternates,
+    // unless one of those is larger; namesakes of its own name it must dominate as usual.
+    bool ownNameDecides() const
+    {
+        const PlaceCandidate &first = places.front();
+        if (first.hit.name != 0)
+            return false;
+        for (size_t i = 1; i < places.size(); ++i)
+            if (places[i].hit.name == 0 && first.record.population < Dominance * std::max<qint64>(1, places[i].record.population))
+                return false;
+        return true;
+    }
+
+    // Postcodes located at the places they serve (see PostcodeRecord::atPlace) pick among the
+    // city's namesakes and check the city, but the answer is a place, never the postcode area.
+    Answer placedPostcodeAnswer() const
+    {
+        const PlaceCandidate *nearest = nullptr;
+        double nearestKm = SamePlaceKm;
+        for (const PostcodeRecord &p : placedPostcodes)
+            for (const PlaceCandidate &c : places)
+                if (const double d = km(p.latitude, p.longitude, c.record.latitude, c.record.longitude); d < nearestKm) {
+                    nearestKm = d;
+                    nearest = &c;
+                }
+        if (nearest)
+            return {1, {placeMatch(*nearest)}};
+        const std::vector<std::string> typed = TextKey::nameWords(city);
+        std::vector<const PostcodeRecord *> served;
+        for (const PostcodeRecord &p : placedPostcodes)
+            if (typed.empty() || TextKey::wordsAbbreviate(typed, TextKey::nameWords(p.place), true))
+                if (std::none_of(served.begin(), served.end(), [&](const PostcodeRecord *s) {
+                        return within(s->latitude, s->longitude, p.latitude, p.longitude, DuplicateKm);
+                    }))
+                    served.push_back(&p);
+        Answer answer{served.size() == 1 ? 1 : 2, {}};
+        for (const PostcodeRecord *p : served)
+            answer.matches.push_back(servedPlaceMatch(*p));
+        if (!served.empty())
+            return answer;
+        // The postcode lies elsewhere than the city: both, for a person to decide.
+        for (const PlaceCandidate &p : places)
+            answer.matches.push_back(placeMatch(p));
+        for (const PostcodeRecord &p : placedPostcodes)
+            answer.matches.push_back(servedPlaceMatch(p));
+        return answer;
+    }
+
+    Match servedPlaceMatch(const PostcodeRecord &p) const
+    {
+        return {5, AddressFormat::place(p.country, p.place, {}), p.latitude, p.longitude, {}};
+    }
+
     const Gazetteer &g;
     const QStringList countries;
-    const QString street, city, postcode;
+    const QString street, city, postcode, givenPostcode;
     const std::string cityKey;
     const std::vector<uint32_t> countryCodes;
-    std::vector<PostcodeRecord> postcodes;
+    std::vector<PostcodeRecord> postcodes, placedPostcodes;
+    bool zerosRestored = false;   // a postcode was found only with its leading zeros restored
     std::vector<PlaceCandidate> places;
     bool typoSuspected = false;
 };
@@ -490,7 +704,7 @@ Answer Geocoder::lookup(const QString &street, const QString &city, const QStrin
     const QString s = TextKey::cleaned(street), c = TextKey::cleaned(city), p = TextKey::cleaned(postcode);
     if (countries.isEmpty() || (s.isEmpty() && c.isEmpty() && p.isEmpty()))
         return {3, {}};
-    Answer answer = Lookup(*m_gazetteer, countries, s, c, p).run();
+    Answer answer = Lookup(*m_gazetteer, countries, s, CityAndPostcode::read(*m_gazetteer, c, p)).run();
     // The gazetteer's texts are views of its mapping; an answer owns its own.
     for (Match &m : answer.matches) {
         m.displayName = ownedText(m.displayName);

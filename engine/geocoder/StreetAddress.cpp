@@ -7,11 +7,11 @@ namespace Engine {
 std::vector<StreetAddress> StreetAddress::readings(const QString &text, bool countryWritesNumberFirst)
 {
     static const QRegularExpression trailing(
-        QStringLiteral(R"(^(.*[^\d\s,])[\s,.]*\s(\d+\s?[a-zA-Z]?(?:\s?[-/]\s?\d+\s?[a-zA-Z]?)?)$)"));
+        QStringLiteral(R"(^(.*[^\d\s,])[\s,.]*\s(\d+\s?[a-zA-Z]?(?:\s?[-/–—]\s?\d+\s?[a-zA-Z]?)?)$)"));
     static const QRegularExpression trailingAfterDot(
-        QStringLiteral(R"(^(.*\.)(\d+\s?[a-zA-Z]?(?:\s?[-/]\s?\d+\s?[a-zA-Z]?)?)$)"));
+        QStringLiteral(R"(^(.*\.)(\d+\s?[a-zA-Z]?(?:\s?[-/–—]\s?\d+\s?[a-zA-Z]?)?)$)"));
     static const QRegularExpression leading(
-        QStringLiteral(R"(^(\d+\s?[a-zA-Z]?(?:\s?[-/]\s?\d+[a-zA-Z]?)?)[\s,]+(.*\D.*)$)"));
+        QStringLiteral(R"(^(\d+\s?[a-zA-Z]?(?:\s?[-/–—]\s?\d+[a-zA-Z]?)?)[\s,]+(.*\D.*)$)"));
 
     std::vector<StreetAddress> out;
     auto addTrailing = [&] {
@@ -35,6 +35,13 @@ std::vector<StreetAddress> StreetAddress::readings(const QString &text, bool cou
     }
     out.push_back({text, QString(), false});
     return out;
+}
+
+QString StreetAddress::rangeStart() const
+{
+    static const QRegularExpression range(QStringLiteral(R"(^(\d+)\s?[a-zA-Z]?\s?[-–—]\s?\d+\s?[a-zA-Z]?$)"));
+    const QRegularExpressionMatch m = range.match(houseNumber);
+    return m.hasMatch() ? m.captured(1) : QString();
 }
 
 } // namespace Engine

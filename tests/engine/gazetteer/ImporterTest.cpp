@@ -230,6 +230,43 @@ TEST_F(ImporterTest, OsmStreetsAddressesPostcodesAndPlaces)
     EXPECT_EQ(g->places().size(), 1u);
 }
 
+TEST_F(ImporterTest, OsmAddressesWithoutPostcodeTakeTheirStreetsOrTheirBoundarys)
+{
+    TestFiles::OsmXml osm;
+    osm.street(48.130, 10.080, QStringLiteral("Haydnstraße"));
+    osm.address(48.1302, 10.0811, QStringLiteral("Haydnstraße"), QStringLiteral("5"), QStringLiteral("88486"),
+                QStringLiteral("Kirchberg"));
+    const auto building = [&](double lat, double lon, const QString &street, const QString &number) {
+        const qint64 a = osm.node(lat, lon), b = osm.node(lat, lon + 0.0002), c = osm.node(lat + 0.0002, lon + 0.0002);
+        osm.way({a, b, c, a}, {{QStringLiteral("building"), QStringLiteral("yes")}, {QStringLiteral("addr:street"), street},
+                               {QStringLiteral("addr:housenumber"), number}, {QStringLiteral("addr:city"), QStringLiteral("Kirchberg")}});
+    };
+    building(48.1303, 10.0815, QStringLiteral("Haydnstraße"), QStringLiteral("7"));   // on its street
+    building(48.2100, 10.2100, QStringLiteral("Feldweg"), QStringLiteral("1"));       // inside the boundary
+    building(48.2500, 10.2500, QStringLiteral("Feldweg"), QStringLiteral("9"));       // neither
+    // The boundary as a relation of two ways, the ring closed only by both together.
+    const qint64 p = osm.node(48.20, 10.20), q = osm.node(48.20, 10.22), r = osm.node(48.22, 10.22), s = osm.node(48.22, 10.20);
+    const qint64 w1 = osm.way({p, q, r}, {}), w2 = osm.way({r, s, p}, {});
+    QByteArray text = osm.text();
+    text.replace("</osm>", QStringLiteral("  <relation id=\"1\" version=\"1\">\n    <member type=\"way\" ref=\"%1\" role=\"outer\"/>\n"
+                                          "    <member type=\"way\" ref=\"%2\" role=\"outer\"/>\n"
+                                          "    <tag k=\"boundary\" v=\"postal_code\"/>\n    <tag k=\"postal_code\" v=\"88487\"/>\n"
+                                          "  </relation>\n</osm>").arg(w1).arg(w2).toUtf8());
+    TestFiles::write(path(QStringLiteral("buildings.osm")), text);
+
+    GazetteerImporter importer(gazetteer());
+    importer.import({path(QStringLiteral("buildings.osm"))});
+    EXPECT_EQ(importer.notes(), QStringList{QStringLiteral("buildings.osm: 1 addresses without a postcode took their street's, 1 their postcode boundary's")});
+    const auto g = load();
+    const auto postcodeOf = [&](const char *street, const char *number) {
+        const auto found = g->addressesAt(addressKey("DE", street, number));
+        return found.size() == 1 ? g->addresses()[found[0]].postcode : QStringLiteral("?");
+    };
+    EXPECT_EQ(postcodeOf("Haydnstraße", "7"), QStringLiteral("88486"));
+    EXPECT_EQ(postcodeOf("Feldweg", "1"), QStringLiteral("88487"));
+    EXPECT_EQ(postcodeOf("Feldweg", "9"), QString());
+}
+
 TEST_F(ImporterTest, OsmWithoutCountryNeedsOne)
 {
     TestFiles::OsmXml osm;
@@ -292,6 +329,8 @@ TEST_F(ImporterTest, SourcesLieSideBySideAndAreReplacedOrRemovedWhole)
     EXPECT_EQ(g->place(g->placesNamed(nameKey("Munich"))[0].place).population, 1500000);
 
     GazetteerStore store(gazetteer());
+    // Nothing else may change the file meanwhile: its rename would drop what this one does.
+    EXPECT_TRUE(errorOf([&] { GazetteerImporter(gazetteer()).import({path(QStringLiteral("AT.txt"))}); }).contains(QStringLiteral("another import")));
     store.remove(QStringLiteral("AT.txt"));
     EXPECT_NE(errorOf([&] { store.remove(QStringLiteral("CH.txt")); }).indexOf(QStringLiteral("\"CH.txt\"")), -1);
     store.commit();

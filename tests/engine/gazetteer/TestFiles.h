@@ -21,11 +21,12 @@ inline QString placeRow(int id, const QString &name, const QString &alternates, 
 }
 
 // One row of the GeoNames postal-code format (12 columns).
+// accuracy "4": the coordinates are those of the place the postcode serves.
 inline QString postalRow(const QString &country, const QString &code, const QString &place, const QString &admin1,
-                         double lat, double lon)
+                         double lat, double lon, const QString &accuracy = {})
 {
     return QStringList{country, code, place, admin1, admin1, QString(), QString(), QString(), QString(),
-                       QString::number(lat, 'f', 4), QString::number(lon, 'f', 4), QString()}
+                       QString::number(lat, 'f', 4), QString::number(lon, 'f', 4), accuracy}
         .join(u'\t');
 }
 

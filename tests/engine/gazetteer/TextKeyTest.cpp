@@ -28,6 +28,35 @@ TEST(TextKey, StreetAndSaintAbbreviations)
     EXPECT_EQ(TextKey::name(u"5th Avenue"), TextKey::name(u"5th Ave"));
 }
 
+TEST(TextKey, NamesTypedShort)
+{
+    const auto abbreviates = [](const char16_t *typed, const char16_t *name, bool restOptional = false) {
+        return TextKey::wordsAbbreviate(TextKey::nameWords(typed), TextKey::nameWords(name), restOptional);
+    };
+    EXPECT_TRUE(abbreviates(u"Weil a. Rhein", u"Weil am Rhein"));
+    EXPECT_TRUE(abbreviates(u"Neumarkt i.d.OPf.", u"Neumarkt in der Oberpfalz"));
+    EXPECT_TRUE(abbreviates(u"Rothenburg o.d.T.", u"Rothenburg ob der Tauber"));
+    EXPECT_TRUE(abbreviates(u"Bad Homburg v.d.H.", u"Bad Homburg vor der Höhe"));
+    EXPECT_TRUE(abbreviates(u"Frankfurt/M.", u"Frankfurt am Main"));
+    EXPECT_TRUE(abbreviates(u"Neustadt/Aisch", u"Neustadt an der Aisch"));
+    EXPECT_FALSE(abbreviates(u"Frankfurt/M.", u"Frankfurt (Oder)"));
+    EXPECT_FALSE(abbreviates(u"Weil a. Rhein", u"Weil der Stadt"));
+    EXPECT_FALSE(abbreviates(u"Neustadt", u"Neustadt am Rübenberge"));
+    EXPECT_TRUE(abbreviates(u"Neustadt", u"Neustadt am Rübenberge", true));
+    EXPECT_FALSE(abbreviates(u"Neustadt Holstein", u"Neustadt am Rübenberge", true));
+    EXPECT_EQ(TextKey::name(u"Ste-Foy"), TextKey::name(u"Sainte-Foy"));
+    EXPECT_EQ(TextKey::name(u"St-Malo"), TextKey::name(u"Saint-Malo"));
+}
+
+TEST(TextKey, HouseNumbers)
+{
+    EXPECT_EQ(TextKey::houseNumber(u"12 a"), TextKey::houseNumber(u"12a"));
+    EXPECT_EQ(TextKey::houseNumber(u"12A"), "12a");
+    EXPECT_NE(TextKey::houseNumber(u"1-3"), TextKey::houseNumber(u"13"));
+    EXPECT_NE(TextKey::houseNumber(u"12/1"), TextKey::houseNumber(u"121"));
+    EXPECT_EQ(TextKey::houseNumber(u"1 - 3"), TextKey::houseNumber(u"1–3"));
+}
+
 TEST(TextKey, EmptyAndSymbolOnlyNamesHaveNoKey)
 {
     EXPECT_EQ(TextKey::name(u""), "");

@@ -33,15 +33,35 @@ protected:
             placeRow(7, QStringLiteral("Boston"), {}, 42.35843, -71.05977, QStringLiteral("US"), QStringLiteral("MA"), 617594),
             placeRow(8, QStringLiteral("Neustadt"), {}, 50.00, 9.00, QStringLiteral("DE"), {}, 20000),
             placeRow(9, QStringLiteral("Springfield"), {}, 39.80, -89.64, QStringLiteral("US"), QStringLiteral("IL"), 116000),
+            placeRow(10, QStringLiteral("Neustadt am Rübenberge"), {}, 52.505, 9.459, QStringLiteral("DE"), {}, 45942),
+            placeRow(11, QStringLiteral("Weil am Rhein"), {}, 47.593, 7.621, QStringLiteral("DE"), {}, 29548),
+            placeRow(12, QStringLiteral("Weil der Stadt"), {}, 48.751, 8.871, QStringLiteral("DE"), {}, 19338),
+            placeRow(13, QStringLiteral("Halle (Saale)"), QStringLiteral("Halle"), 51.482, 11.970, QStringLiteral("DE"), {}, 237865),
+            placeRow(14, QStringLiteral("Berlin"), {}, 52.524, 13.411, QStringLiteral("DE"), {}, 3426354),
+            placeRow(15, QStringLiteral("Spandau"), {}, 52.535, 13.197, QStringLiteral("DE"), {}, 39653),
+            placeRow(16, QStringLiteral("Köln"), {}, 50.933, 6.950, QStringLiteral("DE"), {}, 963395),
+            placeRow(17, QStringLiteral("Leipzig"), {}, 51.340, 12.371, QStringLiteral("DE"), {}, 504971),
+            placeRow(18, QStringLiteral("Saint-Étienne"), {}, 45.434, 4.390, QStringLiteral("FR"), {}, 176280),
+            placeRow(19, QStringLiteral("Saint-Étienne-du-Rouvray"), QStringLiteral("Saint-Étienne"), 49.377, 1.105, QStringLiteral("FR"), {}, 28953),
+            placeRow(20, QStringLiteral("Ulm"), {}, 48.398, 9.991, QStringLiteral("DE"), {}, 120451),
         });
         TestFiles::writeLines(postal, {
             postalRow(QStringLiteral("US"), QStringLiteral("02134"), QStringLiteral("Allston"), QStringLiteral("MA"), 42.3535, -71.1329),
             postalRow(QStringLiteral("CA"), QStringLiteral("K1A"), QStringLiteral("Ottawa"), QStringLiteral("ON"), 45.4207, -75.7023),
+            postalRow(QStringLiteral("DE"), QStringLiteral("31535"), QStringLiteral("Neustadt am Rübenberge"), {}, 52.505, 9.459, QStringLiteral("4")),
+            postalRow(QStringLiteral("DE"), QStringLiteral("50667"), QStringLiteral("Köln"), {}, 50.933, 6.950, QStringLiteral("4")),
+            postalRow(QStringLiteral("DE"), QStringLiteral("04109"), QStringLiteral("Leipzig"), {}, 51.340, 12.371, QStringLiteral("4")),
         });
         TestFiles::OsmXml osm;
         osm.street(48.130, 10.080, QStringLiteral("Haydnstraße"));
         osm.address(48.1302, 10.0811, QStringLiteral("Haydnstraße"), QStringLiteral("5"), QStringLiteral("88486"),
                     QStringLiteral("Kirchberg an der Iller"));
+        osm.address(48.1312, 10.0821, QStringLiteral("Haydnstraße"), QStringLiteral("1"), QStringLiteral("88486"),
+                    QStringLiteral("Kirchberg an der Iller"));
+        osm.address(48.1322, 10.0831, QStringLiteral("Haydnstraße"), QStringLiteral("13"), QStringLiteral("88486"),
+                    QStringLiteral("Kirchberg an der Iller"));
+        osm.address(45.4210, -75.7010, QStringLiteral("Queen Street"), QStringLiteral("100"), QStringLiteral("K1A 0B1"),
+                    QStringLiteral("Ottawa"), QStringLiteral("CA"));
         osm.street(50.000, 9.000, QStringLiteral("Hauptstraße"));
         osm.address(50.0002, 9.0010, QStringLiteral("Hauptstraße"), QStringLiteral("1"), QStringLiteral("11111"), QStringLiteral("Neustadt"));
         osm.street(50.030, 9.000, QStringLiteral("Hauptstraße"));
@@ -152,10 +172,78 @@ TEST_F(GeocoderTest, HouseAndStreetFromImportedData)
         EXPECT_EQ(a.matches[2].kind, 12);   // the postcode area comes with street results
         EXPECT_FALSE(a.matches[2].postal);
     }
-    // The postcode as typed stands in the postal address, so that it compares equal to the input.
+    // The postcode as typed stands in the postal address, so that it compares equal to the input,
+    // also where only its district was typed.
     const Answer typed = eu(QStringLiteral("Haydnstraße"), {}, QStringLiteral("D-88486"));
     ASSERT_TRUE(typed.matches[0].postal);
     EXPECT_EQ(typed.matches[0].postal->postcode, QStringLiteral("D-88486"));
+    const Answer fsa = na(QStringLiteral("100 Queen Street"), QStringLiteral("Ottawa"), QStringLiteral("k1a"), Canada);
+    ASSERT_FALSE(fsa.matches.empty());
+    ASSERT_TRUE(fsa.matches[0].postal);
+    EXPECT_EQ(fsa.matches[0].kind, 1);
+    EXPECT_EQ(fsa.matches[0].postal->postcode, QStringLiteral("k1a"));
+}
+
+TEST_F(GeocoderTest, HouseNumberRangesAreNotOtherHouses)
+{
+    const auto house = [](const QString &street) { return eu(street, QStringLiteral("Kirchberg an der Iller"), QStringLiteral("88486")); };
+    for (const QString &range : {QStringLiteral("Haydnstraße 1-3"), QStringLiteral("Haydnstraße 1–3"), QStringLiteral("Haydnstr. 1 - 3")}) {
+        const Answer a = house(range);
+        EXPECT_EQ(a.quality, 1) << range.toStdString();
+        EXPECT_NEAR(a.matches.at(0).latitude, 48.1312, 1e-4) << range.toStdString();   // house 1, not 13
+    }
+    EXPECT_NEAR(house(QStringLiteral("Haydnstraße 13")).matches.at(0).latitude, 48.1322, 1e-4);
+    const Answer missing = house(QStringLiteral("Haydnstraße 7-9"));
+    EXPECT_EQ(missing.quality, 2);
+    EXPECT_EQ(missing.matches.at(0).kind, 2);
+    EXPECT_EQ(house(QStringLiteral("Haydnstraße 12/1")).matches.at(0).kind, 2);   // not house 121 or 12
+}
+
+TEST_F(GeocoderTest, NamesTypedShortAndDistrictsInTheCity)
+{
+    const auto place = [](const QString &city) { return eu({}, city, {}); };
+    for (const auto &[typed, latitude] : {std::pair{u"Weil a. Rhein", 47.593}, std::pair{u"Weil a.Rh.", 47.593},
+                                          std::pair{u"Halle/S.", 51.482}, std::pair{u"Ulm/Donau", 48.398},
+                                          std::pair{u"Berlin-Spandau", 52.535}, std::pair{u"Berlin-Mitte", 52.524},
+                                          std::pair{u"Köln-Ehrenfeld", 50.933}, std::pair{u"Köln 4", 50.933}}) {
+        const Answer a = place(QString::fromUtf16(typed));
+        ASSERT_EQ(a.quality, 1) << QString::fromUtf16(typed).toStdString();
+        EXPECT_NEAR(a.matches.at(0).latitude, latitude, 0.01) << QString::fromUtf16(typed).toStdString();
+    }
+    EXPECT_NE(place(QStringLiteral("Weil a. Main")).quality, 1);
+    // The place's own name outranks a place that only carries it as an alternate name.
+    const Answer own = eu({}, QStringLiteral("Saint-Étienne"), {}, 84);
+    EXPECT_EQ(own.quality, 1);
+    EXPECT_NEAR(own.matches.at(0).latitude, 45.434, 0.01);
+}
+
+TEST_F(GeocoderTest, PostcodesAtTheirPlacesDecideAndCheck)
+{
+    // The postcode picks the namesake it serves; the answer is the place, never a postcode area.
+    Answer a = eu({}, QStringLiteral("Neustadt"), QStringLiteral("31535"));
+    ASSERT_EQ(a.quality, 1);
+    EXPECT_EQ(a.matches.at(0).kind, 5);
+    EXPECT_EQ(a.matches.at(0).displayName, QStringLiteral("Neustadt am Rübenberge"));
+    for (const auto &[city, postcode] : {std::pair{u"Köln", u"50667"}, std::pair{u"", u"50667"}, std::pair{u"50667 Köln", u""},
+                                         std::pair{u"D-50667 Köln", u""}, std::pair{u"Köln", u"50667 "}}) {
+        a = eu({}, QString::fromUtf16(city), QString::fromUtf16(postcode));
+        ASSERT_EQ(a.quality, 1) << QString::fromUtf16(city).toStdString();
+        EXPECT_EQ(a.matches.at(0).kind, 5);
+        EXPECT_NEAR(a.matches.at(0).latitude, 50.933, 0.01);
+    }
+    // A postcode that contradicts the city: both answers, for a person to decide.
+    a = eu({}, QStringLiteral("Berlin"), QStringLiteral("50667"));
+    EXPECT_EQ(a.quality, 2);
+    ASSERT_EQ(a.matches.size(), 2u);
+    EXPECT_NEAR(a.matches[0].latitude, 52.524, 0.01);
+    EXPECT_NEAR(a.matches[1].latitude, 50.933, 0.01);
+    // A leading zero lost by a number column counts where the city agrees, and only there.
+    a = eu({}, QStringLiteral("Leipzig"), QStringLiteral("4109"));
+    EXPECT_EQ(a.quality, 1);
+    EXPECT_NEAR(a.matches.at(0).latitude, 51.340, 0.01);
+    a = eu({}, QStringLiteral("Köln"), QStringLiteral("4109"));
+    EXPECT_EQ(a.quality, 1);
+    EXPECT_NEAR(a.matches.at(0).latitude, 50.933, 0.01);
 }
 
 TEST_F(GeocoderTest, StreetInTwoPostcodesOfOneTown)
