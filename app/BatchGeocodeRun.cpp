@@ -69,13 +69,8 @@ TBatchCounts TBatchGeocodeRun::Run(RecordSet &records, const TColumnMapping &col
     try {
         return geocodeRecords(records, columns, view, recorded);
     } catch (...) {
-        // A save that failed undid posts the rows still show: show what the database holds.
-        // The run's own error is the one to report, so a failing re-read stays unsaid.
-        try {
-            if (records.isActive())
-                records.refresh();
-        } catch (const std::exception &) {
-        }
+        // A save that failed undid posts the rows still show.
+        records.refreshAfterFailure();
         throw;
     }
 }

@@ -344,11 +344,7 @@ void TOrvaneForm::UndoRunActionExecute()
         counts = history.Undo(last.number);
     } catch (...) {
         // The records restored before the failure are in the database: show them.
-        try {
-            if (rs.isActive())
-                rs.refresh();
-        } catch (const std::exception &) {
-        }
+        rs.refreshAfterFailure();
         throw;
     }
     if (rs.isActive())

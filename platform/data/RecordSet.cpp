@@ -289,6 +289,15 @@ void RecordSet::close()
     tellViews();
 }
 
+void RecordSet::refreshAfterFailure() noexcept
+{
+    try {
+        if (isActive())
+            refresh();
+    } catch (const std::exception &) {
+    }
+}
+
 void RecordSet::refresh()
 {
     requireActive();

@@ -47,6 +47,9 @@ public:
     void close();
     // Reads every row again as the database holds it, keeping the position and the sort.
     void refresh();
+    // After a failed write: the rows as the database holds them, where they can be read. Never
+    // throws: the write's own error is the one to report.
+    void refreshAfterFailure() noexcept;
     bool isActive() const { return m_state != State::Inactive; }
 
     int recordCount() const;   // throws DataError when closed

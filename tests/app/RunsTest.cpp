@@ -128,6 +128,19 @@ protected:
 
     QString column(const char *sql) const { return db.scalar(sql); }
 
+    static constexpr const char *AccessFile = ORVANE_TESTDATA_DIR "/DateTestDatabase.mdb";
+    // The window's connection on an Access test file; false when the test data is absent.
+    bool openAccessFile()
+    {
+        if (!QFileInfo::exists(QString::fromUtf8(AccessFile)))
+            return false;
+        form->ADODataSetCustomer.close();
+        form->ADOConnection1.close();
+        form->ADOConnection1.setConnectionText(TCustomerRecords::ConnectionText(QString::fromUtf8(AccessFile)));
+        form->ADOConnection1.open();
+        return true;
+    }
+
     TIconDataModule icons;
     TestDatabase db{CustomersSql};
     std::unique_ptr<TOrvaneForm> form;
@@ -442,13 +455,8 @@ TEST_F(RunsTest, SingleRunWritesTheNeedControlFlagOfTheAcceptedResult)
 
 TEST_F(RunsTest, AnAccessFileIsRefusedBeforeAnyWorkWithTheConversionToUse)
 {
-    const QString access = QStringLiteral(ORVANE_TESTDATA_DIR "/DateTestDatabase.mdb");
-    if (!QFileInfo::exists(access))
-        GTEST_SKIP() << "test data absent: " << access.toStdString();
-    form->ADODataSetCustomer.close();
-    form->ADOConnection1.close();
-    form->ADOConnection1.setConnectionText(TCustomerRecords::ConnectionText(access));
-    form->ADOConnection1.open();
+    if (!openAccessFile())
+        GTEST_SKIP() << "test data absent: " << AccessFile;
 
     for (auto run : {&TOrvaneForm::BatchGeocodeActionExecute, &TOrvaneForm::SingleGeocodeActionExecute}) {
         // No confirmation and no search dialog: either would come up as a stray here.
@@ -527,13 +535,8 @@ TEST_F(RunsTest, UndoLastRunAsksAndPutsBackWhatTheLastRunOrSingleWriteOverwrote)
 
 TEST_F(RunsTest, UndoLastRunOnAnAccessFileSaysThereIsNothingToUndo)
 {
-    const QString access = QStringLiteral(ORVANE_TESTDATA_DIR "/DateTestDatabase.mdb");
-    if (!QFileInfo::exists(access))
-        GTEST_SKIP() << "test data absent: " << access.toStdString();
-    form->ADODataSetCustomer.close();
-    form->ADOConnection1.close();
-    form->ADOConnection1.setConnectionText(TCustomerRecords::ConnectionText(access));
-    form->ADOConnection1.open();
+    if (!openAccessFile())
+        GTEST_SKIP() << "test data absent: " << AccessFile;
     ModalScript script;
     try {
         form->UndoRunActionExecute();
