@@ -43,6 +43,15 @@ void writeResult(RecordSet &records, const TColumnMapping &columns, double longi
 }
 } // namespace
 
+TColumnMapping TColumnMapping::Of(const ColumnMapping &columns)
+{
+    return {columns[ColumnRole::Identifier], columns[ColumnRole::Country],
+            columns[ColumnRole::Postcode],   columns[ColumnRole::City],
+            columns[ColumnRole::Street],     columns[ColumnRole::StatusText],
+            columns[ColumnRole::GeocodedOn], columns[ColumnRole::ControlGeocode],
+            columns[ColumnRole::Latitude],   columns[ColumnRole::Longitude]};
+}
+
 void TBatchGeocodeRun::WriteFound(RecordSet &records, const TColumnMapping &columns,
                                   const RAddressSearchResult &result)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ColumnMapping.h>
+
 #include <QString>
 
 class RecordSet;
@@ -10,6 +12,8 @@ struct RAddressSearchResult;
 struct TColumnMapping {
     QString Identifier, Country, Postcode, City, Street;
     QString StatusText, GeocodedOn, ControlGeocode, Latitude, Longitude;
+
+    static TColumnMapping Of(const ColumnMapping &columns);
 };
 
 // What the batch run shows while it works: the progress window and status panel in the program,

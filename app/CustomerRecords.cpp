@@ -2,6 +2,19 @@
 
 #include <RecordSet.h>
 
+namespace {
+FieldKind fieldKind(ColumnKind kind)
+{
+    switch (kind) {
+    case ColumnKind::YesNo: return FieldKind::Boolean;
+    case ColumnKind::Float: return FieldKind::Float;
+    case ColumnKind::Text:
+    case ColumnKind::Other: break;
+    }
+    return FieldKind::WideText;
+}
+} // namespace
+
 QString TCustomerRecords::ConnectionText(const QString &databasePath)
 {
     return QString::fromLatin1(ConnectionTextPrefix) + QStringLiteral(";Data Source=") + databasePath;
@@ -9,19 +22,17 @@ QString TCustomerRecords::ConnectionText(const QString &databasePath)
 
 void TCustomerRecords::AddFieldSlots(RecordSet &rs)
 {
-    rs.addField(FieldKind::WideText, QStringLiteral("KolmNummer"), 30, QStringLiteral("Id"), 12);
-    rs.addField(FieldKind::WideText, QStringLiteral("Name1"), 32, QStringLiteral("Name"), 20);
-    rs.addField(FieldKind::WideText, QStringLiteral("LandKennz"), 5, QStringLiteral("Counry"), 5);
-    rs.addField(FieldKind::WideText, QStringLiteral("Plz"), 10, QStringLiteral("Postcode"), 6);
-    rs.addField(FieldKind::WideText, QStringLiteral("Ort"), 30, QStringLiteral("City"), 20);
-    rs.addField(FieldKind::WideText, QStringLiteral("Strasse"), 80, QStringLiteral("Street"), 30);
-    rs.addField(FieldKind::Boolean, QStringLiteral("MPControlGeocode"), 0, QStringLiteral("Need control"), 3);
-    rs.addField(FieldKind::WideText, QStringLiteral("MPStatus"), 50, QStringLiteral("Geocode Status"), 10);
-    rs.addField(FieldKind::WideText, QStringLiteral("MPAddress"), 50, QStringLiteral("Geocoded on"), 40);
-    rs.addField(FieldKind::Float, QStringLiteral("W2MP"), 0, QStringLiteral("Latitude"), 10,
-                QStringLiteral("#.00000"));
-    rs.addField(FieldKind::Float, QStringLiteral("W1MP"), 0, QStringLiteral("Longitude"), 10,
-                QStringLiteral("#.00000"));
+    for (const ColumnRoleEntry &entry : ColumnRoles::All())
+        rs.addField(fieldKind(entry.kind), QString::fromLatin1(entry.slotColumn), entry.size,
+                    QString::fromLatin1(entry.label), entry.displayWidth,
+                    QString::fromLatin1(entry.displayFormat));
+}
+
+void TCustomerRecords::BindColumns(RecordSet &records, const ColumnMapping &columns)
+{
+    const QList<Field *> fieldSlots = records.fields();
+    for (const ColumnRoleEntry &entry : ColumnRoles::All())
+        fieldSlots[static_cast<int>(entry.role)]->setFieldName(columns[entry.role]);
 }
 
 void TCustomerRecords::BindColumns(RecordSet &records, const QStringList &columns)

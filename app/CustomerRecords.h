@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ColumnMapping.h>
+
 #include <QString>
 #include <QStringList>
 
@@ -17,10 +19,11 @@ public:
 
     static QString ConnectionText(const QString &databasePath);
 
-    // Identifier, name, country, postcode, city, street, needs control, status, matched address,
-    // latitude, longitude: the slot order, which is also the grid's column order.
+    // One slot per role, in the order of the role table, which is also the grid's column order.
     static void AddFieldSlots(RecordSet &records);
-    // Binds the slots to eleven column names given in slot order.
+    // Binds each role's slot to its column.
+    static void BindColumns(RecordSet &records, const ColumnMapping &columns);
+    // The same with the columns in the order of the role table.
     static void BindColumns(RecordSet &records, const QStringList &columns);
     // Opens every row of the table, with posts located by key and re-read afterwards.
     static void OpenTable(RecordSet &records, const QString &table);

@@ -216,23 +216,8 @@ bool TOrvaneForm::ADOConnection1AfterConnect()
     }
     FMapVersion = dialog.GetMapVersion();
     FTableName = dialog.GetTableName();
-    FIdentifierField = dialog.GetIdentifierField();
-    FNameField = dialog.GetNameField();
-    FCountryField = dialog.GetCountryField();
-    FPostcodeField = dialog.GetPostcodeField();
-    FCityField = dialog.GetCityField();
-    FStreetField = dialog.GetStreetField();
-    FStatusTextField = dialog.GetStatusTextField();
-    FGeocodedOnField = dialog.GetGeocodedOnField();
-    FControlGeocodeField = dialog.GetControlGeocodeField();
-    FLatitudeField = dialog.GetLatitudeField();
-    FLongitudeField = dialog.GetLongitudeField();
-
-    const QStringList columns = {FIdentifierField, FNameField,       FCountryField,
-                                 FPostcodeField,   FCityField,       FStreetField,
-                                 FControlGeocodeField, FStatusTextField, FGeocodedOnField,
-                                 FLatitudeField,   FLongitudeField};
-    TCustomerRecords::BindColumns(ADODataSetCustomer, columns);
+    FColumns = dialog.GetColumns();
+    TCustomerRecords::BindColumns(ADODataSetCustomer, FColumns);
     ui->DBGrid1->rebuildColumns();
     return true;
 }
@@ -261,11 +246,9 @@ QString TOrvaneForm::shippedHelpFile()
     return DataFolder::filePath(QString::fromLatin1(HelpFileName));
 }
 
-TColumnMapping TOrvaneForm::ColumnMapping() const
+TColumnMapping TOrvaneForm::RunColumns() const
 {
-    return {FIdentifierField, FCountryField,    FPostcodeField,       FCityField,
-            FStreetField,     FStatusTextField, FGeocodedOnField,     FControlGeocodeField,
-            FLatitudeField,   FLongitudeField};
+    return TColumnMapping::Of(FColumns);
 }
 
 void TOrvaneForm::BatchGeocodeActionExecute()
@@ -278,14 +261,14 @@ void TOrvaneForm::BatchGeocodeActionExecute()
     if (confirm.exec() != QMessageBox::Ok)
         return;
     TProgressRunView view(this, [this](const QString &text) { SetStatusPanelText(0, text); });
-    TBatchGeocodeRun::Run(ADODataSetCustomer, ColumnMapping(), view);
+    TBatchGeocodeRun::Run(ADODataSetCustomer, RunColumns(), view);
 }
 
 void TOrvaneForm::SingleGeocodeActionExecute()
 {
     requireWritable();
     RecordSet &rs = ADODataSetCustomer;
-    const TColumnMapping columns = ColumnMapping();
+    const TColumnMapping columns = RunColumns();
     const QString identifier = rs.fieldByName(columns.Identifier).asString();
     const QString country = rs.fieldByName(columns.Country).asString();
     const QString postcode = rs.fieldByName(columns.Postcode).asString();
@@ -321,9 +304,9 @@ void TOrvaneForm::SQLActionExecute()
 
 void TOrvaneForm::ShowCoordinateActionExecute()
 {
-    const double longitude = ADODataSetCustomer.fieldByName(FLongitudeField).asFloat();
-    const double latitude = ADODataSetCustomer.fieldByName(FLatitudeField).asFloat();
-    const QString identifier = ADODataSetCustomer.fieldByName(FIdentifierField).asString();
+    const double longitude = ADODataSetCustomer.fieldByName(FColumns[ColumnRole::Longitude]).asFloat();
+    const double latitude = ADODataSetCustomer.fieldByName(FColumns[ColumnRole::Latitude]).asFloat();
+    const QString identifier = ADODataSetCustomer.fieldByName(FColumns[ColumnRole::Identifier]).asString();
     KartenModul().ShowCoordinate(identifier, true, longitude, latitude, 50.0);
 }
 

@@ -36,12 +36,10 @@ public:
                          QWidget *parent = nullptr);
     ~TOrvaneForm() override;
 
-    // The configuration: edition, table and the eleven column names.
+    // The configuration: edition, table and the column of each role.
     int FMapVersion = 0;
     QString FTableName;
-    QString FIdentifierField, FNameField, FCountryField, FPostcodeField, FCityField, FStreetField;
-    QString FStatusTextField, FGeocodedOnField, FControlGeocodeField, FLatitudeField,
-        FLongitudeField;
+    ColumnMapping FColumns;
 
     static constexpr const char *InitialCommandText = "SELECT * FROM kunden ORDER BY KolmNummer";
     static constexpr const char *HelpFileName = "Orvane.hlp";
@@ -83,7 +81,7 @@ public:
     bool FRedrawHandlerSent = false;
 
     void SetStatusPanelText(int panel, const QString &text);
-    TColumnMapping ColumnMapping() const;
+    TColumnMapping RunColumns() const;   // the columns a geocoding run reads and writes
 
 protected:
     void showEvent(QShowEvent *event) override;

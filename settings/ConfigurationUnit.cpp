@@ -24,6 +24,8 @@ TConfigurationForm::TConfigurationForm(QWidget *owner, Connection *connection)
       FProbeDataSet(new RecordSet(this))
 {
     ui->setupUi(this);
+    for (const ColumnRoleEntry &entry : ColumnRoles::All())
+        m_comboBoxes[static_cast<std::size_t>(entry.role)] = findChild<QComboBox *>(entry.ValueName());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint
                    | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(526, 409);
@@ -52,14 +54,6 @@ TConfigurationForm::TConfigurationForm(QWidget *owner, Connection *connection)
 
 TConfigurationForm::~TConfigurationForm() = default;
 
-QList<QComboBox *> TConfigurationForm::fieldComboBoxes() const
-{
-    return {ui->IdentifierComboBox, ui->NameComboBox,       ui->CountryComboBox,
-            ui->PostcodeComboBox,   ui->CityComboBox,       ui->StreetComboBox,
-            ui->StatusTextComboBox, ui->GeocodedOnComboBox, ui->ControlGeocodeComboBox,
-            ui->LatitudeComboBox,   ui->LongitudeComboBox};
-}
-
 void TConfigurationForm::TableListBoxClick()
 {
     FillFieldLists();
@@ -72,44 +66,27 @@ void TConfigurationForm::FillFieldLists()
     if (!table || !table->isSelected())
         return;
 
-    const auto combos = fieldComboBoxes();
-    for (QComboBox *combo : combos)
-        combo->clear();
+    for (const ColumnRoleEntry &entry : ColumnRoles::All())
+        comboBox(entry.role)->clear();
 
     FProbeDataSet->close();
     FProbeDataSet->setCommandText(QStringLiteral("select TOP 1 * from ") + table->text());
     FProbeDataSet->open();
 
-    const QList<QComboBox *> textLists = {
-        ui->IdentifierComboBox, ui->NameComboBox,       ui->CountryComboBox,
-        ui->PostcodeComboBox,   ui->CityComboBox,       ui->StreetComboBox,
-        ui->StatusTextComboBox, ui->GeocodedOnComboBox};
-    for (const ColumnDef &column : FProbeDataSet->columnDefs()) {
-        switch (column.kind) {
-        case ColumnKind::Text:
-            for (QComboBox *combo : textLists)
-                combo->addItem(column.name);
-            break;
-        case ColumnKind::YesNo:
-            ui->ControlGeocodeComboBox->addItem(column.name);
-            break;
-        case ColumnKind::Float:
-            ui->LatitudeComboBox->addItem(column.name);
-            ui->LongitudeComboBox->addItem(column.name);
-            break;
-        case ColumnKind::Other:
-            break;
-        }
-    }
+    // Each role offers the columns of its kind, in the table's order.
+    for (const ColumnDef &column : FProbeDataSet->columnDefs())
+        for (const ColumnRoleEntry &entry : ColumnRoles::All())
+            if (entry.kind == column.kind)
+                comboBox(entry.role)->addItem(column.name);
     // A combo box selects its first item on its own; only the store may choose.
-    for (QComboBox *combo : combos)
-        combo->setCurrentIndex(-1);
+    for (const ColumnRoleEntry &entry : ColumnRoles::All())
+        comboBox(entry.role)->setCurrentIndex(-1);
 
     if (const auto store = MappingStore::OpenForReading()) {
-        const QStringList &names = MappingStore::ValueNames();
-        // Value names 1..11 are in the order of fieldComboBoxes().
-        for (int i = 0; i < combos.size(); ++i)
-            combos[i]->setCurrentIndex(IndexOfColumn(combos[i], store->Read(names[i + 1])));
+        for (const ColumnRoleEntry &entry : ColumnRoles::All()) {
+            QComboBox *combo = comboBox(entry.role);
+            combo->setCurrentIndex(IndexOfColumn(combo, store->Column(entry.role)));
+        }
     }
     ui->Button1->setEnabled(true);
 }
@@ -126,20 +103,15 @@ int TConfigurationForm::IndexOfColumn(const QComboBox *comboBox, const QString &
 
 void TConfigurationForm::Button1Click()
 {
-    const auto combos = fieldComboBoxes();
-    for (const QComboBox *combo : combos) {
-        if (combo->currentIndex() < 0) {
+    for (const ColumnRoleEntry &entry : ColumnRoles::All()) {
+        if (comboBox(entry.role)->currentIndex() < 0) {
             QMessageBox::critical(this, tr("Error"), QStringLiteral("All Fields must be set"),
                                   QMessageBox::Ok);
             return;
         }
     }
-    QList<QPair<QString, QString>> values{{QString::fromLatin1(MappingStore::TableValue), GetTableName()}};
-    const QStringList &names = MappingStore::ValueNames();
-    for (int i = 0; i < combos.size(); ++i)
-        values.append({names[i + 1], combos[i]->currentText()});
     // An unwritable store still closes with Ok: the choice is then used for this run only.
-    MappingStore::Write(values);
+    MappingStore::Write(GetTableName(), GetColumns());
     accept();
 }
 
@@ -149,17 +121,13 @@ QString TConfigurationForm::GetTableName() const
     return item && item->isSelected() ? item->text() : QString();
 }
 
-QString TConfigurationForm::GetIdentifierField() const { return selectedText(ui->IdentifierComboBox); }
-QString TConfigurationForm::GetNameField() const { return selectedText(ui->NameComboBox); }
-QString TConfigurationForm::GetCountryField() const { return selectedText(ui->CountryComboBox); }
-QString TConfigurationForm::GetPostcodeField() const { return selectedText(ui->PostcodeComboBox); }
-QString TConfigurationForm::GetCityField() const { return selectedText(ui->CityComboBox); }
-QString TConfigurationForm::GetStreetField() const { return selectedText(ui->StreetComboBox); }
-QString TConfigurationForm::GetControlGeocodeField() const { return selectedText(ui->ControlGeocodeComboBox); }
-QString TConfigurationForm::GetGeocodedOnField() const { return selectedText(ui->GeocodedOnComboBox); }
-QString TConfigurationForm::GetLatitudeField() const { return selectedText(ui->LatitudeComboBox); }
-QString TConfigurationForm::GetLongitudeField() const { return selectedText(ui->LongitudeComboBox); }
-QString TConfigurationForm::GetStatusTextField() const { return selectedText(ui->StatusTextComboBox); }
+ColumnMapping TConfigurationForm::GetColumns() const
+{
+    ColumnMapping columns;
+    for (const ColumnRoleEntry &entry : ColumnRoles::All())
+        columns[entry.role] = selectedText(comboBox(entry.role));
+    return columns;
+}
 
 int TConfigurationForm::GetMapVersion() const
 {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "ColumnMapping.h"
+
 #include <QDialog>
 
+#include <array>
 #include <memory>
 
 class Connection;
@@ -23,17 +26,8 @@ public:
     ~TConfigurationForm() override;
 
     QString GetTableName() const;
-    QString GetIdentifierField() const;
-    QString GetNameField() const;
-    QString GetCountryField() const;
-    QString GetPostcodeField() const;
-    QString GetCityField() const;
-    QString GetStreetField() const;
-    QString GetControlGeocodeField() const;
-    QString GetGeocodedOnField() const;
-    QString GetLatitudeField() const;
-    QString GetLongitudeField() const;
-    QString GetStatusTextField() const;
+    // The column chosen for each role; empty where none is.
+    ColumnMapping GetColumns() const;
     int GetMapVersion() const;
 
     void TableListBoxClick();
@@ -46,8 +40,9 @@ public:
     std::unique_ptr<Ui::ConfigurationForm> ui;
 
 private:
-    // The eleven combo boxes in the order the store is read and Ok checks them.
-    QList<QComboBox *> fieldComboBoxes() const;
+    QComboBox *comboBox(ColumnRole role) const { return m_comboBoxes[static_cast<std::size_t>(role)]; }
 
     RecordSet *FProbeDataSet;
+    // Each role's combo box, named after the role's value in the store.
+    std::array<QComboBox *, ColumnRoles::Count> m_comboBoxes;
 };

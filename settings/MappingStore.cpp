@@ -23,19 +23,6 @@ bool keyExists(const QSettings &settings)
 }
 } // namespace
 
-const QStringList &MappingStore::ValueNames()
-{
-    static const QStringList names = {
-        QString::fromLatin1(TableValue),       QStringLiteral("IdentifierComboBox"),
-        QStringLiteral("NameComboBox"),        QStringLiteral("CountryComboBox"),
-        QStringLiteral("PostcodeComboBox"),    QStringLiteral("CityComboBox"),
-        QStringLiteral("StreetComboBox"),      QStringLiteral("StatusTextComboBox"),
-        QStringLiteral("GeocodedOnComboBox"),  QStringLiteral("ControlGeocodeComboBox"),
-        QStringLiteral("LatitudeComboBox"),    QStringLiteral("LongitudeComboBox"),
-    };
-    return names;
-}
-
 std::optional<MappingStore> MappingStore::OpenForReading()
 {
     auto settings = openSettings();
@@ -49,13 +36,19 @@ QString MappingStore::Read(const QString &valueName) const
     return m_settings->value(valueName).toString();
 }
 
-bool MappingStore::Write(const QList<QPair<QString, QString>> &values)
+QString MappingStore::Column(ColumnRole role) const
+{
+    return Read(ColumnRoles::Of(role).ValueName());
+}
+
+bool MappingStore::Write(const QString &table, const ColumnMapping &columns)
 {
     const auto settings = openSettings();
     if (!settings->isWritable())
         return false;
-    for (const auto &[name, value] : values)
-        settings->setValue(name, value);
+    settings->setValue(QString::fromLatin1(TableValue), table);
+    for (const ColumnRoleEntry &entry : ColumnRoles::All())
+        settings->setValue(entry.ValueName(), columns[entry.role]);
     settings->sync();
     return settings->status() == QSettings::NoError;
 }

@@ -13,29 +13,6 @@
 #include <QFileInfo>
 
 namespace {
-// The store's value name of each role, in the slot order of BatchOptions::Roles().
-const QStringList &storeValueNames()
-{
-    static const QStringList names = {
-        QStringLiteral("IdentifierComboBox"),     QStringLiteral("NameComboBox"),
-        QStringLiteral("CountryComboBox"),        QStringLiteral("PostcodeComboBox"),
-        QStringLiteral("CityComboBox"),           QStringLiteral("StreetComboBox"),
-        QStringLiteral("ControlGeocodeComboBox"), QStringLiteral("StatusTextComboBox"),
-        QStringLiteral("GeocodedOnComboBox"),     QStringLiteral("LatitudeComboBox"),
-        QStringLiteral("LongitudeComboBox")};
-    return names;
-}
-
-// The kinds the mapping dialog offers per role.
-ColumnKind kindOfRole(const QString &role)
-{
-    if (role == QLatin1String("control"))
-        return ColumnKind::YesNo;
-    if (role == QLatin1String("lat") || role == QLatin1String("lon"))
-        return ColumnKind::Float;
-    return ColumnKind::Text;
-}
-
 QString kindName(ColumnKind kind)
 {
     switch (kind) {
@@ -65,18 +42,17 @@ QString TBatchCommand::tableName() const
     return store ? store->Read(QString::fromLatin1(MappingStore::TableValue)) : QString();
 }
 
-QStringList TBatchCommand::MappedColumns() const
+ColumnMapping TBatchCommand::MappedColumns() const
 {
     const auto store = MappingStore::OpenForReading();
-    const QStringList &roles = BatchOptions::Roles();
-    QStringList columns, missing;
-    for (int i = 0; i < roles.size(); ++i) {
-        QString column = m_options.columns.value(roles[i]);
+    ColumnMapping columns = m_options.columns;
+    QStringList missing;
+    for (const ColumnRoleEntry &entry : ColumnRoles::All()) {
+        QString &column = columns[entry.role];
         if (column.isEmpty() && store)
-            column = store->Read(storeValueNames()[i]);
+            column = store->Column(entry.role);
         if (column.isEmpty())
-            missing << roles[i];
-        columns << column;
+            missing << entry.Word();
     }
     if (!missing.isEmpty())
         throw UsageError(QStringLiteral("The mapping has no column for the role%1 %2: give --map ROLE=COLUMN "
@@ -86,21 +62,20 @@ QStringList TBatchCommand::MappedColumns() const
     return columns;
 }
 
-void TBatchCommand::CheckColumns(const QStringList &mappedColumns, const QList<ColumnDef> &tableColumns,
+void TBatchCommand::CheckColumns(const ColumnMapping &mappedColumns, const QList<ColumnDef> &tableColumns,
                                  const QString &table)
 {
-    const QStringList &roles = BatchOptions::Roles();
-    for (int i = 0; i < roles.size(); ++i) {
+    for (const ColumnRoleEntry &entry : ColumnRoles::All()) {
+        const QString &mapped = mappedColumns[entry.role];
         const auto column = std::find_if(tableColumns.begin(), tableColumns.end(), [&](const ColumnDef &c) {
-            return c.name.compare(mappedColumns[i], Qt::CaseInsensitive) == 0;
+            return c.name.compare(mapped, Qt::CaseInsensitive) == 0;
         });
         if (column == tableColumns.end())
             throw UsageError(QStringLiteral("The table \"%1\" has no column \"%2\" (mapped to %3).")
-                                 .arg(table, mappedColumns[i], roles[i]));
-        const ColumnKind wanted = kindOfRole(roles[i]);
-        if (column->kind != wanted)
+                                 .arg(table, mapped, entry.Word()));
+        if (column->kind != entry.kind)
             throw UsageError(QStringLiteral("The column \"%1\" mapped to %2 is %3; %2 needs %4.")
-                                 .arg(column->name, roles[i], kindName(column->kind), kindName(wanted)));
+                                 .arg(column->name, entry.Word(), kindName(column->kind), kindName(entry.kind)));
     }
 }
 
@@ -148,7 +123,7 @@ TBatchCounts TBatchCommand::Run(IBatchRunView &view)
         m_stop->ThrowIfReceived();
     }
 
-    const QStringList columns = MappedColumns();
+    const ColumnMapping columns = MappedColumns();
     RecordSet records;
     records.setConnection(&connection);
     TCustomerRecords::AddFieldSlots(records);
@@ -186,7 +161,5 @@ TBatchCounts TBatchCommand::Run(IBatchRunView &view)
     KartenModul().CreateMap(&container, m_options.northAmerica ? QStringLiteral("MapPoint.Map.NA.9")
                                                                : QStringLiteral("MapPoint.Map.EU.9"));
 
-    const TColumnMapping mapping{columns[0], columns[2], columns[3], columns[4], columns[5],
-                                 columns[7], columns[8], columns[6], columns[9], columns[10]};
-    return TBatchGeocodeRun::Run(records, mapping, view);
+    return TBatchGeocodeRun::Run(records, TColumnMapping::Of(columns), view);
 }

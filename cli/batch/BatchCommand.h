@@ -24,11 +24,11 @@ public:
     // --undo [N]: puts back what the run overwrote; returns the summary. Throws DataError.
     QString Undo() const;
 
-    // The eleven columns in slot order, each from --map or else the store; throws UsageError
-    // naming every role left without a column.
-    QStringList MappedColumns() const;
+    // Each role's column from --map or else the store; throws UsageError naming every role left
+    // without a column.
+    ColumnMapping MappedColumns() const;
     // Throws UsageError naming a mapped column the table lacks or one of the wrong kind.
-    static void CheckColumns(const QStringList &mappedColumns, const QList<ColumnDef> &tableColumns,
+    static void CheckColumns(const ColumnMapping &mappedColumns, const QList<ColumnDef> &tableColumns,
                              const QString &table);
 
 private:

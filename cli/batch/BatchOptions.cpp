@@ -4,15 +4,15 @@
 
 #include <QCommandLineParser>
 
-const QStringList &BatchOptions::Roles()
+namespace {
+QString roleWords()
 {
-    static const QStringList roles = {
-        QStringLiteral("id"),      QStringLiteral("name"),    QStringLiteral("country"),
-        QStringLiteral("postcode"), QStringLiteral("city"),   QStringLiteral("street"),
-        QStringLiteral("control"), QStringLiteral("status"),  QStringLiteral("address"),
-        QStringLiteral("lat"),     QStringLiteral("lon")};
-    return roles;
+    QStringList words;
+    for (const ColumnRoleEntry &entry : ColumnRoles::All())
+        words << entry.Word();
+    return words.join(QLatin1Char(' '));
 }
+} // namespace
 
 QString BatchOptions::HelpText()
 {
@@ -146,12 +146,12 @@ BatchOptions BatchOptions::Parse(const QStringList &given)
         const QString column = equals < 0 ? QString() : pair.mid(equals + 1).trimmed();
         if (equals < 0 || column.isEmpty())
             throw UsageError(QStringLiteral("--map \"%1\" needs the form ROLE=COLUMN.").arg(pair));
-        if (!Roles().contains(role))
-            throw UsageError(QStringLiteral("Unknown role \"%1\" in --map; the roles are: %2.")
-                                 .arg(role, Roles().join(QLatin1Char(' '))));
-        if (options.columns.contains(role))
+        const std::optional<ColumnRole> given = ColumnRoles::FromWord(role);
+        if (!given)
+            throw UsageError(QStringLiteral("Unknown role \"%1\" in --map; the roles are: %2.").arg(role, roleWords()));
+        if (!options.columns[*given].isEmpty())
             throw UsageError(QStringLiteral("The role %1 is mapped twice.").arg(role));
-        options.columns.insert(role, column);
+        options.columns[*given] = column;
     }
     return options;
 }

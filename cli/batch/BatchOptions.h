@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QMap>
+#include <ColumnMapping.h>
+
 #include <QString>
 #include <QStringList>
 
@@ -14,12 +15,9 @@ public:
 
 // What orvane-batch was asked to do.
 struct BatchOptions {
-    // The eleven roles a mapping names, in the record set's slot order.
-    static const QStringList &Roles();
-
     QString database;
     QString table;                  // empty: the stored table
-    QMap<QString, QString> columns; // role -> column, only the roles given with --map
+    ColumnMapping columns;          // only the roles given with --map
     bool northAmerica = false;      // --edition US
     QString query;                  // replaces "select * from TABLE" when given
     QString settingsFile;

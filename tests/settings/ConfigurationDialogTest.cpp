@@ -111,19 +111,19 @@ TEST_F(ConfigurationDialogTest, StoredChoicePreselectsAndIsReappliedWhenTheUserC
     storeMapping(QStringLiteral("a"), StoredA);
     TConfigurationForm form(nullptr, &connection);
     EXPECT_EQ(form.GetTableName(), QStringLiteral("a"));
-    EXPECT_EQ(form.GetIdentifierField(), QStringLiteral("Id"));
-    EXPECT_EQ(form.GetLongitudeField(), QStringLiteral("Lon"));
+    EXPECT_EQ(form.GetColumns()[ColumnRole::Identifier], QStringLiteral("Id"));
+    EXPECT_EQ(form.GetColumns()[ColumnRole::Longitude], QStringLiteral("Lon"));
     EXPECT_TRUE(form.ui->Button1->isEnabled());
 
     click(form, QStringLiteral("b"));
     EXPECT_EQ(items(form.ui->CityComboBox), (QStringList{"Code", "Ort"}));
-    EXPECT_EQ(form.GetCityField(), QStringLiteral("Ort"));   // stored name that b has too
-    EXPECT_EQ(form.GetIdentifierField(), QString());          // stored "Id" is not in b
-    EXPECT_EQ(form.GetLatitudeField(), QStringLiteral("Lat"));
+    EXPECT_EQ(form.GetColumns()[ColumnRole::City], QStringLiteral("Ort"));   // stored name that b has too
+    EXPECT_EQ(form.GetColumns()[ColumnRole::Identifier], QString());          // stored "Id" is not in b
+    EXPECT_EQ(form.GetColumns()[ColumnRole::Latitude], QStringLiteral("Lat"));
 
     click(form, QStringLiteral("a"));
-    EXPECT_EQ(form.GetIdentifierField(), QStringLiteral("Id"));
-    EXPECT_EQ(form.GetStreetField(), QStringLiteral("Strasse"));
+    EXPECT_EQ(form.GetColumns()[ColumnRole::Identifier], QStringLiteral("Id"));
+    EXPECT_EQ(form.GetColumns()[ColumnRole::Street], QStringLiteral("Strasse"));
 }
 
 TEST_F(ConfigurationDialogTest, ClickOnTheRowThatOnlyHadTheFocusListsItsColumns)
@@ -145,8 +145,8 @@ TEST_F(ConfigurationDialogTest, StoredNamesMatchExactlyAndAMissingTableSelectsNo
     storeMapping(QStringLiteral("a"), lower);
     {
         TConfigurationForm form(nullptr, &connection);
-        EXPECT_EQ(form.GetIdentifierField(), QString());
-        EXPECT_EQ(form.GetNameField(), QStringLiteral("Name"));
+        EXPECT_EQ(form.GetColumns()[ColumnRole::Identifier], QString());
+        EXPECT_EQ(form.GetColumns()[ColumnRole::Name], QStringLiteral("Name"));
     }
     storeMapping(QStringLiteral("A"), StoredA);
     TConfigurationForm form(nullptr, &connection);
@@ -193,7 +193,7 @@ TEST_F(ConfigurationDialogTest, OkStoresTheTwelveValuesAndTheEditionIsNotStored)
 
     TConfigurationForm again(nullptr, &connection);
     EXPECT_TRUE(again.ui->EuropeanRadioButton->isChecked());
-    EXPECT_EQ(again.GetCityField(), QStringLiteral("Land"));
+    EXPECT_EQ(again.GetColumns()[ColumnRole::City], QStringLiteral("Land"));
 }
 
 TEST_F(ConfigurationDialogTest, OpensCentredOnTheScreenNotOverItsHiddenOwner)
