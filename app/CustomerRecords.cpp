@@ -1,5 +1,6 @@
 #include "CustomerRecords.h"
 
+#include <Connection.h>
 #include <RecordSet.h>
 
 namespace {
@@ -44,7 +45,7 @@ void TCustomerRecords::BindColumns(RecordSet &records, const QStringList &column
 
 void TCustomerRecords::OpenTable(RecordSet &records, const QString &table)
 {
-    OpenQuery(records, QStringLiteral("select * from ") + table);
+    OpenQuery(records, QStringLiteral("select * from ") + records.connection()->provider().quotedName(table));
 }
 
 void TCustomerRecords::OpenQuery(RecordSet &records, const QString &sql)

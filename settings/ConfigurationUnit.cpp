@@ -70,7 +70,8 @@ void TConfigurationForm::FillFieldLists()
         comboBox(entry.role)->clear();
 
     FProbeDataSet->close();
-    FProbeDataSet->setCommandText(QStringLiteral("select TOP 1 * from ") + table->text());
+    FProbeDataSet->setCommandText(QStringLiteral("select TOP 1 * from ")
+                                  + FProbeDataSet->connection()->provider().quotedName(table->text()));
     FProbeDataSet->open();
 
     // Each role offers the columns of its kind, in the table's order.

@@ -134,15 +134,20 @@ TBatchCounts TBatchCommand::Run(IBatchRunView &view)
         if (table.isEmpty())
             throw UsageError(QStringLiteral("No table given: use --table NAME or choose the table once in the program."));
         const QStringList tables = connection.tableNames();
-        if (!tables.contains(table, Qt::CaseInsensitive))
+        const auto listed = std::find_if(tables.begin(), tables.end(), [&](const QString &name) {
+            return name.compare(table, Qt::CaseInsensitive) == 0;
+        });
+        if (listed == tables.end())
             throw UsageError(QStringLiteral("The table \"%1\" does not exist in %2.").arg(table, m_options.database));
+        // A quoted name is exact in some databases: the query names the table as the database lists it.
+        const QString listedName = *listed;
         // Only the first row, as the mapping dialog reads the column kinds.
         RecordSet probe;
         probe.setConnection(&connection);
-        probe.setCommandText(QStringLiteral("select TOP 1 * from ") + table);
+        probe.setCommandText(QStringLiteral("select TOP 1 * from ") + connection.provider().quotedName(listedName));
         probe.open();
         CheckColumns(columns, probe.columnDefs(), table);
-        TCustomerRecords::OpenTable(records, table);
+        TCustomerRecords::OpenTable(records, listedName);
     } else {
         try {
             TCustomerRecords::OpenQuery(records, m_options.query);

@@ -284,6 +284,11 @@ QString AccessProvider::formatName() const
     }
 }
 
+QString AccessProvider::quotedName(const QString &name) const
+{
+    return isPlainWord(name) ? name : QLatin1Char('[') + name + QLatin1Char(']');
+}
+
 QStringList AccessProvider::tableNames() const
 {
     QStringList names;

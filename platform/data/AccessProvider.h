@@ -22,6 +22,7 @@ public:
     ~AccessProvider() override;
 
     QStringList tableNames() const override;   // user tables and saved select queries, catalog order
+    QString quotedName(const QString &name) const override;   // [name]: Access names hold no ']'
     bool isReadOnly() const override { return true; }
     QString identity() const override { return {}; }
     void checkWritable() const override;

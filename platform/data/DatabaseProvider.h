@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -69,6 +70,10 @@ class DatabaseProvider
 public:
     virtual ~DatabaseProvider() = default;
     virtual QStringList tableNames() const = 0;
+    // A table or column name as this database's SQL writes it, so that any listed name can be
+    // used in a query, one with spaces too. A plain word stays bare: the query text the user sees
+    // and edits keeps the name as written.
+    virtual QString quotedName(const QString &name) const = 0;
     virtual bool isReadOnly() const = 0;
     // Names this database the same way at every open, whatever path or alias led to it: the
     // canonical file path, or server, port and database name. Empty where nothing is written.
@@ -108,4 +113,14 @@ public:
     virtual void beginTransaction() = 0;
     virtual void commitTransaction() = 0;
     virtual bool inTransaction() const = 0;
+
+protected:
+    // A letter or '_', then letters, digits and '_': a name every dialect reads without quotes.
+    static bool isPlainWord(const QString &name)
+    {
+        if (name.isEmpty() || name.front().isDigit())
+            return false;
+        return std::all_of(name.begin(), name.end(),
+                           [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); });
+    }
 };

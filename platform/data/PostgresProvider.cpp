@@ -339,6 +339,13 @@ void PostgresProvider::command(const char *sql)
         fail(QString::fromLatin1(sql), PQerrorMessage(m_conn));
 }
 
+QString PostgresProvider::quotedName(const QString &name) const
+{
+    // Bare names are folded to lower case.
+    const bool folds = std::any_of(name.begin(), name.end(), [](QChar c) { return c.isUpper(); });
+    return isPlainWord(name) && !folds ? name : quoted(name);
+}
+
 QStringList PostgresProvider::tableNames() const
 {
     const_cast<PostgresProvider *>(this)->collect();

@@ -29,6 +29,7 @@ public:
     ~PostgresProvider() override;
 
     QStringList tableNames() const override;
+    QString quotedName(const QString &name) const override;
     bool isReadOnly() const override { return false; }
     QString identity() const override;
     std::unique_ptr<QueryCursor> query(const QString &sql) override;

@@ -262,6 +262,13 @@ void SqliteProvider::exec(const char *sql, const QString &what)
         fail(what.isEmpty() ? QString::fromUtf8(sql) : what);
 }
 
+QString SqliteProvider::quotedName(const QString &name) const
+{
+    const QByteArray utf8 = name.toUtf8();
+    const bool keyword = sqlite3_keyword_check(utf8.constData(), int(utf8.size())) != 0;
+    return isPlainWord(name) && !keyword ? name : quoted(name);
+}
+
 QStringList SqliteProvider::tableNames() const
 {
     sqlite3_stmt *s = nullptr;

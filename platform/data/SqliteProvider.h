@@ -27,6 +27,7 @@ public:
     ~SqliteProvider() override;
 
     QStringList tableNames() const override;
+    QString quotedName(const QString &name) const override;
     bool isReadOnly() const override;
     QString identity() const override;
     std::unique_ptr<QueryCursor> query(const QString &sql) override;

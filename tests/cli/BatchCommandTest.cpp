@@ -163,6 +163,20 @@ TEST(BatchCommand, StoredMappingAndTableAreUsedAndOptionsOverrideSingleRoles)
     EXPECT_EQ(filled.exitCode, 0) << qPrintable(filled.err);
 }
 
+TEST(BatchCommand, TableWithASpaceInItsNameIsGeocoded)
+{
+    ExampleCopy db;
+    const QString schema = db.scalar(QStringLiteral("select sql from sqlite_master where name = 'kunden'"));
+    db.exec(QString(schema).replace(QStringLiteral("CREATE TABLE kunden"), QStringLiteral("CREATE TABLE \"Asset Items\""))
+            + QStringLiteral("; INSERT INTO \"Asset Items\" SELECT * FROM kunden"));
+    // Named as the user may type it: the database's own spelling is used.
+    const BatchOutcome o = db.run(QStringList{QStringLiteral("--table"), QStringLiteral("asset items")} + FullMapping());
+    ASSERT_EQ(o.exitCode, 0) << qPrintable(o.err);
+    const int geocoded = summary(o).first;
+    EXPECT_GT(geocoded, 0);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from \"Asset Items\" where MPStatus <> ''")).toInt(), geocoded);
+}
+
 TEST(BatchCommand, QueryReplacesTheSelectionAndTheEditionDecidesWhatIsFound)
 {
     ExampleCopy db;

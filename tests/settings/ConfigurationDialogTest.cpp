@@ -126,6 +126,21 @@ TEST_F(ConfigurationDialogTest, StoredChoicePreselectsAndIsReappliedWhenTheUserC
     EXPECT_EQ(form.GetColumns()[ColumnRole::Street], QStringLiteral("Strasse"));
 }
 
+TEST_F(ConfigurationDialogTest, TableWithASpaceInItsNameListsItsColumns)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.filePath(QStringLiteral("db.sqlite")).toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, R"sql(CREATE TABLE "Asset Items" ("Asset No" TEXT, "Lat Deg" DOUBLE, Ok BOOLEAN))sql",
+                           nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    TConfigurationForm form(nullptr, &connection);
+    click(form, QStringLiteral("Asset Items"));
+    EXPECT_TRUE(form.ui->Button1->isEnabled());
+    EXPECT_EQ(items(form.ui->IdentifierComboBox), QStringList{"Asset No"});
+    EXPECT_EQ(items(form.ui->LatitudeComboBox), QStringList{"Lat Deg"});
+    EXPECT_EQ(items(form.ui->ControlGeocodeComboBox), QStringList{"Ok"});
+}
+
 TEST_F(ConfigurationDialogTest, ClickOnTheRowThatOnlyHadTheFocusListsItsColumns)
 {
     TConfigurationForm form(nullptr, &connection);
