@@ -27,6 +27,9 @@ int main(int argc, char *argv[])
     OrvaneApplication app(argc, argv);
     OrvaneApplication::SetTitle(QStringLiteral("Orvane.exe"));
     OrvaneApplication::LoadTranslations(QLocale::system());
+    // The first argument, when given, is the settings file; it is written back at the end.
+    if (const QStringList arguments = QCoreApplication::arguments(); arguments.size() > 1)
+        UseParameterFile(arguments[1], true);
     RegisterMapEngineClasses();
 
     TIconDataModule iconData;

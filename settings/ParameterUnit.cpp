@@ -4,9 +4,6 @@
 #include "ProfileFile.h"
 #include "ValueFormat.h"
 
-#include <QCoreApplication>
-#include <QStringList>
-
 #include <cstdio>
 
 namespace {
@@ -67,6 +64,8 @@ private:
 };
 
 TParameter *SharedParameter = nullptr;
+QString SharedFileName;
+bool SharedWriteBack = false;
 }
 
 TParameter::TParameter(const QString &fileName, bool writeBack) : FFileName(fileName), FWriteBack(writeBack)
@@ -133,12 +132,16 @@ void TParameter::WriteBack() const
     s.setText("ActualObject", FActualObject.toLocal8Bit());
 }
 
+void UseParameterFile(const QString &fileName, bool writeBack)
+{
+    SharedFileName = fileName;
+    SharedWriteBack = writeBack;
+}
+
 TParameter &Parameter()
 {
-    if (!SharedParameter) {
-        const QStringList arguments = QCoreApplication::arguments();
-        SharedParameter = new TParameter(arguments.value(1), arguments.size() > 1);
-    }
+    if (!SharedParameter)
+        SharedParameter = new TParameter(SharedFileName, SharedWriteBack);
     return *SharedParameter;
 }
 
@@ -146,4 +149,5 @@ void ReleaseParameter()
 {
     delete SharedParameter;
     SharedParameter = nullptr;
+    UseParameterFile({}, false);
 }

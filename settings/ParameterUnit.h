@@ -2,8 +2,8 @@
 #include <QByteArray>
 #include <QString>
 
-// The program's general settings from section "Quenlo" of the settings file named by the first
-// command-line argument. Read on construction; written back on destruction when writeBack is set.
+// The program's general settings from section "Quenlo" of a settings file. Read on construction;
+// written back on destruction when writeBack is set.
 // Numbers and times use the user's locale (QLocale::system()).
 class TParameter {
 public:
@@ -41,8 +41,11 @@ private:
     bool FWriteBack;
 };
 
-// The shared instance, made on first call from QCoreApplication::arguments().value(1); written back
-// at the end only when the program got a first argument.
+// Names the file of the shared instance, before its first use: the program's main() passes what
+// its command line names. Without a call the shared instance holds the defaults and writes nothing.
+void UseParameterFile(const QString &fileName, bool writeBack);
+// The shared instance, made on first call from the file given to UseParameterFile.
 TParameter &Parameter();
-// Called once at program end: writes back (when due) and destroys the shared instance.
+// Called once at program end: writes back (when due) and destroys the shared instance, which is
+// then made again from no file.
 void ReleaseParameter();

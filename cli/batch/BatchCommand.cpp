@@ -159,8 +159,6 @@ TBatchCounts TBatchCommand::Run(IBatchRunView &view)
         }
     }
 
-    if (!m_options.gazetteerFile.isEmpty())
-        qputenv("ORVANE_USER_GAZETTEER", QFile::encodeName(QFileInfo(m_options.gazetteerFile).absoluteFilePath()));
     // The map is never shown; the map module only needs it embedded somewhere.
     OleContainer container;
     KartenModul().CreateMap(&container, m_options.northAmerica ? QStringLiteral("MapPoint.Map.NA.9")

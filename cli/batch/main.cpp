@@ -4,12 +4,13 @@
 
 #include <MapEngineClasses.h>
 
+#include <ParameterUnit.h>
+
 #include <QApplication>
-#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 int usageError(const char *message)
@@ -45,16 +46,12 @@ int main(int argc, char *argv[])
     // Nothing is ever shown: the map only has to exist, with or without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The program's parameters come from the file named by the first argument; the database must
-    // not be taken for it.
-    QByteArray settingsFile = QFile::encodeName(options.settingsFile);
-    std::vector<char *> appArguments{argv[0]};
-    if (!settingsFile.isEmpty())
-        appArguments.push_back(settingsFile.data());
-    int appArgumentCount = int(appArguments.size());
-    appArguments.push_back(nullptr);
-    QApplication app(appArgumentCount, appArguments.data());
-    RegisterMapEngineClasses();
+    // The command's own options are not Qt's to read.
+    int appArgumentCount = 1;
+    QApplication app(appArgumentCount, argv);
+    UseParameterFile(options.settingsFile, false);
+    RegisterMapEngineClasses(options.gazetteerFile.isEmpty() ? QString()
+                                                             : QFileInfo(options.gazetteerFile).absoluteFilePath());
 
     TTerminalRunView view(stdout, isatty(fileno(stdout)) == 1, &stop);
     try {

@@ -5,14 +5,27 @@
 
 #include "Gazetteer.h"
 
+#include <QFileInfo>
+
 namespace {
+std::shared_ptr<const Engine::Gazetteer> openGazetteer(const QString &userGazetteer)
+{
+    const QString shipped = Engine::Gazetteer::shippedFile();
+    // Without the program's own data the default open says what is missing.
+    if (userGazetteer.isEmpty() || !QFileInfo(shipped).isFile())
+        return Engine::Gazetteer::openDefault();
+    if (QFileInfo(userGazetteer).absoluteFilePath() == QFileInfo(shipped).absoluteFilePath())
+        return Engine::Gazetteer::open({shipped});
+    return Engine::Gazetteer::open({shipped, userGazetteer});
+}
+
 // Without reference data the map still shows; the lookups then say why they cannot work.
-std::shared_ptr<OleObject> makeMap(Engine::Edition edition)
+std::shared_ptr<OleObject> makeMap(Engine::Edition edition, const QString &userGazetteer)
 {
     std::shared_ptr<const Engine::Gazetteer> gazetteer;
     QString problem;
     try {
-        gazetteer = Engine::Gazetteer::openDefault();
+        gazetteer = openGazetteer(userGazetteer);
     } catch (const std::runtime_error &e) {
         problem = QString::fromStdString(e.what());
     }
@@ -20,9 +33,10 @@ std::shared_ptr<OleObject> makeMap(Engine::Edition edition)
 }
 } // namespace
 
-void RegisterMapEngineClasses()
+void RegisterMapEngineClasses(const QString &userGazetteer)
 {
     OleClassRegistry &registry = OleClassRegistry::instance();
-    registry.registerClass("MapPoint.Map.EU.9", [] { return makeMap(Engine::Edition::Europe); });
-    registry.registerClass("MapPoint.Map.NA.9", [] { return makeMap(Engine::Edition::NorthAmerica); });
+    registry.registerClass("MapPoint.Map.EU.9", [userGazetteer] { return makeMap(Engine::Edition::Europe, userGazetteer); });
+    registry.registerClass("MapPoint.Map.NA.9",
+                           [userGazetteer] { return makeMap(Engine::Edition::NorthAmerica, userGazetteer); });
 }

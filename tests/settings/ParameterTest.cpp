@@ -51,7 +51,8 @@ void expectDefaults(const TParameter &p)
     EXPECT_EQ(p.FActualObject, QString());
 }
 
-// The program as started from a shell: arguments become QCoreApplication::arguments().
+// The program as started from a shell: arguments become QCoreApplication::arguments(), which
+// main() alone reads.
 struct Program {
     explicit Program(QList<QByteArray> args) : FArgs(std::move(args))
     {
@@ -93,7 +94,7 @@ QByteArray headerOnlyWrittenBack(const char *from, const char *to)
 }
 }
 
-TEST_F(ParameterTest, WithoutArgumentEverythingIsDefaultAndNothingIsWritten)
+TEST_F(ParameterTest, WithoutAFileEverythingIsDefaultAndNothingIsWritten)
 {
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(FDir.path()));
@@ -107,11 +108,12 @@ TEST_F(ParameterTest, WithoutArgumentEverythingIsDefaultAndNothingIsWritten)
     EXPECT_TRUE(QDir(FDir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
-TEST_F(ParameterTest, FirstArgumentNamesTheFileReadAndWrittenBack)
+TEST_F(ParameterTest, TheFileMainNamesIsReadAndWrittenBack)
 {
     const QString file = write("[Quenlo]\nDefaultCountry=CH\n");
     {
         Program program({file.toLocal8Bit(), "ignored.ini"});
+        UseParameterFile(file, true);
         EXPECT_EQ(Parameter().FDefaultCountry, "CH");
         EXPECT_EQ(read(file), "[Quenlo]\nDefaultCountry=CH\n");   // nothing written before the end
         ReleaseParameter();
