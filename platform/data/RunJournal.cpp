@@ -14,9 +14,8 @@ namespace {
 
 // A post's values without their column names, which the journal keeps once per shape of post:
 // a tag byte each, then the value (numbers in the machine's own order: the file stays here).
-QByteArray encoded(const ColumnValues &values)
+void encode(QByteArray &out, const ColumnValues &values)
 {
-    QByteArray out;
     for (const auto &[column, v] : values) {
         if (v.isNull()) {
             out += 'n';
@@ -40,47 +39,58 @@ QByteArray encoded(const ColumnValues &values)
             out += text;
         }
     }
-    return out;
 }
 
-ColumnValues decoded(const QStringList &columns, const void *data, int size)
+// Reads what encode() wrote, from 'at' on; 'at' ends after it.
+class Decoder
 {
-    const char *at = static_cast<const char *>(data);
-    const char *const end = at + size;
-    const auto take = [&](void *into, size_t bytes) {
-        if (size_t(end - at) < bytes)
+public:
+    Decoder(const void *data, int size) : m_at(static_cast<const char *>(data)), m_end(m_at + size) {}
+    bool atEnd() const { return m_at == m_end; }
+
+    void take(void *into, size_t bytes)
+    {
+        if (size_t(m_end - m_at) < bytes)
             throw DataError(QStringLiteral("The run journal holds a damaged post."));
-        std::memcpy(into, at, bytes);
-        at += bytes;
-    };
-    ColumnValues values;
-    for (const QString &column : columns) {
-        char tag = 0;
-        take(&tag, 1);
-        QVariant v;
-        if (tag == 'f') {
-            double d;
-            take(&d, sizeof d);
-            v = d;
-        } else if (tag == 'T' || tag == 'F') {
-            v = tag == 'T';
-        } else if (tag == 'i') {
-            qint64 n;
-            take(&n, sizeof n);
-            v = n;
-        } else if (tag == 't') {
-            quint32 length;
-            take(&length, sizeof length);
-            QByteArray text(qsizetype(length), Qt::Uninitialized);
-            take(text.data(), length);
-            v = text;
-        } else if (tag != 'n') {
-            throw DataError(QStringLiteral("The run journal holds a damaged post."));
-        }
-        values.append({column, v});
+        std::memcpy(into, m_at, bytes);
+        m_at += bytes;
     }
-    return values;
-}
+
+    ColumnValues values(const QStringList &columns)
+    {
+        ColumnValues values;
+        for (const QString &column : columns) {
+            char tag = 0;
+            take(&tag, 1);
+            QVariant v;
+            if (tag == 'f') {
+                double d;
+                take(&d, sizeof d);
+                v = d;
+            } else if (tag == 'T' || tag == 'F') {
+                v = tag == 'T';
+            } else if (tag == 'i') {
+                qint64 n;
+                take(&n, sizeof n);
+                v = n;
+            } else if (tag == 't') {
+                quint32 length;
+                take(&length, sizeof length);
+                QByteArray text(qsizetype(length), Qt::Uninitialized);
+                take(text.data(), length);
+                v = text;
+            } else if (tag != 'n') {
+                throw DataError(QStringLiteral("The run journal holds a damaged post."));
+            }
+            values.append({column, v});
+        }
+        return values;
+    }
+
+private:
+    const char *m_at;
+    const char *const m_end;
+};
 
 QString namesOf(const ColumnValues &values)
 {
@@ -146,9 +156,10 @@ RunJournal::RunJournal(const QString &folder, const QString &database)
              " finished TEXT, what TEXT NOT NULL);"
              "CREATE TABLE IF NOT EXISTS shapes (id INTEGER PRIMARY KEY, tablename TEXT NOT NULL,"
              " keycolumns TEXT NOT NULL, columns TEXT NOT NULL, UNIQUE (tablename, keycolumns, columns));"
+             // The posts made durable together, in posting order: each its shape's id, its key,
+             // the values before and after; 'shape' is the first post's.
              "CREATE TABLE IF NOT EXISTS posts (seq INTEGER PRIMARY KEY, run INTEGER NOT NULL,"
-             " shape INTEGER NOT NULL,"
-             " key BLOB NOT NULL, before BLOB NOT NULL, after BLOB NOT NULL);"
+             " shape INTEGER NOT NULL, count INTEGER NOT NULL, body BLOB NOT NULL);"
              "CREATE INDEX IF NOT EXISTS posts_of_run ON posts (run, seq);");
         Query known(m_db, "SELECT database FROM journal");
         if (!known.ok())
@@ -160,7 +171,7 @@ RunJournal::RunJournal(const QString &folder, const QString &database)
             if (sqlite3_step(add.get()) != SQLITE_DONE)
                 fail(QStringLiteral("Writing"));
         }
-        if (sqlite3_prepare_v2(m_db, "INSERT INTO posts (run, shape, key, before, after) VALUES (?, ?, ?, ?, ?)",
+        if (sqlite3_prepare_v2(m_db, "INSERT INTO posts (run, shape, count, body) VALUES (?, ?, ?, ?)",
                                -1, &m_insert, nullptr) != SQLITE_OK)
             fail(QStringLiteral("Preparing"));
     } catch (...) {
@@ -235,20 +246,16 @@ void RunJournal::recordUpdate(const QString &table, const ColumnValues &key, con
 {
     if (m_run == 0)
         throw DataError(QStringLiteral("An update was posted outside a recorded run."));
-    if (sqlite3_get_autocommit(m_db))
-        exec("BEGIN IMMEDIATE");
+    // Kept in memory until the database is about to commit: one row of the journal per commit
+    // of the database costs a fraction of a row per post.
     const qint64 shape = shapeOf(table, key, after);
-    const QByteArray k = encoded(key), b = encoded(before), a = encoded(after);
-    sqlite3_bind_int64(m_insert, 1, m_run);
-    sqlite3_bind_int64(m_insert, 2, shape);
-    sqlite3_bind_blob(m_insert, 3, k.constData(), int(k.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(m_insert, 4, b.constData(), int(b.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(m_insert, 5, a.constData(), int(a.size()), SQLITE_STATIC);
-    const int rc = sqlite3_step(m_insert);
-    sqlite3_reset(m_insert);
-    sqlite3_clear_bindings(m_insert);
-    if (rc != SQLITE_DONE)
-        fail(QStringLiteral("Writing"));
+    if (m_pending.count == 0)
+        m_pending.firstShape = shape;
+    m_pending.body.append(reinterpret_cast<const char *>(&shape), sizeof shape);
+    encode(m_pending.body, key);
+    encode(m_pending.body, before);
+    encode(m_pending.body, after);
+    ++m_pending.count;
 }
 
 qint64 RunJournal::shapeOf(const QString &table, const ColumnValues &key, const ColumnValues &values)
@@ -285,14 +292,25 @@ qint64 RunJournal::shapeOf(const QString &table, const ColumnValues &key, const 
 
 void RunJournal::makeDurable()
 {
-    if (m_db && !sqlite3_get_autocommit(m_db))
-        exec("COMMIT");
+    if (!m_db || m_pending.count == 0)
+        return;
+    sqlite3_bind_int64(m_insert, 1, m_run);
+    sqlite3_bind_int64(m_insert, 2, m_pending.firstShape);
+    sqlite3_bind_int(m_insert, 3, m_pending.count);
+    sqlite3_bind_blob(m_insert, 4, m_pending.body.constData(), int(m_pending.body.size()), SQLITE_STATIC);
+    const int rc = sqlite3_step(m_insert);
+    sqlite3_reset(m_insert);
+    sqlite3_clear_bindings(m_insert);
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("Writing"));
+    m_pending.body.clear();
+    m_pending.count = 0;
 }
 
 QList<RunJournal::Run> RunJournal::runs() const
 {
     Query list(m_db, "SELECT r.number, r.started, r.finished IS NOT NULL, r.what,"
-                     " (SELECT count(*) FROM posts p WHERE p.run = r.number), s.tablename, s.columns"
+                     " (SELECT coalesce(sum(p.count), 0) FROM posts p WHERE p.run = r.number), s.tablename, s.columns"
                      " FROM runs r LEFT JOIN shapes s ON s.id ="
                      " (SELECT shape FROM posts p WHERE p.run = r.number ORDER BY seq LIMIT 1)"
                      " ORDER BY r.number DESC");
@@ -318,19 +336,38 @@ QList<RunJournal::Run> RunJournal::runs() const
 
 QList<RunJournal::Post> RunJournal::posts(qint64 run) const
 {
-    Query list(m_db, "SELECT s.tablename, s.keycolumns, s.columns, p.key, p.before, p.after FROM posts p"
-                     " JOIN shapes s ON s.id = p.shape WHERE p.run = ? ORDER BY p.seq");
-    if (!list.ok())
+    struct Shape
+    {
+        QString table;
+        QStringList keyColumns, columns;
+    };
+    QHash<qint64, Shape> shapes;
+    Query shapeList(m_db, "SELECT id, tablename, keycolumns, columns FROM shapes");
+    Query list(m_db, "SELECT body FROM posts WHERE run = ? ORDER BY seq");
+    if (!shapeList.ok() || !list.ok())
+        fail(QStringLiteral("Reading"));
+    int rc;
+    while ((rc = sqlite3_step(shapeList.get())) == SQLITE_ROW) {
+        sqlite3_stmt *s = shapeList.get();
+        shapes.insert(sqlite3_column_int64(s, 0), {textAt(s, 1), namesFrom(textAt(s, 2)), namesFrom(textAt(s, 3))});
+    }
+    if (rc != SQLITE_DONE)
         fail(QStringLiteral("Reading"));
     sqlite3_bind_int64(list.get(), 1, run);
     QList<Post> result;
-    int rc;
-    sqlite3_stmt *s = list.get();
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        const QStringList keyColumns = namesFrom(textAt(s, 1)), columns = namesFrom(textAt(s, 2));
-        result << Post{textAt(s, 0), decoded(keyColumns, sqlite3_column_blob(s, 3), sqlite3_column_bytes(s, 3)),
-                       decoded(columns, sqlite3_column_blob(s, 4), sqlite3_column_bytes(s, 4)),
-                       decoded(columns, sqlite3_column_blob(s, 5), sqlite3_column_bytes(s, 5))};
+    while ((rc = sqlite3_step(list.get())) == SQLITE_ROW) {
+        Decoder body(sqlite3_column_blob(list.get(), 0), sqlite3_column_bytes(list.get(), 0));
+        while (!body.atEnd()) {
+            qint64 id = 0;
+            body.take(&id, sizeof id);
+            const auto shape = shapes.constFind(id);
+            if (shape == shapes.constEnd())
+                throw DataError(QStringLiteral("The run journal holds a damaged post."));
+            Post post{shape->table, body.values(shape->keyColumns), {}, {}};
+            post.before = body.values(shape->columns);
+            post.after = body.values(shape->columns);
+            result << post;
+        }
     }
     if (rc != SQLITE_DONE)
         fail(QStringLiteral("Reading"));

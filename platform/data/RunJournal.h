@@ -68,6 +68,12 @@ private:
     sqlite3 *m_db = nullptr;
     qint64 m_run = 0;
     sqlite3_stmt *m_insert = nullptr;
+    struct
+    {
+        QByteArray body;
+        int count = 0;
+        qint64 firstShape = 0;
+    } m_pending;   // posts recorded since the last makeDurable()
     QHash<QString, qint64> m_shapes;   // table, key and value columns of a post -> its shape's id
     struct
     {
