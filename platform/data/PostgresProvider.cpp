@@ -341,9 +341,15 @@ void PostgresProvider::command(const char *sql)
 
 QString PostgresProvider::quotedName(const QString &name) const
 {
-    // Bare names are folded to lower case.
+    // Bare names are folded to lower case, and the server alone knows its keywords.
     const bool folds = std::any_of(name.begin(), name.end(), [](QChar c) { return c.isUpper(); });
-    return isPlainWord(name) && !folds ? name : quoted(name);
+    if (!isPlainWord(name) || folds)
+        return quoted(name);
+    const_cast<PostgresProvider *>(this)->collect();
+    const QByteArray utf8 = name.toUtf8();
+    const char *params[] = {utf8.constData()};
+    Result r{PQexecParams(m_conn, "SELECT quote_ident($1)", 1, nullptr, params, nullptr, nullptr, 0)};
+    return r.ok() && PQntuples(r.r) == 1 ? QString::fromUtf8(PQgetvalue(r.r, 0, 0)) : quoted(name);
 }
 
 QStringList PostgresProvider::tableNames() const

@@ -554,3 +554,15 @@ TEST(AccessSavedQueryJoin, WhatAJoinCannotRunIsRefusedByName)
     EXPECT_EQ(refusal({all, {5, "U", "", "", {}}}), "reads from two tables without joining them");
     EXPECT_EQ(refusal({all, {7, "T", "U", "[T].[a] = [U].[a]", 1}}), "joins a table it does not read");
 }
+
+TEST_F(AccessFile, EveryListedTableAndQueryOpensUnderItsQuotedName)
+{
+    open("ASampleDatabase.accdb");
+    for (const QString &table : connection.tableNames()) {
+        EXPECT_NO_THROW(query(QStringLiteral("select TOP 1 * from ") + connection.provider().quotedName(table)))
+            << qPrintable(table);
+        EXPECT_FALSE(rs.columnDefs().isEmpty()) << qPrintable(table);
+    }
+    EXPECT_EQ(connection.provider().quotedName(QStringLiteral("Asset Items")), QStringLiteral("[Asset Items]"));
+    EXPECT_EQ(connection.provider().quotedName(QStringLiteral("qryGSTCalculations")), QStringLiteral("qryGSTCalculations"));
+}

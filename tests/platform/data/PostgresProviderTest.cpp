@@ -64,6 +64,19 @@ TEST_F(Postgres, DataLinkFileOpensTheServerAndListsTheCurrentSchema)
                                   "anzahl=3", "seit=3", "betrag=3"}));
 }
 
+TEST_F(Postgres, EveryListedTableOpensUnderItsQuotedName)
+{
+    // A mixed-case name is exact only when quoted; a bare one is folded to lower case.
+    db->exec(QStringLiteral("CREATE TABLE \"Orte\" (ort TEXT); CREATE TABLE \"select\" (x TEXT)"));
+    for (const QString &table : connection.tableNames()) {
+        RecordSet rs;
+        rs.setConnection(&connection);
+        rs.setCommandText(QStringLiteral("select TOP 1 * from ") + connection.provider().quotedName(table));
+        EXPECT_NO_THROW(rs.open()) << qPrintable(table);
+    }
+    EXPECT_EQ(connection.provider().quotedName(QStringLiteral("kunden")), QStringLiteral("kunden"));
+}
+
 TEST_F(Postgres, WrongPasswordAndMissingServerNameTheDatabaseButNeverThePassword)
 {
     QString text = db->dataLinkText();
