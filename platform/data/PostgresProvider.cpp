@@ -292,6 +292,8 @@ QByteArray PostgresProvider::lastWords() const
             PQclear(r);
         }
     }
+    if (why.isEmpty())
+        why = m_farewell;
     return why.isEmpty() ? QByteArray(PQerrorMessage(m_conn)) : why;
 }
 
@@ -304,6 +306,20 @@ QString PostgresProvider::identity() const
 PostgresProvider::PostgresProvider(PGconn *conn, const QString &where, const QString &password)
     : m_conn(conn), m_where(where), m_password(password)
 {
+    // A server that ends the connection while nothing waits for a result says why in a message
+    // libpq hands to the notice receiver, not to a result.
+    // libpq's own receiver (which prints the notices) still gets every message.
+    m_noticeReceiver = PQsetNoticeReceiver(
+        m_conn,
+        [](void *arg, const PGresult *r) {
+            auto *provider = static_cast<PostgresProvider *>(arg);
+            const char *severity = PQresultErrorField(r, PG_DIAG_SEVERITY_NONLOCALIZED);
+            if (severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0))
+                provider->m_farewell = PQresultErrorMessage(r);
+            if (provider->m_noticeReceiver)
+                provider->m_noticeReceiver(nullptr, r);
+        },
+        this);
 }
 
 PostgresProvider::~PostgresProvider()

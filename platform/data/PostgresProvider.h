@@ -113,6 +113,8 @@ private:
     QHash<QString, QByteArray> m_statements;
     QList<Pending> m_pending;
     QByteArray m_group;         // savepoint before the posts being collected
+    QByteArray m_farewell;      // the server's FATAL message outside a result
+    void (*m_noticeReceiver)(void *, const pg_result *) = nullptr;   // libpq's own
     QByteArray m_releaseNext;   // savepoint of the last collected group, released with the next one
     int m_savepoints = 0;
 };
