@@ -1,6 +1,6 @@
 // orvane-batch end to end: the built command over copies of the example database with the
 // shipped gazetteer.
-#include "BatchProcess.h"
+#include <BatchProcess.h>
 
 namespace {
 const QString Table = QStringLiteral("kunden");

@@ -1,6 +1,6 @@
 // orvane-batch --runs and --undo: what a run overwrote comes back, records others changed since
 // stay as they are, and an undo is a run of its own.
-#include "BatchProcess.h"
+#include <BatchProcess.h>
 
 namespace {
 const QStringList WholeTable = QStringList{QStringLiteral("--table"), QStringLiteral("kunden")} + FullMapping();

@@ -1,6 +1,6 @@
 #include "Gazetteer.h"
 #include "GazetteerImporter.h"
-#include "TestFiles.h"
+#include <TestFiles.h>
 
 #include <QDir>
 #include <QTemporaryDir>

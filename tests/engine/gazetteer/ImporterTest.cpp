@@ -1,7 +1,7 @@
 #include "Gazetteer.h"
 #include "GazetteerImporter.h"
 #include "GazetteerStore.h"
-#include "TestFiles.h"
+#include <TestFiles.h>
 #include "TextKey.h"
 
 #include <QCryptographicHash>

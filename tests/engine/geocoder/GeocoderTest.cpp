@@ -1,6 +1,6 @@
 #include "Geocoder.h"
 #include "GazetteerImporter.h"
-#include "TestFiles.h"
+#include <TestFiles.h>
 
 #include <QTemporaryDir>
 

@@ -3,7 +3,7 @@
 #include "Connection.h"
 #include "DataError.h"
 #include "RecordSet.h"
-#include "TestDatabase.h"
+#include <TestDatabase.h>
 
 #include <QFile>
 #include <QFileInfo>

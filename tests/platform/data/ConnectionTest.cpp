@@ -3,7 +3,7 @@
 #include "ConnectionText.h"
 #include "DataError.h"
 #include "RecordSet.h"
-#include "TestDatabase.h"
+#include <TestDatabase.h>
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "DBNavigator.h"
 #include "DataSource.h"
 #include "RecordSet.h"
-#include "TestDatabase.h"
+#include <TestDatabase.h>
 
 #include <QApplication>
 #include <QHeaderView>

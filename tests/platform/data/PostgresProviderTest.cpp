@@ -3,7 +3,7 @@
 #include "DataError.h"
 #include "PostgresProvider.h"
 #include "RecordSet.h"
-#include "TestServer.h"
+#include <TestServer.h>
 
 #include <QFile>
 #include <gtest/gtest.h>

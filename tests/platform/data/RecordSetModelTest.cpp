@@ -2,7 +2,7 @@
 #include "DataSource.h"
 #include "RecordSet.h"
 #include "RecordSetModel.h"
-#include "TestDatabase.h"
+#include <TestDatabase.h>
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

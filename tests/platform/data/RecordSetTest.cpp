@@ -2,8 +2,8 @@
 #include "Connection.h"
 #include "DataError.h"
 #include "RecordSet.h"
-#include "TestDatabase.h"
-#include "TestServer.h"
+#include <TestDatabase.h>
+#include <TestServer.h>
 
 #include <QSignalSpy>
 #include <QThread>

@@ -1,7 +1,7 @@
 #pragma once
 
 // Larger customer tables made of the example records, and what a run leaves in them.
-#include "BatchProcess.h"
+#include <BatchProcess.h>
 
 #include <QHash>
 

@@ -2,7 +2,7 @@
 // (and for text files the line) named, and the gazetteer keeps every byte it had.
 #include "GazetteerError.h"
 #include "GazetteerImporter.h"
-#include "TestFiles.h"
+#include <TestFiles.h>
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "GazetteerFormat.h"
 #include "GazetteerImporter.h"
 #include "Geocoder.h"
-#include "TestFiles.h"
+#include <TestFiles.h>
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>

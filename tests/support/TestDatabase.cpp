@@ -4,7 +4,7 @@
 #include <sqlite3.h>
 #include <stdexcept>
 
-TestDatabase::TestDatabase(const char *sql) : m_path(m_dir.filePath(QStringLiteral("kunden db.sqlite")))
+TestDatabase::TestDatabase(const char *sql, const QString &name) : m_path(m_dir.filePath(name))
 {
     if (sqlite3_open(m_path.toUtf8().constData(), &m_db) != SQLITE_OK)
         throw std::runtime_error("cannot create test database");
@@ -28,7 +28,7 @@ QString TestDatabase::connectionText() const
     return fixedText() + QStringLiteral(";Data Source=") + m_path;
 }
 
-void TestDatabase::exec(const QString &sql)
+void TestDatabase::exec(const QString &sql) const
 {
     char *err = nullptr;
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
@@ -37,7 +37,7 @@ void TestDatabase::exec(const QString &sql)
     }
 }
 
-QVariant TestDatabase::value(const QString &sql)
+QVariant TestDatabase::value(const QString &sql) const
 {
     sqlite3_stmt *s = nullptr;
     QVariant v;
@@ -55,4 +55,14 @@ QVariant TestDatabase::value(const QString &sql)
     }
     sqlite3_finalize(s);
     return v;
+}
+
+QString TestDatabase::scalar(const QString &sql) const
+{
+    sqlite3_stmt *s = nullptr;
+    QString text;
+    if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    return text;
 }
