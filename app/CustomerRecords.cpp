@@ -36,13 +36,6 @@ void TCustomerRecords::BindColumns(RecordSet &records, const ColumnMapping &colu
         fieldSlots[static_cast<int>(entry.role)]->setFieldName(columns[entry.role]);
 }
 
-void TCustomerRecords::BindColumns(RecordSet &records, const QStringList &columns)
-{
-    const QList<Field *> fieldSlots = records.fields();
-    for (int i = 0; i < columns.size(); ++i)
-        fieldSlots[i]->setFieldName(columns[i]);
-}
-
 void TCustomerRecords::OpenTable(RecordSet &records, const QString &table)
 {
     OpenQuery(records, QStringLiteral("select * from ") + records.connection()->provider().quotedName(table));

@@ -23,8 +23,6 @@ public:
     static void AddFieldSlots(RecordSet &records);
     // Binds each role's slot to its column.
     static void BindColumns(RecordSet &records, const ColumnMapping &columns);
-    // The same with the columns in the order of the role table.
-    static void BindColumns(RecordSet &records, const QStringList &columns);
     // Opens every row of the table, with posts located by key and re-read afterwards.
     static void OpenTable(RecordSet &records, const QString &table);
     static void OpenQuery(RecordSet &records, const QString &sql);

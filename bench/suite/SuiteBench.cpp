@@ -33,15 +33,25 @@
 
 namespace {
 
-const QStringList KundenColumns = {
-    QStringLiteral("KolmNummer"), QStringLiteral("Name1"),     QStringLiteral("LandKennz"),
-    QStringLiteral("Plz"),        QStringLiteral("Ort"),       QStringLiteral("Strasse"),
-    QStringLiteral("MPControlGeocode"), QStringLiteral("MPStatus"), QStringLiteral("MPAddress"),
-    QStringLiteral("W2MP"),       QStringLiteral("W1MP")};
-const TColumnMapping Mapping{QStringLiteral("KolmNummer"), QStringLiteral("LandKennz"), QStringLiteral("Plz"),
-                             QStringLiteral("Ort"), QStringLiteral("Strasse"), QStringLiteral("MPStatus"),
-                             QStringLiteral("MPAddress"), QStringLiteral("MPControlGeocode"),
-                             QStringLiteral("W2MP"), QStringLiteral("W1MP")};
+// The example table's columns, bound by role as the program and orvane-batch bind them.
+ColumnMapping kundenColumns()
+{
+    ColumnMapping m;
+    m[ColumnRole::Identifier] = QStringLiteral("KolmNummer");
+    m[ColumnRole::Name] = QStringLiteral("Name1");
+    m[ColumnRole::Country] = QStringLiteral("LandKennz");
+    m[ColumnRole::Postcode] = QStringLiteral("Plz");
+    m[ColumnRole::City] = QStringLiteral("Ort");
+    m[ColumnRole::Street] = QStringLiteral("Strasse");
+    m[ColumnRole::ControlGeocode] = QStringLiteral("MPControlGeocode");
+    m[ColumnRole::StatusText] = QStringLiteral("MPStatus");
+    m[ColumnRole::GeocodedOn] = QStringLiteral("MPAddress");
+    m[ColumnRole::Latitude] = QStringLiteral("W2MP");
+    m[ColumnRole::Longitude] = QStringLiteral("W1MP");
+    return m;
+}
+const ColumnMapping KundenColumns = kundenColumns();
+const TColumnMapping Mapping = TColumnMapping::Of(KundenColumns);
 
 class Sqlite {
 public:
