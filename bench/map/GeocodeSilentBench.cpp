@@ -157,7 +157,7 @@ int main(int argc, char **argv)
         const auto location = module.Map()->LocationAt(48.137, 11.575, 0.0);
         timer.restart();
         double longitude = 0.0, latitude = 0.0;
-        volatile double keep = 0.0;  // the results must look used
+        [[maybe_unused]] volatile double keep = 0.0;  // the results must look used
         for (long long i = 0; i < derivations; ++i) {
             module.LocationToLatLong(*location, longitude, latitude);
             keep = longitude + latitude;

@@ -163,7 +163,7 @@ public:
             code = tag(r, "name");
         if (code.isEmpty())
             return;
-        boundaries.push_back({code});
+        boundaries.push_back({code, 0, 0, 0, {}});
         for (const auto &m : r.members())
             if (m.type() == osmium::item_type::way)
                 wayToBoundary[m.ref()].push_back(boundaries.size() - 1);
@@ -238,7 +238,7 @@ public:
             if (w.tags()["boundary"] && tag(w, "boundary") == u"postal_code" && w.is_closed()) {
                 const QString code = tag(w, "postal_code");
                 if (!code.isEmpty()) {
-                    m_relations.boundaries.push_back({code, centre.lat * double(count), centre.lon * double(count), qint64(count)});
+                    m_relations.boundaries.push_back({code, centre.lat * double(count), centre.lon * double(count), qint64(count), {}});
                     m_relations.boundaries.back().addPiece(points);
                 }
             }

@@ -575,7 +575,7 @@ int PostgresProvider::update(const QString &table, const ColumnValues &set, cons
     const UpdateShape &shape = updateText(table, set, where, nullptr, params);
     if (!inTransaction())
         return execute(shape.sql, params);
-    send(shape, params, {Pending::Kind::Post, table, where, {}, {}});
+    send(shape, params, {Pending::Kind::Post, table, where, {}, {}, {}});
     return 1;   // confirmed when the results are collected
 }
 

@@ -218,7 +218,7 @@ void RecordSet::open()
         const bool used = std::any_of(stored.begin(), stored.end(), [&](const StoredColumn &s) { return s.baseTable == k.table; });
         if (!used)
             continue;
-        Key key{k.table, k.keyColumns, {}};
+        Key key{k.table, k.keyColumns, {}, {}, {}};
         for (int c : k.cursorColumns)
             key.storeColumns.push_back(storeColumn(c, storageFor(columns[c])));
         keys.push_back(std::move(key));
@@ -553,8 +553,8 @@ void RecordSet::postUpdate(int row)
     ColumnValues set, where, overwritten;
     set.reserve(m_store->columnCount());
     where.reserve(m_store->columnCount());
-    for (size_t i = 0; i < key->keyColumns.size(); ++i)
-        where.append({key->keyColumns[qsizetype(i)], m_store->valueForWrite(key->storeColumns[i], row)});
+    for (qsizetype i = 0; i < key->keyColumns.size(); ++i)
+        where.append({key->keyColumns[i], m_store->valueForWrite(key->storeColumns[size_t(i)], row)});
     for (int c = 0; c < m_store->columnCount(); ++c) {
         const StoredColumn &s = m_stored[size_t(c)];
         if (s.baseTable != table)
@@ -580,9 +580,9 @@ void RecordSet::postUpdate(int row)
                 m_store->copyValue(c, row, *m_buffer, 0);
     };
     ColumnValues keyAfter;
-    for (size_t i = 0; i < key->keyColumns.size(); ++i) {
-        const int c = key->storeColumns[i];
-        keyAfter.append({key->keyColumns[qsizetype(i)], m_changed[size_t(c)] ? m_buffer->valueForWrite(c, 0) : m_store->valueForWrite(c, row)});
+    for (qsizetype i = 0; i < key->keyColumns.size(); ++i) {
+        const int c = key->storeColumns[size_t(i)];
+        keyAfter.append({key->keyColumns[i], m_changed[size_t(c)] ? m_buffer->valueForWrite(c, 0) : m_store->valueForWrite(c, row)});
     }
     if (journal)
         journal->recordUpdate(table, keyAfter, overwritten, set);
