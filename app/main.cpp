@@ -4,6 +4,7 @@
 
 #include <MapEngineClasses.h>
 #include <ParameterUnit.h>
+#include <StartupEnvironment.h>
 
 #include <QLocale>
 #include <cstdio>
@@ -30,7 +31,7 @@ int main(int argc, char *argv[])
     // The first argument, when given, is the settings file; it is written back at the end.
     if (const QStringList arguments = QCoreApplication::arguments(); arguments.size() > 1)
         UseParameterFile(arguments[1], true);
-    RegisterMapEngineClasses();
+    RegisterMapEngineClasses(GazetteerFilesFromEnvironment());
 
     TIconDataModule iconData;
     TOrvaneForm orvaneForm(iconData);

@@ -8,6 +8,7 @@
 #include <OleContainer.h>
 #include <ProgressRunView.h>
 #include <RecordSet.h>
+#include <StartupEnvironment.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -56,7 +57,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
-    RegisterMapEngineClasses();
+    RegisterMapEngineClasses(GazetteerFilesFromEnvironment());
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("customers.sqlite"));

@@ -11,6 +11,7 @@
 
 #include "Gazetteer.h"
 #include "Geocoder.h"
+#include "StartupEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -451,7 +452,7 @@ int main(int argc, char *argv[])
     const std::string file = QFile::encodeName(extractFile).toStdString();
     const QString target = folder + QStringLiteral("/orvane-bench-import.bin");
     const QString tool = QStringLiteral(ORVANE_BINARY_DIR "/bin/orvane-gazetteer");
-    const QString shippedFile = Engine::Gazetteer::shippedFile();
+    const QString shippedFile = GazetteerFilesFromEnvironment().shipped;
     try {
         std::vector<Town> towns;
         {

@@ -5,6 +5,7 @@
 #include "KarteUnit.h"
 #include "OleClassRegistry.h"
 #include "OleContainer.h"
+#include "StartupEnvironment.h"
 
 #include "EngineMap.h"
 #include "Gazetteer.h"
@@ -119,7 +120,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const QString gazetteerFile = args.value(1, Engine::Gazetteer::shippedFile());
+    const QString gazetteerFile = args.value(1, GazetteerFilesFromEnvironment().shipped);
     const QString dbFile = args.value(2, QStringLiteral(ORVANE_EXAMPLE_DB));
     const int total = args.value(3, QStringLiteral("100000")).toInt();
 

@@ -8,6 +8,8 @@
 #include "PostgresScenario.h"
 #include "TimedMap.h"
 
+#include <StartupEnvironment.h>
+
 #include <BatchGeocodeRun.h>
 #include <BatchScope.h>
 #include <Connection.h>
@@ -263,7 +265,7 @@ int main(int argc, char **argv)
     try {
         QElapsedTimer t;
         t.start();
-        const auto gazetteer = Engine::Gazetteer::open({Engine::Gazetteer::shippedFile()});
+        const auto gazetteer = Engine::Gazetteer::open({GazetteerFilesFromEnvironment().shipped});
         const double gazetteerSeconds = t.nsecsElapsed() / 1e9;
         t.restart();
         generateScenario(scenario, scenarioRows, *gazetteer);

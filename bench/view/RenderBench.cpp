@@ -4,6 +4,7 @@
 #include "Basemap.h"
 #include "MapRenderer.h"
 #include "MapScene.h"
+#include "StartupEnvironment.h"
 
 #include "Gazetteer.h"
 
@@ -25,7 +26,7 @@ struct Fixture {
     static std::shared_ptr<const Engine::Gazetteer> open()
     {
         try {
-            return Engine::Gazetteer::openDefault();
+            return Engine::Gazetteer::openDefault(GazetteerFilesFromEnvironment());
         } catch (const std::runtime_error &) {
             return nullptr;
         }

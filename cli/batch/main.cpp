@@ -5,6 +5,7 @@
 #include <MapEngineClasses.h>
 
 #include <ParameterUnit.h>
+#include <StartupEnvironment.h>
 
 #include <QApplication>
 #include <QFileInfo>
@@ -50,8 +51,8 @@ int main(int argc, char *argv[])
     int appArgumentCount = 1;
     QApplication app(appArgumentCount, argv);
     UseParameterFile(options.settingsFile, false);
-    RegisterMapEngineClasses(options.gazetteerFile.isEmpty() ? QString()
-                                                             : QFileInfo(options.gazetteerFile).absoluteFilePath());
+    RegisterMapEngineClasses(GazetteerFilesFromEnvironment(),
+                             options.gazetteerFile.isEmpty() ? QString() : QFileInfo(options.gazetteerFile).absoluteFilePath());
 
     TTerminalRunView view(stdout, isatty(fileno(stdout)) == 1, &stop);
     try {

@@ -54,7 +54,7 @@ int GazetteerCommand::usage()
     return 2;
 }
 
-void GazetteerCommand::printUsage(QTextStream &to)
+void GazetteerCommand::printUsage(QTextStream &to) const
 {
     to << "usage: orvane-gazetteer import FILE... [--gazetteer FILE] [--country XX]\n"
           "       orvane-gazetteer list [--gazetteer FILE]\n"
@@ -63,7 +63,7 @@ void GazetteerCommand::printUsage(QTextStream &to)
           "       orvane-gazetteer --help | --version\n"
           "Import reads GeoNames places and postal-code dumps (.txt, .txt.gz) and OpenStreetMap\n"
           "extracts (.osm, .osm.bz2, .osm.pbf) into the user's gazetteer ("
-       << Engine::Gazetteer::userFile() << "),\n"
+       << m_files.user << "),\n"
           "each file as a source of its own: importing a file of the same name again replaces it.\n"
           "List shows the sources with what they hold; remove takes sources out.\n";
     to.flush();
@@ -76,15 +76,15 @@ int GazetteerCommand::import(QStringList arguments)
     if (arguments.isEmpty())
         return usage();
     if (file.isEmpty())
-        file = Engine::Gazetteer::userFile();
+        file = m_files.user;
     Engine::GazetteerImporter importer(file);
     importer.setCountry(country);
     importer.setStop(m_stop);
     // The shipped places name the country and city of OSM data that does not; read only if needed.
     std::shared_ptr<const Engine::Gazetteer> shipped;
-    importer.setPlaceAt([&shipped](double lat, double lon) {
+    importer.setPlaceAt([&shipped, this](double lat, double lon) {
         if (!shipped)
-            shipped = Engine::Gazetteer::open({Engine::Gazetteer::shippedFile()});
+            shipped = Engine::Gazetteer::open({m_files.shipped});
         return shipped->placeServing(lat, lon);
     });
     const qint64 read = importer.import(arguments);
@@ -100,7 +100,7 @@ int GazetteerCommand::list(QStringList arguments)
     if (!arguments.isEmpty())
         return usage();
     if (file.isEmpty())
-        file = Engine::Gazetteer::userFile();
+        file = m_files.user;
     if (!QFileInfo::exists(file)) {
         m_out << "Nothing imported yet (" << file << " does not exist)." << Qt::endl;
         return 0;
@@ -123,7 +123,7 @@ int GazetteerCommand::remove(QStringList arguments)
     if (arguments.isEmpty())
         return usage();
     if (file.isEmpty())
-        file = Engine::Gazetteer::userFile();
+        file = m_files.user;
     if (!QFileInfo::exists(file))
         throw Engine::GazetteerError(QStringLiteral("The gazetteer %1 does not exist.").arg(file));
     Engine::GazetteerStore store(file);
@@ -140,7 +140,7 @@ int GazetteerCommand::lookup(QStringList arguments)
     const int country = takeOption(arguments, QStringLiteral("--country")).toInt();
     if (arguments.size() != 3)
         return usage();
-    Engine::Geocoder geocoder(Engine::Gazetteer::openDefault(),
+    Engine::Geocoder geocoder(Engine::Gazetteer::openDefault(m_files),
                               edition.compare(u"NA", Qt::CaseInsensitive) == 0 ? Engine::Edition::NorthAmerica
                                                                                : Engine::Edition::Europe);
     const Engine::Answer answer = geocoder.lookup(arguments[0], arguments[1], arguments[2], country);

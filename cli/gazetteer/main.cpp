@@ -1,4 +1,5 @@
 #include "GazetteerCommand.h"
+#include "StartupEnvironment.h"
 
 #include <QCoreApplication>
 
@@ -22,5 +23,5 @@ int main(int argc, char *argv[])
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
     QTextStream out(stdout), err(stderr);
-    return GazetteerCommand(out, err, &stopRequested).run(app.arguments().mid(1));
+    return GazetteerCommand(out, err, GazetteerFilesFromEnvironment(), &stopRequested).run(app.arguments().mid(1));
 }

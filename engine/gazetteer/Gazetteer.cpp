@@ -4,9 +4,7 @@
 #include "GazetteerSegment.h"
 #include "MappedFile.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
@@ -24,13 +22,6 @@ struct Gazetteer::Part {
 };
 
 namespace {
-
-QString programDir()
-{
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-}
 
 bool inBox(const GeoBox &b, double lat, double lon)
 {
@@ -53,38 +44,15 @@ bool overlaps(const GeoBox &a, const GeoBox &b)
 Gazetteer::Gazetteer() = default;
 Gazetteer::~Gazetteer() = default;
 
-QString Gazetteer::shippedFile()
+std::shared_ptr<const Gazetteer> Gazetteer::openDefault(const GazetteerFiles &files)
 {
-    const QString env = qEnvironmentVariable("ORVANE_GAZETTEER");
-    if (!env.isEmpty())
-        return env;
-    const QString dir = programDir();
-    const QStringList candidates{dir + QStringLiteral("/../share/orvane/gazetteer.bin"), dir + QStringLiteral("/gazetteer.bin")};
-    for (const QString &c : candidates)
-        if (QFileInfo(c).isFile())
-            return QFileInfo(c).absoluteFilePath();
-    return QFileInfo(candidates.front()).absoluteFilePath();
-}
-
-QString Gazetteer::userFile()
-{
-    const QString env = qEnvironmentVariable("ORVANE_USER_GAZETTEER");
-    if (!env.isEmpty())
-        return env;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Orvane/gazetteer.bin");
-}
-
-std::shared_ptr<const Gazetteer> Gazetteer::openDefault()
-{
-    const QString shipped = shippedFile();
-    if (!QFileInfo(shipped).isFile())
+    if (!QFileInfo(files.shipped).isFile())
         throw GazetteerError(QStringLiteral("The program's gazetteer %1 is missing. Build the project again, "
-                                            "or point ORVANE_GAZETTEER at a gazetteer file.").arg(shipped));
-    QStringList files{shipped};
-    const QString user = userFile();
-    if (QFileInfo(user).isFile() && QFileInfo(user).absoluteFilePath() != QFileInfo(shipped).absoluteFilePath())
-        files << user;
-    return open(files);
+                                            "or point ORVANE_GAZETTEER at a gazetteer file.").arg(files.shipped));
+    QStringList list{files.shipped};
+    if (QFileInfo(files.user).isFile() && QFileInfo(files.user).absoluteFilePath() != QFileInfo(files.shipped).absoluteFilePath())
+        list << files.user;
+    return open(list);
 }
 
 std::shared_ptr<const Gazetteer> Gazetteer::open(const QStringList &files)

@@ -6,6 +6,7 @@
 // mapping: they are valid while the gazetteer is.
 
 #include "GazetteerError.h"
+#include "GazetteerFiles.h"
 
 #include <QDateTime>
 #include <QString>
@@ -85,19 +86,14 @@ struct Narrowing {
 
 class Gazetteer {
 public:
-    // The shipped gazetteer ($ORVANE_GAZETTEER, else share/orvane/gazetteer.bin beside the
-    // program's bin/ folder, else gazetteer.bin next to the program) together with the user's
-    // ($ORVANE_USER_GAZETTEER, else $XDG_DATA_HOME/Orvane/gazetteer.bin) when it exists.
-    // Throws GazetteerError when the shipped file cannot be found or read.
-    static std::shared_ptr<const Gazetteer> openDefault();
+    // The program's gazetteer with the user's when that exists. Throws GazetteerError when the
+    // program's own cannot be found or read.
+    static std::shared_ptr<const Gazetteer> openDefault(const GazetteerFiles &files);
     // Every file must exist and be a gazetteer of this version; throws GazetteerError naming the
     // file otherwise. Records of a later file replace those of an earlier one that come from the
     // same source record (places) or name the same country, code and place (postcodes).
     static std::shared_ptr<const Gazetteer> open(const QStringList &files);
     ~Gazetteer();
-
-    static QString shippedFile();   // where openDefault looks (may not exist)
-    static QString userFile();      // where imports go by default (may not exist)
 
     // Every record by number, across the files; replaced records keep their numbers.
     template<typename Record, Record (Gazetteer::*Get)(uint32_t) const> class Records {

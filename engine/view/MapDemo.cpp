@@ -4,6 +4,7 @@
 #include "EngineMap.h"
 #include "MapEngineClasses.h"
 #include "OleContainer.h"
+#include "StartupEnvironment.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -11,7 +12,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    RegisterMapEngineClasses();
+    RegisterMapEngineClasses(GazetteerFilesFromEnvironment());
     QMainWindow window;
     auto *container = new OleContainer(&window);
     window.setCentralWidget(container);

@@ -8,24 +8,24 @@
 #include <QFileInfo>
 
 namespace {
-std::shared_ptr<const Engine::Gazetteer> openGazetteer(const QString &userGazetteer)
+std::shared_ptr<const Engine::Gazetteer> openGazetteer(const Engine::GazetteerFiles &files, const QString &userGazetteer)
 {
-    const QString shipped = Engine::Gazetteer::shippedFile();
+    const QString &shipped = files.shipped;
     // Without the program's own data the default open says what is missing.
     if (userGazetteer.isEmpty() || !QFileInfo(shipped).isFile())
-        return Engine::Gazetteer::openDefault();
+        return Engine::Gazetteer::openDefault(files);
     if (QFileInfo(userGazetteer).absoluteFilePath() == QFileInfo(shipped).absoluteFilePath())
         return Engine::Gazetteer::open({shipped});
     return Engine::Gazetteer::open({shipped, userGazetteer});
 }
 
 // Without reference data the map still shows; the lookups then say why they cannot work.
-std::shared_ptr<OleObject> makeMap(Engine::Edition edition, const QString &userGazetteer)
+std::shared_ptr<OleObject> makeMap(Engine::Edition edition, const Engine::GazetteerFiles &files, const QString &userGazetteer)
 {
     std::shared_ptr<const Engine::Gazetteer> gazetteer;
     QString problem;
     try {
-        gazetteer = openGazetteer(userGazetteer);
+        gazetteer = openGazetteer(files, userGazetteer);
     } catch (const std::runtime_error &e) {
         problem = QString::fromStdString(e.what());
     }
@@ -33,10 +33,10 @@ std::shared_ptr<OleObject> makeMap(Engine::Edition edition, const QString &userG
 }
 } // namespace
 
-void RegisterMapEngineClasses(const QString &userGazetteer)
+void RegisterMapEngineClasses(const Engine::GazetteerFiles &files, const QString &userGazetteer)
 {
     OleClassRegistry &registry = OleClassRegistry::instance();
-    registry.registerClass("MapPoint.Map.EU.9", [userGazetteer] { return makeMap(Engine::Edition::Europe, userGazetteer); });
+    registry.registerClass("MapPoint.Map.EU.9", [files, userGazetteer] { return makeMap(Engine::Edition::Europe, files, userGazetteer); });
     registry.registerClass("MapPoint.Map.NA.9",
-                           [userGazetteer] { return makeMap(Engine::Edition::NorthAmerica, userGazetteer); });
+                           [files, userGazetteer] { return makeMap(Engine::Edition::NorthAmerica, files, userGazetteer); });
 }

@@ -38,24 +38,16 @@ TEST_F(GazetteerTest, OpenNamesTheFileThatIsMissingOrNotAGazetteer)
     EXPECT_THROW(Gazetteer::open({dir.filePath(QStringLiteral("text.bin"))}), GazetteerError);
 }
 
-TEST_F(GazetteerTest, DefaultFilesFollowTheEnvironment)
+TEST_F(GazetteerTest, DefaultOpenReadsTheUsersGazetteerWhenItExists)
 {
     const QString shipped = importPlaces(QStringLiteral("shipped"),
                                          {placeRow(1, QStringLiteral("Ulm"), {}, 48.4, 10.0, QStringLiteral("DE"), {}, 120000)});
     const QString user = importPlaces(QStringLiteral("user"),
                                       {placeRow(2, QStringLiteral("Neu-Ulm"), {}, 48.39, 10.01, QStringLiteral("DE"), {}, 58000)});
-    qputenv("ORVANE_GAZETTEER", shipped.toUtf8());
-    qputenv("ORVANE_USER_GAZETTEER", user.toUtf8());
-    EXPECT_EQ(Gazetteer::shippedFile(), shipped);
-    EXPECT_EQ(Gazetteer::userFile(), user);
-    EXPECT_EQ(Gazetteer::openDefault()->places().size(), 2u);
+    EXPECT_EQ(Gazetteer::openDefault({shipped, user})->places().size(), 2u);
     // No user file yet: the shipped one alone.
-    qputenv("ORVANE_USER_GAZETTEER", dir.filePath(QStringLiteral("later.bin")).toUtf8());
-    EXPECT_EQ(Gazetteer::openDefault()->places().size(), 1u);
-    qputenv("ORVANE_GAZETTEER", dir.filePath(QStringLiteral("gone.bin")).toUtf8());
-    EXPECT_THROW(Gazetteer::openDefault(), GazetteerError);
-    qunsetenv("ORVANE_GAZETTEER");
-    qunsetenv("ORVANE_USER_GAZETTEER");
+    EXPECT_EQ(Gazetteer::openDefault({shipped, dir.filePath(QStringLiteral("later.bin"))})->places().size(), 1u);
+    EXPECT_THROW(Gazetteer::openDefault({dir.filePath(QStringLiteral("gone.bin")), user}), GazetteerError);
 }
 
 TEST_F(GazetteerTest, UserRecordsReplaceShippedRecordsOfTheSameSource)
