@@ -1,6 +1,7 @@
 #include "Geocoder.h"
 
 #include "AddressFormat.h"
+#include "GreatCircle.h"
 #include "StreetAddress.h"
 #include "TextKey.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace Engine {
 
@@ -82,27 +84,18 @@ bool hasUmlaut(const QString &s)
     });
 }
 
-double km(double lat1, double lon1, double lat2, double lon2)
-{
-    constexpr double r = 6371.0, rad = M_PI / 180.0;
-    const double dLat = (lat2 - lat1) * rad, dLon = (lon2 - lon1) * rad;
-    const double a = std::sin(dLat / 2) * std::sin(dLat / 2)
-        + std::cos(lat1 * rad) * std::cos(lat2 * rad) * std::sin(dLon / 2) * std::sin(dLon / 2);
-    return 2 * r * std::asin(std::min(1.0, std::sqrt(a)));
-}
-
 // Whether two points certainly lie limitKm or more apart, judged by latitude alone: the great
 // circle is never shorter than the difference in latitude. Most candidate pairs are settled so,
 // without trigonometry; the margin leaves every close call to the full formula.
 bool latitudesApart(double lat1, double lat2, double limitKm)
 {
-    constexpr double kmPerDegree = 6371.0 * M_PI / 180.0;
+    constexpr double kmPerDegree = GreatCircle::EarthRadiusKm * std::numbers::pi / 180.0;
     return std::abs(lat2 - lat1) * kmPerDegree > limitKm * (1 + 1e-9) + 1e-9;
 }
 
 bool within(double lat1, double lon1, double lat2, double lon2, double limitKm)
 {
-    return !latitudesApart(lat1, lat2, limitKm) && km(lat1, lon1, lat2, lon2) < limitKm;
+    return !latitudesApart(lat1, lat2, limitKm) && GreatCircle::distanceKm(lat1, lon1, lat2, lon2) < limitKm;
 }
 
 // The city and postcode as the lookup reads them: a postcode typed into the city ("80331 München",
@@ -305,7 +298,7 @@ private:
             const std::vector<PlaceCandidate> districts = exactlyNamed(rest);
             for (const PlaceCandidate &d : districts)
                 for (const PlaceCandidate &c : cities)
-                    if (const double dKm = km(d.record.latitude, d.record.longitude, c.record.latitude, c.record.longitude); dKm < bestKm) {
+                    if (const double dKm = GreatCircle::distanceKm(d.record.latitude, d.record.longitude, c.record.latitude, c.record.longitude); dKm < bestKm) {
                         bestKm = dKm;
                         district = &d;
                     }
@@ -372,7 +365,7 @@ private:
         for (const PlaceCandidate &p : places) {
             if (latitudesApart(lat, p.record.latitude, bestKm))
                 continue;
-            const double d = km(lat, lon, p.record.latitude, p.record.longitude);
+            const double d = GreatCircle::distanceKm(lat, lon, p.record.latitude, p.record.longitude);
             if (d < bestKm) {
                 bestKm = d;
                 best = &p;
@@ -646,7 +639,7 @@ private:
         double nearestKm = SamePlaceKm;
         for (const PostcodeRecord &p : placedPostcodes)
             for (const PlaceCandidate &c : places)
-                if (const double d = km(p.latitude, p.longitude, c.record.latitude, c.record.longitude); d < nearestKm) {
+                if (const double d = GreatCircle::distanceKm(p.latitude, p.longitude, c.record.latitude, c.record.longitude); d < nearestKm) {
                     nearestKm = d;
                     nearest = &c;
                 }

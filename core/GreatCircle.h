@@ -1,9 +1,9 @@
 #pragma once
 
-// Distances on the sphere the engine measures on (mean earth radius).
+// Distances on the sphere that every part of the program measures on (mean earth radius).
 namespace GreatCircle {
 
-constexpr double EarthRadiusKm = 6371.0088;
+constexpr double EarthRadiusKm = 6371.0;
 
 // Central angle in radians between two points given in degrees (haversine, exact at the poles and
 // for antipodes).
