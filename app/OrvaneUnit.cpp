@@ -14,6 +14,7 @@
 #include <AddressSearchUnit.h>
 #include <ErrorDisplay.h>
 #include <DataFolder.h>
+#include <EmbeddedMapSite.h>
 #include <GetStringUnit.h>
 #include <HandlerGuard.h>
 #include <HelpViewer.h>
@@ -359,8 +360,9 @@ void TOrvaneForm::ActionListUpdate(QAction *, bool &)
         return;
     // Cleared first: a creation that fails is not tried again.
     MapPending = false;
-    KartenModul().CreateMap(ui->OleContainer1, FMapVersion == 1 ? QStringLiteral("MapPoint.Map.NA.9")
-                                                                : QStringLiteral("MapPoint.Map.EU.9"));
+    TEmbeddedMapSite site(ui->OleContainer1);
+    KartenModul().CreateMap(site, FMapVersion == 1 ? QStringLiteral("MapPoint.Map.NA.9")
+                                                   : QStringLiteral("MapPoint.Map.EU.9"));
 }
 
 void TOrvaneForm::DBGrid1CellClick(int)

@@ -1,8 +1,6 @@
 #include "KarteUnit.h"
 
 #include "CountryDataUnit.h"
-#include "OleContainer.h"
-#include "OleObject.h"
 #include "ParameterUnit.h"
 
 #include <algorithm>
@@ -68,22 +66,22 @@ TKartenModul::~TKartenModul()
     delete FMapServer.data();
 }
 
-TMap *TKartenModul::MapServer() const
+QObject *TKartenModul::MapServer() const
 {
     return FMapServer.data();
 }
 
-OleContainer *TKartenModul::Container() const
+QObject *TKartenModul::Container() const
 {
-    return FContainer.data();
+    return FMapServer ? FMapServer->parent() : nullptr;
 }
 
-void TKartenModul::CreateMap(OleContainer *Container, const QString &ProgID)
+void TKartenModul::CreateMap(IMapSite &Site, const QString &ProgID)
 {
     if (FMap)
         return;
     try {
-        createMap(Container, ProgID);
+        createMap(Site, ProgID);
     } catch (const std::exception &error) {
         if (!FMap)
             FMapFailure = QString::fromUtf8(error.what());
@@ -106,18 +104,14 @@ void TKartenModul::RequireMap() const
                                  .toStdString());
 }
 
-void TKartenModul::createMap(OleContainer *Container, const QString &ProgID)
+void TKartenModul::createMap(IMapSite &Site, const QString &ProgID)
 {
-    Container->CreateObject(ProgID.toLocal8Bit(), false);
-    const std::shared_ptr<OleObject> automation = Container->OleObjectInterface();
-    if (!automation) {
+    auto map = Site.CreateMap(ProgID);
+    if (!map) {
         FMapReady = false;
         FMapFailure = QStringLiteral("the object \"%1\" offers no automation interface").arg(ProgID);
         return;
     }
-    auto map = std::dynamic_pointer_cast<MapPoint::Map>(automation);
-    if (!map)
-        throw std::runtime_error("Interface not supported: the embedded object is not a map.");
     FMap = std::move(map);
 
     FMap->ApplyStartSetting(4);
@@ -132,12 +126,7 @@ void TKartenModul::createMap(OleContainer *Container, const QString &ProgID)
         Checked(toolbars()->ToolbarAt(index), "toolbar")->SetToolbarShown(IsLocationAndScale(title));
     }
 
-    Container->DoVerb(-1);
-    FContainer = Container;
-    FMapServer = new TMap(Container);
-    FMapServer->OnAfterRedraw = [this](QObject *sender) { MapAfterRedraw(sender); };
-    FMapServer->SetConnectKind(TConnectKind::ckAttachToInterface);
-    FMapServer->ConnectTo(FMap);
+    FMapServer = Site.ShowMap(FMap, [this](QObject *sender) { MapAfterRedraw(sender); });
     FMapReady = true;
 }
 

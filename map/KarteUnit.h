@@ -7,7 +7,8 @@
 #include "IntfList.h"
 #include "ListStructure.h"
 #include "MapEngine.h"
-#include "MapPoint_TLB.h"
+#include "MapSite.h"
+#include "NotifyEvent.h"
 #include "PushPinObject.h"
 
 #include <QPointer>
@@ -16,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-class OleContainer;
+class QObject;
 class TCountryData;
 
 class TKartenModul {
@@ -32,9 +33,10 @@ public:
     TKartenModul(const TKartenModul &) = delete;
     TKartenModul &operator=(const TKartenModul &) = delete;
 
-    // Embeds the engine's map in the container; a second call does nothing.
-    // Throws OleError for an unknown program identifier, MapPoint::EngineError when the engine fails.
-    void CreateMap(OleContainer *Container, const QString &ProgID);
+    // Makes the engine's map at the site (embedded on screen or headless); a second call does
+    // nothing. Throws OleError for an unknown program identifier, MapPoint::EngineError when the
+    // engine fails.
+    void CreateMap(IMapSite &Site, const QString &ProgID);
     // Throws, saying why, while there is no map: every search would find nothing.
     void RequireMap() const;
 
@@ -71,8 +73,10 @@ public:
 
     std::shared_ptr<MapPoint::Map> Map() const { return FMap; }
     bool MapReady() const { return FMapReady; }
-    TMap *MapServer() const;
-    OleContainer *Container() const;
+    // The wrapper that delivers the shown map's events, and what shows the map; nullptr for a map
+    // without a view.
+    QObject *MapServer() const;
+    QObject *Container() const;
     const IIntfList &PushPins() const { return *FPushPins; }
 
 protected:
@@ -81,13 +85,12 @@ protected:
 
 private:
     static bool IsPostcodeArea(int kind);
-    void createMap(OleContainer *Container, const QString &ProgID);
+    void createMap(IMapSite &Site, const QString &ProgID);
 
     std::shared_ptr<MapPoint::Map> FMap;
     QString FMapFailure;   // why CreateMap obtained no map
-    // Child of the container, so the container may delete it first.
-    QPointer<TMap> FMapServer;
-    QPointer<OleContainer> FContainer;
+    // Owned by what shows the map, which may delete it first.
+    QPointer<QObject> FMapServer;
     TNotifyEvent FOnAfterRedraw;
     std::shared_ptr<IIntfList> FPushPins;
     bool FMapReady = false;

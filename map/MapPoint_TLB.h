@@ -3,13 +3,11 @@
 // to a map that already exists and turns the engine's events into notifications.
 
 #include "MapEngine.h"
+#include "NotifyEvent.h"
 
 #include <QObject>
 
-#include <functional>
 #include <memory>
-
-using TNotifyEvent = std::function<void(QObject *sender)>;
 
 enum class TConnectKind { ckAttachToInterface };
 

@@ -3,6 +3,7 @@
 #include <BatchGeocodeRun.h>
 #include <Connection.h>
 #include <CustomerRecords.h>
+#include <EmbeddedMapSite.h>
 #include <KarteUnit.h>
 #include <MapEngineClasses.h>
 #include <OleContainer.h>
@@ -73,7 +74,8 @@ int main(int argc, char *argv[])
     layout->addWidget(statusPanel);
     window.resize(900, 640);
     window.show();
-    KartenModul().CreateMap(container, QStringLiteral("MapPoint.Map.EU.9"));
+    TEmbeddedMapSite site(container);
+    KartenModul().CreateMap(site, QStringLiteral("MapPoint.Map.EU.9"));
 
     Connection connection;
     connection.setConnectionText(TCustomerRecords::ConnectionText(path));

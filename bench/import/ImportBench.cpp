@@ -550,8 +550,7 @@ int main(int argc, char *argv[])
         for (int round = 0; round < 2; ++round) {
             QFile::remove(batchFile);
             QFile::copy(customerFile, batchFile);
-            const Run r = run(batch, {QStringLiteral("ORVANE_GAZETTEER=") + shippedFile, QStringLiteral("XDG_CONFIG_HOME=") + folder + QStringLiteral("/config"),
-                                      QStringLiteral("QT_QPA_PLATFORM=offscreen")}, true);
+            const Run r = run(batch, {QStringLiteral("ORVANE_GAZETTEER=") + shippedFile, QStringLiteral("XDG_CONFIG_HOME=") + folder + QStringLiteral("/config")}, true);
             if (r.status != 0)
                 throw std::runtime_error("orvane-batch failed");
             batchSeconds = std::min(batchSeconds, r.seconds);

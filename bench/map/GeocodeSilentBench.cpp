@@ -2,15 +2,15 @@
 // a given count, and the share of that time spent deriving coordinates. Also prints how the
 // example records come out, one line per status kind.
 
+#include "HeadlessMapSite.h"
 #include "KarteUnit.h"
 #include "OleClassRegistry.h"
-#include "OleContainer.h"
 #include "StartupEnvironment.h"
 
 #include "EngineMap.h"
 #include "Gazetteer.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMap>
 
@@ -117,8 +117,7 @@ void printOutcome(TKartenModul &module, const std::vector<Record> &records, cons
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const QString gazetteerFile = args.value(1, GazetteerFilesFromEnvironment().shipped);
     const QString dbFile = args.value(2, QStringLiteral(ORVANE_EXAMPLE_DB));
@@ -136,10 +135,11 @@ int main(int argc, char **argv)
         OleClassRegistry::instance().registerClass("Orvane.Bench.NA", [gazetteer] {
             return std::make_shared<EngineMap>(Engine::Edition::NorthAmerica, gazetteer, QString());
         });
-        OleContainer europeContainer, northAmericaContainer;
+        // As orvane-batch makes its map: no container, no view.
+        THeadlessMapSite site;
         BenchKartenModul module, northAmerica;
-        module.CreateMap(&europeContainer, QStringLiteral("Orvane.Bench.EU"));
-        northAmerica.CreateMap(&northAmericaContainer, QStringLiteral("Orvane.Bench.NA"));
+        module.CreateMap(site, QStringLiteral("Orvane.Bench.EU"));
+        northAmerica.CreateMap(site, QStringLiteral("Orvane.Bench.NA"));
         printOutcome(module, records, "European");
         printOutcome(northAmerica, records, "North American");
 

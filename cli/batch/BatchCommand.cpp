@@ -5,9 +5,9 @@
 
 #include <Connection.h>
 #include <DataError.h>
+#include <HeadlessMapSite.h>
 #include <KarteUnit.h>
 #include <MappingStore.h>
-#include <OleContainer.h>
 #include <RecordSet.h>
 
 #include <QFileInfo>
@@ -159,10 +159,10 @@ TBatchCounts TBatchCommand::Run(IBatchRunView &view)
         }
     }
 
-    // The map is never shown; the map module only needs it embedded somewhere.
-    OleContainer container;
-    KartenModul().CreateMap(&container, m_options.northAmerica ? QStringLiteral("MapPoint.Map.NA.9")
-                                                               : QStringLiteral("MapPoint.Map.EU.9"));
+    // The map is never shown, so it is made without a container or a view.
+    THeadlessMapSite site;
+    KartenModul().CreateMap(site, m_options.northAmerica ? QStringLiteral("MapPoint.Map.NA.9")
+                                                         : QStringLiteral("MapPoint.Map.EU.9"));
 
     return TBatchGeocodeRun::Run(records, TColumnMapping::Of(columns), view);
 }

@@ -7,7 +7,7 @@
 #include <ParameterUnit.h>
 #include <StartupEnvironment.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -41,15 +41,13 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    // Before QApplication: the threads it starts must not take the stop signals.
+    // Before the application object: the threads it starts must not take the stop signals.
     TStopSignal stop;
 
-    // Nothing is ever shown: the map only has to exist, with or without a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The command's own options are not Qt's to read.
+    // Nothing is ever shown, so no display or widget application is needed. The command's own
+    // options are not Qt's to read.
     int appArgumentCount = 1;
-    QApplication app(appArgumentCount, argv);
+    QCoreApplication app(appArgumentCount, argv);
     UseParameterFile(options.settingsFile, false);
     RegisterMapEngineClasses(GazetteerFilesFromEnvironment(),
                              options.gazetteerFile.isEmpty() ? QString() : QFileInfo(options.gazetteerFile).absoluteFilePath());

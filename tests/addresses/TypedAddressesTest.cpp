@@ -6,10 +6,9 @@
 // one drawn the same way and not looked at while they were.
 
 #include "CountryDataUnit.h"
-#include "GuiTestApplication.h"
+#include "HeadlessMapSite.h"
 #include "KarteUnit.h"
 #include "OleClassRegistry.h"
-#include "OleContainer.h"
 
 #include "EngineMap.h"
 #include "Gazetteer.h"
@@ -56,19 +55,17 @@ protected:
         OleClassRegistry::instance().registerClass("Orvane.Test.Typed.NA", [gazetteer] {
             return std::make_shared<EngineMap>(Engine::Edition::NorthAmerica, gazetteer, QString());
         });
-        europeContainer = new OleContainer;
-        northAmericaContainer = new OleContainer;
+        // As orvane-batch makes its map: no container, no view.
+        THeadlessMapSite site;
         europe = new RunModule;
         northAmerica = new RunModule;
-        europe->CreateMap(europeContainer, "Orvane.Test.Typed.EU");
-        northAmerica->CreateMap(northAmericaContainer, "Orvane.Test.Typed.NA");
+        europe->CreateMap(site, "Orvane.Test.Typed.EU");
+        northAmerica->CreateMap(site, "Orvane.Test.Typed.NA");
     }
     static void TearDownTestSuite()
     {
         delete europe;
         delete northAmerica;
-        delete europeContainer;
-        delete northAmericaContainer;
     }
     void SetUp() override
     {
@@ -112,7 +109,6 @@ protected:
         return o;
     }
 
-    static inline OleContainer *europeContainer = nullptr, *northAmericaContainer = nullptr;
     static inline RunModule *europe = nullptr, *northAmerica = nullptr;
 };
 

@@ -133,6 +133,24 @@ TEST(BatchCommand, RunWritesEveryRecordAndEndsWithTheSummary)
     EXPECT_EQ(munich, (QStringList{"City", "München", "48.14", "11.58"}));
 }
 
+TEST(BatchCommand, RunsWithoutADisplayAndWritesWhatAUsualRunWrites)
+{
+    ExampleCopy usualCopy, headlessCopy;
+    const BatchOutcome usual = usualCopy.run(withTable(FullMapping()));
+    ASSERT_EQ(usual.exitCode, 0) << qPrintable(usual.err);
+
+    // A platform that cannot start here: a widget application would end the command before the run.
+    QProcessEnvironment environment = headlessCopy.environment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const BatchOutcome headless =
+        ExampleCopy::runIn(environment, QStringList{headlessCopy.path()} + withTable(FullMapping()));
+    ASSERT_EQ(headless.exitCode, 0) << qPrintable(headless.err);
+    EXPECT_EQ(summaryLines(headless.out), summaryLines(usual.out));
+    EXPECT_EQ(headlessCopy.dump(), usualCopy.dump());
+}
+
 TEST(BatchCommand, StoredMappingAndTableAreUsedAndOptionsOverrideSingleRoles)
 {
     ExampleCopy db;

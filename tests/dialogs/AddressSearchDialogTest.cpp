@@ -1,5 +1,6 @@
 #include "AddressSearchUnit.h"
 #include "CountryDataUnit.h"
+#include "EmbeddedMapSite.h"
 #include "GuiTestApplication.h"
 #include "KarteUnit.h"
 #include "ModalScript.h"
@@ -37,7 +38,8 @@ protected:
     {
         ScriptedOleMap::registerClass(&s_engine);
         s_container = new OleContainer;   // lives as long as the shared module, like the main window's
-        KartenModul().CreateMap(s_container, ScriptedOleMap::ProgId);
+        TEmbeddedMapSite site(s_container);
+        KartenModul().CreateMap(site, ScriptedOleMap::ProgId);
         ASSERT_TRUE(KartenModul().MapReady());
     }
 

@@ -1,4 +1,4 @@
-#include "MapModuleFixture.h"
+#include "EmbeddedMapFixture.h"
 
 #include "OleClassRegistry.h"
 #include "OleError.h"
@@ -32,9 +32,9 @@ TEST(KartenModulAccessor, ReturnsOneObjectForEveryCall)
     EXPECT_EQ(first.PushPins().Count(), 0);
 }
 
-TEST_F(MapModuleTest, CreationRunsTheStepsInOrderAndShowsTheMap)
+TEST_F(EmbeddedMapTest, CreationRunsTheStepsInOrderAndShowsTheMap)
 {
-    module.CreateMap(&container, ScriptedOleMap::ProgId);
+    module.CreateMap(site, ScriptedOleMap::ProgId);
 
     ASSERT_TRUE(engine);
     EXPECT_EQ(module.Map(), std::dynamic_pointer_cast<MapPoint::Map>(engine));
@@ -42,7 +42,7 @@ TEST_F(MapModuleTest, CreationRunsTheStepsInOrderAndShowsTheMap)
     EXPECT_EQ(module.Container(), &container);
     ASSERT_NE(module.MapServer(), nullptr);
     EXPECT_EQ(module.MapServer()->parent(), &container);
-    EXPECT_EQ(module.MapServer()->DefaultInterface(), module.Map());
+    EXPECT_EQ(mapServer()->DefaultInterface(), module.Map());
     EXPECT_NE(container.objectView(), nullptr);
     EXPECT_EQ(engine->calls(),
               (QStringList{"ApplyStartSetting(4)", "ToolbarOwner", "ToolbarList", "ToolbarCount",
@@ -51,7 +51,7 @@ TEST_F(MapModuleTest, CreationRunsTheStepsInOrderAndShowsTheMap)
                            "createView", "Advise"}));
 }
 
-class ToolbarWalk : public MapModuleTest, public ::testing::WithParamInterface<QStringList> {
+class ToolbarWalk : public EmbeddedMapTest, public ::testing::WithParamInterface<QStringList> {
 protected:
     QStringList toolbarTitles() const override { return GetParam(); }
 };
@@ -75,24 +75,24 @@ INSTANTIATE_TEST_SUITE_P(
                                   QStringLiteral("ort und maßstab"), "Location and Scale "},
                       QStringList{}));
 
-TEST_F(MapModuleTest, EachToolbarAccessWalksAgainFromTheMap)
+TEST_F(EmbeddedMapTest, EachToolbarAccessWalksAgainFromTheMap)
 {
     ScriptedOleMap::registerClass(&engine, {"A", "B", "C"});
-    module.CreateMap(&container, ScriptedOleMap::ProgId);
+    module.CreateMap(site, ScriptedOleMap::ProgId);
     // One walk for the count, two per toolbar (title, then shown state).
     EXPECT_EQ(engine->calls("ToolbarOwner").size(), 7);
     EXPECT_EQ(engine->calls("ToolbarCount").size(), 1);
 }
 
-TEST_F(MapModuleTest, SecondCreationChangesNothingWhateverTheIdentifier)
+TEST_F(EmbeddedMapTest, SecondCreationChangesNothingWhateverTheIdentifier)
 {
     createMap();
     const auto first = module.Map();
-    TMap *server = module.MapServer();
+    QObject *server = module.MapServer();
     std::shared_ptr<ScriptedOleMap> created = engine;
 
-    module.CreateMap(&container, "MapPoint.Map.NA.9");
-    module.CreateMap(&container, ScriptedOleMap::ProgId);
+    module.CreateMap(site, "MapPoint.Map.NA.9");
+    module.CreateMap(site, ScriptedOleMap::ProgId);
 
     EXPECT_EQ(module.Map(), first);
     EXPECT_EQ(module.MapServer(), server);
@@ -100,9 +100,9 @@ TEST_F(MapModuleTest, SecondCreationChangesNothingWhateverTheIdentifier)
     EXPECT_TRUE(engine->calls().isEmpty());
 }
 
-TEST_F(MapModuleTest, UnregisteredIdentifierLeavesTheModuleWithoutAMap)
+TEST_F(EmbeddedMapTest, UnregisteredIdentifierLeavesTheModuleWithoutAMap)
 {
-    EXPECT_THROW(module.CreateMap(&container, "MapPoint.Map.XX.9"), OleError);
+    EXPECT_THROW(module.CreateMap(site, "MapPoint.Map.XX.9"), OleError);
     EXPECT_EQ(module.Map(), nullptr);
     EXPECT_FALSE(module.MapReady());
 
@@ -118,29 +118,29 @@ TEST_F(MapModuleTest, UnregisteredIdentifierLeavesTheModuleWithoutAMap)
     EXPECT_EQ(module.PushPins().Count(), 0);
 
     // A later creation with a registered identifier still works.
-    module.CreateMap(&container, ScriptedOleMap::ProgId);
+    module.CreateMap(site, ScriptedOleMap::ProgId);
     EXPECT_TRUE(module.MapReady());
 }
 
-TEST_F(MapModuleTest, EmptyAutomationObjectLeavesTheModuleUnreadyWithoutError)
+TEST_F(EmbeddedMapTest, EmptyAutomationObjectLeavesTheModuleUnreadyWithoutError)
 {
     OleClassRegistry::instance().registerClass("Orvane.Test.NoAutomation",
                                                [] { return std::shared_ptr<OleObject>(); });
-    EXPECT_NO_THROW(module.CreateMap(&container, "Orvane.Test.NoAutomation"));
+    EXPECT_NO_THROW(module.CreateMap(site, "Orvane.Test.NoAutomation"));
     EXPECT_EQ(module.Map(), nullptr);
     EXPECT_FALSE(module.MapReady());
 }
 
-TEST_F(MapModuleTest, ObjectWithoutTheMapInterfaceRaisesAndLeavesNoMap)
+TEST_F(EmbeddedMapTest, ObjectWithoutTheMapInterfaceRaisesAndLeavesNoMap)
 {
     OleClassRegistry::instance().registerClass("Orvane.Test.NotAMap",
                                                [] { return std::make_shared<NotAMap>(); });
-    EXPECT_THROW(module.CreateMap(&container, "Orvane.Test.NotAMap"), std::runtime_error);
+    EXPECT_THROW(module.CreateMap(site, "Orvane.Test.NotAMap"), std::runtime_error);
     EXPECT_EQ(module.Map(), nullptr);
     EXPECT_FALSE(module.MapReady());
 }
 
-class FailingCreationStep : public MapModuleTest, public ::testing::WithParamInterface<const char *> {
+class FailingCreationStep : public EmbeddedMapTest, public ::testing::WithParamInterface<const char *> {
 protected:
     QStringList toolbarTitles() const override { return {"Standard", "Location and Scale"}; }
 };
@@ -154,7 +154,7 @@ TEST_P(FailingCreationStep, LeavesTheMapObtainedButNotReadyAndUnconnected)
         engine->failOn(GetParam(), 1);
         return std::shared_ptr<OleObject>(engine);
     });
-    EXPECT_THROW(module.CreateMap(&container, ScriptedOleMap::ProgId), std::exception);
+    EXPECT_THROW(module.CreateMap(site, ScriptedOleMap::ProgId), std::exception);
     EXPECT_NE(module.Map(), nullptr);
     EXPECT_FALSE(module.MapReady());
     EXPECT_EQ(engine->sinkCount(), 0);
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, FailingCreationStep,
                                            "ToolbarTitle", "SetToolbarShown", "createView",
                                            "Advise"));
 
-TEST_F(MapModuleTest, ClearingRemovesListedPinsAndSkipsOnesAlreadyGone)
+TEST_F(EmbeddedMapTest, ClearingRemovesListedPinsAndSkipsOnesAlreadyGone)
 {
     createMap();
     module.PlacePinAtCoordinate(0, 11.0, 48.0, "A", false);
@@ -192,7 +192,7 @@ TEST_F(MapModuleTest, ClearingRemovesListedPinsAndSkipsOnesAlreadyGone)
                                             "PinByName(C)", "DeletePin(C)"}));
 }
 
-TEST_F(MapModuleTest, FailureWhileClearingKeepsTheDeletedPinsListed)
+TEST_F(EmbeddedMapTest, FailureWhileClearingKeepsTheDeletedPinsListed)
 {
     createMap();
     module.PlacePinAtCoordinate(0, 11.0, 48.0, "A", false);
@@ -209,7 +209,7 @@ TEST_F(MapModuleTest, FailureWhileClearingKeepsTheDeletedPinsListed)
     EXPECT_TRUE(engine->pinsOnMap().isEmpty());
 }
 
-TEST_F(MapModuleTest, RedrawHandlerOfferedBeforeTheMapIsLost)
+TEST_F(EmbeddedMapTest, RedrawHandlerOfferedBeforeTheMapIsLost)
 {
     int calls = 0;
     module.SetOnAfterRedraw([&](QObject *) { ++calls; });
@@ -219,7 +219,7 @@ TEST_F(MapModuleTest, RedrawHandlerOfferedBeforeTheMapIsLost)
     EXPECT_EQ(calls, 0);
 }
 
-TEST_F(MapModuleTest, EveryRedrawCallsTheHandlerOnceWithTheWrapper)
+TEST_F(EmbeddedMapTest, EveryRedrawCallsTheHandlerOnceWithTheWrapper)
 {
     createMap();
     QList<QObject *> senders;

@@ -1,10 +1,10 @@
 #pragma once
-// A fresh map module per test with the scripted engine embedded through a real container.
+// A fresh map module per test with the scripted engine made as orvane-batch makes its map: from
+// the class registry, without a container or a view.
 
-#include "GuiTestApplication.h"
+#include "HeadlessMapSite.h"
 #include "KarteUnit.h"
-#include "OleContainer.h"
-#include "ScriptedOleMap.h"
+#include "ScriptedHeadlessMap.h"
 
 #include <gtest/gtest.h>
 
@@ -18,20 +18,18 @@ public:
 
 class MapModuleTest : public ::testing::Test {
 protected:
-    void SetUp() override { ScriptedOleMap::registerClass(&engine, toolbarTitles()); }
-
-    virtual QStringList toolbarTitles() const { return {"Location and Scale"}; }
+    void SetUp() override { ScriptedHeadlessMap::registerClass(&engine, {"Location and Scale"}); }
 
     // Creates the map and forgets the calls creation made.
-    ScriptedOleMap &createMap()
+    ScriptedHeadlessMap &createMap()
     {
-        module.CreateMap(&container, ScriptedOleMap::ProgId);
+        module.CreateMap(site, ScriptedHeadlessMap::ProgId);
         EXPECT_TRUE(module.MapReady());
         engine->clearCalls();
         return *engine;
     }
 
-    std::shared_ptr<ScriptedOleMap> engine;
-    OleContainer container;
+    std::shared_ptr<ScriptedHeadlessMap> engine;
+    THeadlessMapSite site;
     TestKartenModul module;
 };

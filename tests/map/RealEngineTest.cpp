@@ -1,7 +1,9 @@
 // The map module against the real engine over a small gazetteer made for the test.
 
 #include "CountryDataUnit.h"
+#include "EmbeddedMapSite.h"
 #include "GuiTestApplication.h"
+#include "HeadlessMapSite.h"
 #include "KarteUnit.h"
 #include "OleClassRegistry.h"
 #include "OleContainer.h"
@@ -94,7 +96,8 @@ protected:
 
     void create(const char *progId)
     {
-        module.CreateMap(&container, progId);
+        TEmbeddedMapSite site(&container);
+        module.CreateMap(site, progId);
         ASSERT_TRUE(module.MapReady());
     }
 
@@ -186,10 +189,11 @@ TEST(RealEngineShipped, WhatARunWritesOnTheVendoredExtract)
     OleClassRegistry::instance().registerClass(ShippedNorthAmericaId, [gazetteer] {
         return std::make_shared<EngineMap>(Engine::Edition::NorthAmerica, gazetteer, QString());
     });
-    OleContainer europeContainer, northAmericaContainer;
+    // As orvane-batch makes its map: no container, no view.
+    THeadlessMapSite site;
     TestKartenModul europe, northAmerica;
-    europe.CreateMap(&europeContainer, ShippedEuropeId);
-    northAmerica.CreateMap(&northAmericaContainer, ShippedNorthAmericaId);
+    europe.CreateMap(site, ShippedEuropeId);
+    northAmerica.CreateMap(site, ShippedNorthAmericaId);
     ASSERT_TRUE(europe.MapReady() && northAmerica.MapReady());
 
     const TCountryData countries;

@@ -1,6 +1,6 @@
 #include "ScriptedOleMap.h"
 
-#include "OleClassRegistry.h"
+#include "ScriptedMapRegistration.h"
 
 #include <QWidget>
 
@@ -13,10 +13,5 @@ QWidget *ScriptedOleMap::createView(QWidget *parent)
 void ScriptedOleMap::registerClass(std::shared_ptr<ScriptedOleMap> *lastCreated,
                                    const QStringList &toolbarTitles)
 {
-    OleClassRegistry::instance().registerClass(ProgId, [lastCreated, toolbarTitles] {
-        auto map = std::make_shared<ScriptedOleMap>();
-        map->setToolbars(toolbarTitles);
-        *lastCreated = map;
-        return std::shared_ptr<OleObject>(map);
-    });
+    RegisterScriptedMap(ProgId, lastCreated, toolbarTitles);
 }

@@ -141,9 +141,15 @@ public:
 
     BatchOutcome run(const QStringList &arguments, bool withDatabase = true) const
     {
+        return runIn(environment(), withDatabase ? QStringList{m_path} + arguments : arguments);
+    }
+
+    // The command in the given environment with exactly these arguments.
+    static BatchOutcome runIn(const QProcessEnvironment &environment, const QStringList &arguments)
+    {
         QProcess process;
-        process.setProcessEnvironment(environment());
-        process.start(QStringLiteral(ORVANE_BATCH_PROGRAM), withDatabase ? QStringList{m_path} + arguments : arguments);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ORVANE_BATCH_PROGRAM), arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),

@@ -16,7 +16,9 @@
 #include <thread>
 
 namespace {
-constexpr int Rows = 6000;
+// Enough that a fault the test causes once the first commit is seen still lands mid-run: a batch
+// scope commits every 200 ms, and a run can post most of a small table before its first commit.
+constexpr int Rows = 20000;
 const QString Ordered = QStringLiteral("select * from kunden order by \"Nr\"");
 
 // The test's own server, started once for the program, as scripts/pg-test-server makes it.
