@@ -3,10 +3,10 @@
 #include "AccessProvider.h"
 #include "DataError.h"
 #include "ProviderRegistry.h"
+#include "SqliteStatement.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <sqlite3.h>
 
 namespace {
 
@@ -48,8 +48,6 @@ public:
     }
     ~Output()
     {
-        for (sqlite3_stmt *s : m_open)
-            sqlite3_finalize(s);
         sqlite3_close(m_db);
         if (!m_kept)
             QFile::remove(m_path);
@@ -59,18 +57,15 @@ public:
         if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
             fail(sql);
     }
-    sqlite3_stmt *prepare(const QString &sql)
+    // Finalized by its holder, before the file closes.
+    SqliteStatement prepare(const QString &sql)
     {
         sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &s, nullptr) != SQLITE_OK)
+        const int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &s, nullptr);
+        SqliteStatement statement(s);
+        if (rc != SQLITE_OK)
             fail(sql);
-        m_open.push_back(s);
-        return s;
-    }
-    void finish(sqlite3_stmt *s)
-    {
-        std::erase(m_open, s);
-        sqlite3_finalize(s);
+        return statement;
     }
     [[noreturn]] void fail(const QString &what) const
     {
@@ -82,7 +77,6 @@ public:
 private:
     QString m_path;
     sqlite3 *m_db = nullptr;
-    std::vector<sqlite3_stmt *> m_open;
     bool m_kept = false;
 };
 
@@ -158,9 +152,10 @@ QList<AccessConverter::TableCount> AccessConverter::convert(const QString &acces
                 defs << QStringLiteral("PRIMARY KEY (%1)").arg(keyNames.join(QStringLiteral(", ")));
             }
             out.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table), defs.join(QStringLiteral(", "))));
-            sqlite3_stmt *insert = out.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                   .arg(quoted(table), names.join(QStringLiteral(", ")),
-                                                        params.join(QStringLiteral(", "))));
+            const SqliteStatement statement = out.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                              .arg(quoted(table), names.join(QStringLiteral(", ")),
+                                                                   params.join(QStringLiteral(", "))));
+            sqlite3_stmt *insert = statement.get();
             qint64 rows = 0;
             access->readRows(table, [&](const AccessProvider::Row &row) {
                 for (size_t i = 0; i < row.size(); ++i) {
@@ -183,7 +178,6 @@ QList<AccessConverter::TableCount> AccessConverter::convert(const QString &acces
                 if (++rows % ProgressEveryRows == 0 && progress)
                     progress(table, rows);
             });
-            out.finish(insert);
             if (progress)
                 progress(table, rows);
             counts.append({table, rows});
