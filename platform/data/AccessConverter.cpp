@@ -3,6 +3,7 @@
 #include "AccessProvider.h"
 #include "DataError.h"
 #include "ProviderRegistry.h"
+#include "SqlText.h"
 #include "SqliteStatement.h"
 
 #include <QFile>
@@ -11,13 +12,6 @@
 namespace {
 
 constexpr qint64 ProgressEveryRows = 1000;
-
-QString quoted(const QString &identifier)
-{
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
 
 enum class Binding { Text, Integer, Float, Blob };
 
@@ -137,23 +131,23 @@ QList<AccessConverter::TableCount> AccessConverter::convert(const QString &acces
             QStringList defs, names, params;
             std::vector<Binding> bindings;
             for (const AccessColumn &c : columns) {
-                QString def = quoted(c.name) + QLatin1Char(' ') + sqliteType(c.typeName, c.size);
+                QString def = SqlText::quoted(c.name) + QLatin1Char(' ') + sqliteType(c.typeName, c.size);
                 if (rowidKey && c.name == key.first())
                     def += QStringLiteral(" PRIMARY KEY");
                 defs << def;
-                names << quoted(c.name);
+                names << SqlText::quoted(c.name);
                 params << QStringLiteral("?");
                 bindings.push_back(bindingFor(c.typeName));
             }
             if (!key.isEmpty() && !rowidKey) {
                 QStringList keyNames;
                 for (const QString &k : key)
-                    keyNames << quoted(k);
+                    keyNames << SqlText::quoted(k);
                 defs << QStringLiteral("PRIMARY KEY (%1)").arg(keyNames.join(QStringLiteral(", ")));
             }
-            out.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table), defs.join(QStringLiteral(", "))));
+            out.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(SqlText::quoted(table), defs.join(QStringLiteral(", "))));
             const SqliteStatement statement = out.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                              .arg(quoted(table), names.join(QStringLiteral(", ")),
+                                                              .arg(SqlText::quoted(table), names.join(QStringLiteral(", ")),
                                                                    params.join(QStringLiteral(", "))));
             sqlite3_stmt *insert = statement.get();
             qint64 rows = 0;

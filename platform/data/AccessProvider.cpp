@@ -4,6 +4,7 @@
 #include "AccessQuery.h"
 #include "DataError.h"
 #include "MdbPointers.h"
+#include "SqlText.h"
 
 #include <QDir>
 #include <QFile>
@@ -274,7 +275,7 @@ QString AccessProvider::formatName() const
 
 QString AccessProvider::quotedName(const QString &name) const
 {
-    return isPlainWord(name) ? name : QLatin1Char('[') + name + QLatin1Char(']');
+    return SqlText::isPlainWord(name) ? name : QLatin1Char('[') + name + QLatin1Char(']');
 }
 
 QStringList AccessProvider::tableNames() const

@@ -3,7 +3,7 @@
 #include "ConnectionText.h"
 #include "DataError.h"
 #include "PgResult.h"
-#include "SqliteProvider.h"
+#include "SqlText.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -20,13 +20,6 @@ constexpr qsizetype DeepestPipeline = 512;
 constexpr int RowsPerStatement = 64;
 constexpr int MostParameters = 65535;
 constexpr Oid BoolOid = 16, TextOid = 25, BpcharOid = 1042, VarcharOid = 1043, Float4Oid = 700, Float8Oid = 701;
-
-QString quoted(const QString &identifier)
-{
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
 
 ColumnKind kindOf(Oid type)
 {
@@ -369,13 +362,13 @@ QString PostgresProvider::quotedName(const QString &name) const
 {
     // Bare names are folded to lower case, and the server alone knows its keywords.
     const bool folds = std::any_of(name.begin(), name.end(), [](QChar c) { return c.isUpper(); });
-    if (!isPlainWord(name) || folds)
-        return quoted(name);
+    if (!SqlText::isPlainWord(name) || folds)
+        return SqlText::quoted(name);
     const_cast<PostgresProvider *>(this)->collect();
     const QByteArray utf8 = name.toUtf8();
     const char *params[] = {utf8.constData()};
     Result r{PQexecParams(m_conn, "SELECT quote_ident($1)", 1, nullptr, params, nullptr, nullptr, 0)};
-    return r.ok() && PQntuples(r.get()) == 1 ? QString::fromUtf8(PQgetvalue(r.get(), 0, 0)) : quoted(name);
+    return r.ok() && PQntuples(r.get()) == 1 ? QString::fromUtf8(PQgetvalue(r.get(), 0, 0)) : SqlText::quoted(name);
 }
 
 QStringList PostgresProvider::tableNames() const
@@ -416,7 +409,7 @@ QStringList PostgresProvider::primaryKey(quint32 tableOid, QString *tableName)
 std::unique_ptr<QueryCursor> PostgresProvider::query(const QString &sqlText)
 {
     collect();
-    const QByteArray sql = SqliteProvider::rewriteTop(sqlText).toUtf8();
+    const QByteArray sql = SqlText::rewriteTop(sqlText).toUtf8();
     {
         Result prep{PQprepare(m_conn, "", sql.constData(), 0, nullptr)};
         if (!prep.ok())
@@ -520,16 +513,10 @@ int PostgresProvider::execute(const QString &sql, const QList<QVariant> &params,
 namespace {
 QString whereClause(const ColumnValues &where, int firstIndex, QList<QVariant> &params)
 {
-    QStringList parts;
-    for (const auto &[col, value] : where) {
-        if (value.isNull()) {
-            parts << quoted(col) + QStringLiteral(" IS NULL");
-        } else {
-            parts << quoted(col) + QStringLiteral(" = $") + QString::number(firstIndex++);
+    for (const auto &[col, value] : where)
+        if (!value.isNull())
             params << value;
-        }
-    }
-    return parts.join(QStringLiteral(" AND "));
+    return SqlText::where(where, QLatin1Char('$'), firstIndex);
 }
 } // namespace
 
@@ -557,21 +544,18 @@ const PostgresProvider::UpdateShape &PostgresProvider::updateText(const QString 
     QStringList assignments;
     for (const auto &[col, value] : set) {
         last.set << col;
-        assignments << quoted(col) + QStringLiteral(" = $") + QString::number(assignments.size() + 1);
+        assignments << SqlText::quoted(col) + QStringLiteral(" = $") + QString::number(assignments.size() + 1);
     }
-    QStringList conditions;
-    int index = int(set.size());
     for (const auto &[col, value] : where) {
         last.where << col;
         last.isNull.push_back(value.isNull());
-        conditions << (value.isNull() ? quoted(col) + QStringLiteral(" IS NULL")
-                                      : quoted(col) + QStringLiteral(" = $") + QString::number(++index));
     }
     QStringList returned;
     for (const QString &c : last.returning)
-        returned << quoted(c);
+        returned << SqlText::quoted(c);
     last.sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                   .arg(quoted(table), assignments.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND ")));
+                   .arg(SqlText::quoted(table), assignments.join(QStringLiteral(", ")),
+                        SqlText::where(where, QLatin1Char('$'), int(set.size()) + 1));
     if (last.returns)
         last.sql += QStringLiteral(" RETURNING ") + (returned.isEmpty() ? QStringLiteral("1") : returned.join(QStringLiteral(", ")));
     return last;
@@ -717,14 +701,14 @@ void PostgresProvider::prepareRows(const UpdateShape &shape, const QByteArray &s
     QStringList assignments, conditions, returned{QStringLiteral("orvane_v.n")};
     int column = 0;
     for (const QString &c : shape.set)
-        assignments << quoted(c) + QStringLiteral(" = orvane_v.c") + QString::number(++column);
+        assignments << SqlText::quoted(c) + QStringLiteral(" = orvane_v.c") + QString::number(++column);
     for (qsizetype i = 0; i < shape.where.size(); ++i)
-        conditions << QStringLiteral("orvane_t.") + quoted(shape.where[i])
+        conditions << QStringLiteral("orvane_t.") + SqlText::quoted(shape.where[i])
                           + (shape.isNull[size_t(i)] ? QStringLiteral(" IS NULL") : QStringLiteral(" = orvane_v.c") + QString::number(++column));
     for (const QString &c : shape.returning)
-        returned << QStringLiteral("orvane_t.") + quoted(c);
+        returned << QStringLiteral("orvane_t.") + SqlText::quoted(c);
     const QByteArray sql = QStringLiteral("UPDATE %1 AS orvane_t SET %2 FROM (VALUES %3) AS orvane_v(%4) WHERE %5 RETURNING %6")
-                               .arg(quoted(shape.table), assignments.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+                               .arg(SqlText::quoted(shape.table), assignments.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
                                     names.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND ")),
                                     returned.join(QStringLiteral(", ")))
                                .toUtf8();
@@ -743,7 +727,7 @@ bool PostgresProvider::isPlainTable(const QString &table)
     const auto it = m_plainTables.constFind(table);
     if (it != m_plainTables.constEnd())
         return *it;
-    const QByteArray name = quoted(table).toUtf8();
+    const QByteArray name = SqlText::quoted(table).toUtf8();
     const char *params[] = {name.constData()};
     Result r{PQexecParams(m_conn,
                           "SELECT c.relkind IN ('r', 'p') AND NOT c.relhasrules AND NOT EXISTS "
@@ -906,15 +890,15 @@ ColumnValues PostgresProvider::insert(const QString &table, const ColumnValues &
     QStringList cols, marks, returning;
     QList<QVariant> params;
     for (const auto &[col, value] : values) {
-        cols << quoted(col);
+        cols << SqlText::quoted(col);
         params << value;
         marks << QStringLiteral("$") + QString::number(params.size());
     }
     for (const QString &k : keyColumns)
-        returning << quoted(k);
-    QString sql = values.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(table))
+        returning << SqlText::quoted(k);
+    QString sql = values.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(SqlText::quoted(table))
                                    : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                         .arg(quoted(table), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+                                         .arg(SqlText::quoted(table), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     if (keyColumns.isEmpty()) {
         execute(sql, params);
         return {};
@@ -945,7 +929,7 @@ int PostgresProvider::remove(const QString &table, const ColumnValues &where)
 {
     QList<QVariant> params;
     const QString w = whereClause(where, 1, params);
-    return execute(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(table), w), params);
+    return execute(QStringLiteral("DELETE FROM %1 WHERE %2").arg(SqlText::quoted(table), w), params);
 }
 
 std::unique_ptr<QueryCursor> PostgresProvider::select(const QString &table, const QStringList &columns,
@@ -953,11 +937,11 @@ std::unique_ptr<QueryCursor> PostgresProvider::select(const QString &table, cons
 {
     QStringList cols;
     for (const QString &c : columns)
-        cols << quoted(c);
+        cols << SqlText::quoted(c);
     QList<QVariant> params;
     const QString w = whereClause(where, 1, params);
     std::unique_ptr<QueryCursor> rows;
-    execute(QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(cols.join(QStringLiteral(", ")), quoted(table), w), params, &rows);
+    execute(QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(cols.join(QStringLiteral(", ")), SqlText::quoted(table), w), params, &rows);
     return rows;
 }
 

@@ -1,6 +1,7 @@
 #include "SqliteProvider.h"
 
 #include "DataError.h"
+#include "SqlText.h"
 #include "SqliteStatement.h"
 
 #include <QFileInfo>
@@ -11,13 +12,12 @@
 
 namespace {
 
+// Quoted, but the rowid a table without a key is located by stays SQLite's own.
 QString quoted(const QString &identifier)
 {
     if (identifier.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0)
         return identifier;
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
+    return SqlText::quoted(identifier);
 }
 
 // Column kinds from the declared type: the Access text types are text, Memo and fixed-length
@@ -273,7 +273,7 @@ QString SqliteProvider::quotedName(const QString &name) const
 {
     const QByteArray utf8 = name.toUtf8();
     const bool keyword = sqlite3_keyword_check(utf8.constData(), int(utf8.size())) != 0;
-    return isPlainWord(name) && !keyword ? name : quoted(name);
+    return SqlText::isPlainWord(name) && !keyword ? name : quoted(name);
 }
 
 QStringList SqliteProvider::tableNames() const
@@ -306,17 +306,6 @@ QString SqliteProvider::identity() const
     return QStringLiteral("sqlite:") + QFileInfo(m_fileName).canonicalFilePath();
 }
 
-QString SqliteProvider::rewriteTop(const QString &sql)
-{
-    static const QRegularExpression top(
-        QStringLiteral("^\\s*select\\s+(distinct\\s+)?top\\s+(\\d+)\\s+(.*?)[\\s;]*$"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const auto m = top.match(sql);
-    if (!m.hasMatch())
-        return sql;
-    return QStringLiteral("select %1%2\nLIMIT %3").arg(m.captured(1), m.captured(3), m.captured(2));
-}
-
 QStringList SqliteProvider::primaryKey(const QString &table) const
 {
     SqliteStatement s;
@@ -332,7 +321,7 @@ QStringList SqliteProvider::primaryKey(const QString &table) const
 
 std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
 {
-    const QString sql = rewriteTop(sqlText);
+    const QString sql = SqlText::rewriteTop(sqlText);
     const QByteArray utf8 = sql.toUtf8();
     SqliteStatement stmt;
     const char *tail = nullptr;
@@ -643,11 +632,7 @@ int SqliteProvider::execute(sqlite3_stmt *stmt)
 namespace {
 QString whereClause(const ColumnValues &where, int firstIndex)
 {
-    QStringList parts;
-    for (const auto &[col, value] : where)
-        parts << (value.isNull() ? quoted(col) + QStringLiteral(" IS NULL")
-                                 : quoted(col) + QStringLiteral(" = ?") + QString::number(firstIndex++));
-    return parts.join(QStringLiteral(" AND "));
+    return SqlText::where(where, QLatin1Char('?'), firstIndex, quoted);
 }
 
 template<typename Bind> int bindWhere(const ColumnValues &where, int index, Bind &&b)

@@ -49,7 +49,6 @@ public:
     void setWhileReading(std::function<void()> callback);
 
     QString journalMode() const { return m_journalMode; }
-    static QString rewriteTop(const QString &sql);
 
 private:
     SqliteProvider(sqlite3 *db, const QString &fileName);
