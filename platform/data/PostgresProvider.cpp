@@ -300,6 +300,15 @@ QByteArray PostgresProvider::lastWords() const
     return why.isEmpty() ? QByteArray(PQerrorMessage(m_conn)) : why;
 }
 
+// A server that ends the connection sends its reason and closes; data sent into the closed
+// connection makes it reset, and a reset can throw the reason away unread. So whatever has
+// arrived is taken in before each send, where the reason then waits among the results.
+void PostgresProvider::readWaitingInput()
+{
+    if (!PQconsumeInput(m_conn))
+        fail(QStringLiteral("Sending posts"), lastWords().constData());
+}
+
 QString PostgresProvider::identity() const
 {
     return QStringLiteral("postgresql://%1:%2/%3")
@@ -608,6 +617,7 @@ void PostgresProvider::send(const UpdateShape &shape, const QList<QVariant> &par
     if (m_pending.isEmpty() && PQpipelineStatus(m_conn) == PQ_PIPELINE_OFF && !PQenterPipelineMode(m_conn))
         fail(QStringLiteral("Sending posts"), lastWords().constData());
     const auto control = [&](const QByteArray &text) {
+        readWaitingInput();
         if (!PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
             fail(QStringLiteral("Sending posts"), lastWords().constData());
         m_pending.append(Pending{});
@@ -638,6 +648,7 @@ void PostgresProvider::send(const UpdateShape &shape, const QList<QVariant> &par
 void PostgresProvider::sendPrepared(const QByteArray &name, const QList<QVariant> &params)
 {
     const Params p(params);
+    readWaitingInput();
     if (!PQsendQueryPrepared(m_conn, name.constData(), int(p.values.size()), p.values.data(), nullptr, nullptr, 0))
         fail(QStringLiteral("Sending posts"), lastWords().constData());
 }
@@ -754,6 +765,7 @@ void PostgresProvider::collect()
     if (m_pending.isEmpty())
         return;
     const QList<Pending> pending = std::exchange(m_pending, {});
+    readWaitingInput();
     if (!PQpipelineSync(m_conn))
         fail(QStringLiteral("Sending posts"), lastWords().constData());
     qsizetype failed = -1, next = 0;
