@@ -3,21 +3,15 @@
 #include "AccessProvider.h"
 #include "DataError.h"
 #include "ProviderRegistry.h"
+#include "SqlText.h"
+#include "SqliteStatement.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <sqlite3.h>
 
 namespace {
 
 constexpr qint64 ProgressEveryRows = 1000;
-
-QString quoted(const QString &identifier)
-{
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
 
 enum class Binding { Text, Integer, Float, Blob };
 
@@ -48,8 +42,6 @@ public:
     }
     ~Output()
     {
-        for (sqlite3_stmt *s : m_open)
-            sqlite3_finalize(s);
         sqlite3_close(m_db);
         if (!m_kept)
             QFile::remove(m_path);
@@ -59,18 +51,15 @@ public:
         if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
             fail(sql);
     }
-    sqlite3_stmt *prepare(const QString &sql)
+    // Finalized by its holder, before the file closes.
+    SqliteStatement prepare(const QString &sql)
     {
         sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &s, nullptr) != SQLITE_OK)
+        const int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &s, nullptr);
+        SqliteStatement statement(s);
+        if (rc != SQLITE_OK)
             fail(sql);
-        m_open.push_back(s);
-        return s;
-    }
-    void finish(sqlite3_stmt *s)
-    {
-        std::erase(m_open, s);
-        sqlite3_finalize(s);
+        return statement;
     }
     [[noreturn]] void fail(const QString &what) const
     {
@@ -82,7 +71,6 @@ public:
 private:
     QString m_path;
     sqlite3 *m_db = nullptr;
-    std::vector<sqlite3_stmt *> m_open;
     bool m_kept = false;
 };
 
@@ -143,24 +131,25 @@ QList<AccessConverter::TableCount> AccessConverter::convert(const QString &acces
             QStringList defs, names, params;
             std::vector<Binding> bindings;
             for (const AccessColumn &c : columns) {
-                QString def = quoted(c.name) + QLatin1Char(' ') + sqliteType(c.typeName, c.size);
+                QString def = SqlText::quoted(c.name) + QLatin1Char(' ') + sqliteType(c.typeName, c.size);
                 if (rowidKey && c.name == key.first())
                     def += QStringLiteral(" PRIMARY KEY");
                 defs << def;
-                names << quoted(c.name);
+                names << SqlText::quoted(c.name);
                 params << QStringLiteral("?");
                 bindings.push_back(bindingFor(c.typeName));
             }
             if (!key.isEmpty() && !rowidKey) {
                 QStringList keyNames;
                 for (const QString &k : key)
-                    keyNames << quoted(k);
+                    keyNames << SqlText::quoted(k);
                 defs << QStringLiteral("PRIMARY KEY (%1)").arg(keyNames.join(QStringLiteral(", ")));
             }
-            out.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table), defs.join(QStringLiteral(", "))));
-            sqlite3_stmt *insert = out.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                   .arg(quoted(table), names.join(QStringLiteral(", ")),
-                                                        params.join(QStringLiteral(", "))));
+            out.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(SqlText::quoted(table), defs.join(QStringLiteral(", "))));
+            const SqliteStatement statement = out.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                              .arg(SqlText::quoted(table), names.join(QStringLiteral(", ")),
+                                                                   params.join(QStringLiteral(", "))));
+            sqlite3_stmt *insert = statement.get();
             qint64 rows = 0;
             access->readRows(table, [&](const AccessProvider::Row &row) {
                 for (size_t i = 0; i < row.size(); ++i) {
@@ -183,7 +172,6 @@ QList<AccessConverter::TableCount> AccessConverter::convert(const QString &acces
                 if (++rows % ProgressEveryRows == 0 && progress)
                     progress(table, rows);
             });
-            out.finish(insert);
             if (progress)
                 progress(table, rows);
             counts.append({table, rows});

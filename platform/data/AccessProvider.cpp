@@ -3,6 +3,8 @@
 #include "AccessExpression.h"
 #include "AccessQuery.h"
 #include "DataError.h"
+#include "MdbPointers.h"
+#include "SqlText.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +13,6 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
-#include <mdbtools.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,17 +81,6 @@ ColumnKind kindOf(int mdbType)
     default: return ColumnKind::Other;
     }
 }
-
-// Table definitions are freed when the reader goes.
-struct TableHandle
-{
-    MdbTableDef *def = nullptr;
-    ~TableHandle()
-    {
-        if (def)
-            mdb_free_tabledef(def);
-    }
-};
 
 bool isNumber(int mdbType)
 {
@@ -190,29 +180,28 @@ const std::optional<QByteArray> &cell(const AccessRow &row, const QStringList &c
 void readEntry(MdbHandle *mdb, MdbCatalogEntry *entry, const QString &fileName, QStringList *columnNames,
                const std::function<void(const AccessRow &)> &onRow)
 {
-    TableHandle t{mdb_read_table(entry)};
-    if (!t.def || !mdb_read_columns(t.def))
+    const MdbTable t{mdb_read_table(entry)};
+    if (!t || !mdb_read_columns(t.get()))
         throw DataError(QStringLiteral("The table \"%1\" of the Access file '%2' cannot be read.")
                             .arg(QString::fromUtf8(entry->object_name), fileName));
-    const guint n = t.def->num_cols;
+    const guint n = t->num_cols;
     std::vector<QByteArray> buffers(n, QByteArray(qsizetype(BindSize), '\0'));
     std::vector<int> lengths(n, 0);
     for (guint i = 0; i < n; ++i) {
-        mdb_bind_column(t.def, int(i + 1), buffers[i].data(), &lengths[i]);
+        mdb_bind_column(t.get(), int(i + 1), buffers[i].data(), &lengths[i]);
         if (columnNames)
-            *columnNames << QString::fromUtf8(static_cast<MdbColumn *>(g_ptr_array_index(t.def->columns, i))->name);
+            *columnNames << QString::fromUtf8(static_cast<MdbColumn *>(g_ptr_array_index(t->columns, i))->name);
     }
-    mdb_rewind_table(t.def);
+    mdb_rewind_table(t.get());
     AccessRow row(n);
-    while (mdb_fetch_row(t.def)) {
+    while (mdb_fetch_row(t.get())) {
         for (guint i = 0; i < n; ++i) {
-            auto *c = static_cast<MdbColumn *>(g_ptr_array_index(t.def->columns, i));
+            auto *c = static_cast<MdbColumn *>(g_ptr_array_index(t->columns, i));
             if (c->col_type == MDB_OLE) {
                 size_t size = 0;
-                void *blob = lengths[i] > 0 ? mdb_ole_read_full(mdb, c, &size) : nullptr;
-                row[i] = blob ? std::optional<QByteArray>(QByteArray(static_cast<const char *>(blob), qsizetype(size)))
+                const MdbBlob blob{lengths[i] > 0 ? mdb_ole_read_full(mdb, c, &size) : nullptr};
+                row[i] = blob ? std::optional<QByteArray>(QByteArray(static_cast<const char *>(blob.get()), qsizetype(size)))
                               : std::nullopt;
-                g_free(blob);
             } else if (lengths[i] > 0 || c->col_type == MDB_BOOL) {
                 row[i] = QByteArray(buffers[i].constData(), c->col_type == MDB_BOOL && lengths[i] == 0 ? 1 : lengths[i]);
             } else {
@@ -227,8 +216,7 @@ void readEntry(MdbHandle *mdb, MdbCatalogEntry *entry, const QString &fileName, 
 
 struct AccessProvider::Handle
 {
-    MdbHandle *mdb;
-    ~Handle() { mdb_close(mdb); }
+    MdbDatabase mdb;
 };
 
 bool AccessProvider::recognizes(const QByteArray &head)
@@ -246,10 +234,11 @@ std::unique_ptr<DatabaseProvider> AccessProvider::open(const QString &fileName, 
 std::unique_ptr<AccessProvider> AccessProvider::openHere(const QString &fileName, const QByteArray &head)
 {
     // Without MDB_WRITABLE mdbtools opens the file O_RDONLY: nothing can reach the disk.
-    MdbHandle *mdb = mdb_open(QFile::encodeName(fileName).constData(), MDB_NOFLAGS);
-    if (!mdb)
+    MdbDatabase file{mdb_open(QFile::encodeName(fileName).constData(), MDB_NOFLAGS)};
+    if (!file)
         throw DataError(QStringLiteral("The Access file '%1' cannot be read: it is damaged or of an unknown version.").arg(fileName));
-    std::unique_ptr<Handle> handle(new Handle{mdb});
+    MdbHandle *mdb = file.get();
+    std::unique_ptr<Handle> handle(new Handle{std::move(file)});
     if (!mdb_read_catalog(mdb, MDB_ANY))
         throw DataError(QStringLiteral("The Access file '%1' cannot be read: its table catalog is damaged.").arg(fileName));
     mdb_set_bind_size(mdb, BindSize);
@@ -286,14 +275,14 @@ QString AccessProvider::formatName() const
 
 QString AccessProvider::quotedName(const QString &name) const
 {
-    return isPlainWord(name) ? name : QLatin1Char('[') + name + QLatin1Char(']');
+    return SqlText::isPlainWord(name) ? name : QLatin1Char('[') + name + QLatin1Char(']');
 }
 
 QStringList AccessProvider::tableNames() const
 {
     QStringList names;
     for (guint i = 0; i < m_handle->mdb->catalog->len; ++i) {
-        MdbCatalogEntry *e = entryAt(m_handle->mdb, i);
+        MdbCatalogEntry *e = entryAt(m_handle->mdb.get(), i);
         if (mdb_is_user_table(e) || isListedView(e))
             names << QString::fromUtf8(e->object_name);
     }
@@ -304,7 +293,7 @@ QStringList AccessProvider::userTables() const
 {
     QStringList names;
     for (guint i = 0; i < m_handle->mdb->catalog->len; ++i) {
-        MdbCatalogEntry *e = entryAt(m_handle->mdb, i);
+        MdbCatalogEntry *e = entryAt(m_handle->mdb.get(), i);
         if (mdb_is_user_table(e))
             names << QString::fromUtf8(e->object_name);
     }
@@ -315,7 +304,7 @@ QStringList AccessProvider::viewNames() const
 {
     QStringList names;
     for (guint i = 0; i < m_handle->mdb->catalog->len; ++i) {
-        MdbCatalogEntry *e = entryAt(m_handle->mdb, i);
+        MdbCatalogEntry *e = entryAt(m_handle->mdb.get(), i);
         if (isListedView(e))
             names << QString::fromUtf8(e->object_name);
     }
@@ -353,15 +342,15 @@ int AccessProvider::remove(const QString &, const ColumnValues &)
 
 QList<AccessColumn> AccessProvider::columnsOf(const QString &table) const
 {
-    MdbCatalogEntry *entry = findTable(m_handle->mdb, table);
+    MdbCatalogEntry *entry = findTable(m_handle->mdb.get(), table);
     if (!entry)
         throw DataError(QStringLiteral("The Access file '%1' has no table \"%2\".").arg(m_fileName, table));
-    TableHandle t{mdb_read_table(entry)};
-    if (!t.def || !mdb_read_columns(t.def))
+    const MdbTable t{mdb_read_table(entry)};
+    if (!t || !mdb_read_columns(t.get()))
         throw DataError(QStringLiteral("The table \"%1\" of the Access file '%2' cannot be read.").arg(table, m_fileName));
     QList<AccessColumn> columns;
-    for (guint i = 0; i < t.def->num_cols; ++i) {
-        const auto *c = static_cast<const MdbColumn *>(g_ptr_array_index(t.def->columns, i));
+    for (guint i = 0; i < t->num_cols; ++i) {
+        const auto *c = static_cast<const MdbColumn *>(g_ptr_array_index(t->columns, i));
         columns.append({QString::fromUtf8(c->name), typeNameOf(*c), c->col_type,
                         c->col_type == MDB_TEXT && m_version != MDB_VER_JET3 ? c->col_size / 2 : c->col_size,
                         bool(c->is_long_auto)});
@@ -371,22 +360,22 @@ QList<AccessColumn> AccessProvider::columnsOf(const QString &table) const
 
 QStringList AccessProvider::primaryKey(const QString &table) const
 {
-    MdbCatalogEntry *entry = findTable(m_handle->mdb, table);
+    MdbCatalogEntry *entry = findTable(m_handle->mdb.get(), table);
     if (!entry)
         return {};
-    TableHandle t{mdb_read_table(entry)};
-    if (!t.def || !mdb_read_columns(t.def))
+    const MdbTable t{mdb_read_table(entry)};
+    if (!t || !mdb_read_columns(t.get()))
         return {};
-    mdb_read_indices(t.def);
+    mdb_read_indices(t.get());
     QStringList key;
-    for (guint i = 0; t.def->indices && i < t.def->num_idxs; ++i) {
-        const auto *idx = static_cast<const MdbIndex *>(g_ptr_array_index(t.def->indices, i));
+    for (guint i = 0; t->indices && i < t->num_idxs; ++i) {
+        const auto *idx = static_cast<const MdbIndex *>(g_ptr_array_index(t->indices, i));
         if (idx->index_type != 1)   // 1 marks the primary key
             continue;
         for (unsigned k = 0; k < idx->num_keys; ++k) {
             const int col = idx->key_col_num[k] - 1;
-            if (col >= 0 && guint(col) < t.def->num_cols)
-                key << QString::fromUtf8(static_cast<const MdbColumn *>(g_ptr_array_index(t.def->columns, col))->name);
+            if (col >= 0 && guint(col) < t->num_cols)
+                key << QString::fromUtf8(static_cast<const MdbColumn *>(g_ptr_array_index(t->columns, col))->name);
         }
         break;
     }
@@ -395,10 +384,10 @@ QStringList AccessProvider::primaryKey(const QString &table) const
 
 void AccessProvider::readRows(const QString &table, const std::function<void(const Row &)> &onRow) const
 {
-    MdbCatalogEntry *entry = findTable(m_handle->mdb, table);
+    MdbCatalogEntry *entry = findTable(m_handle->mdb.get(), table);
     if (!entry)
         throw DataError(QStringLiteral("The Access file '%1' has no table \"%2\".").arg(m_fileName, table));
-    readEntry(m_handle->mdb, entry, m_fileName, nullptr, onRow);
+    readEntry(m_handle->mdb.get(), entry, m_fileName, nullptr, onRow);
 }
 
 // The definitions of all saved queries, read once: MSysObjects names them, MSysQueries holds their parts.
@@ -406,13 +395,13 @@ const QHash<QString, QList<AccessSavedQuery::Part>> &AccessProvider::savedQuerie
 {
     if (m_savedQueries)
         return *m_savedQueries;
-    MdbCatalogEntry *objects = findSystemTable(m_handle->mdb, "MSysObjects");
-    MdbCatalogEntry *queries = findSystemTable(m_handle->mdb, "MSysQueries");
+    MdbCatalogEntry *objects = findSystemTable(m_handle->mdb.get(), "MSysObjects");
+    MdbCatalogEntry *queries = findSystemTable(m_handle->mdb.get(), "MSysQueries");
     QHash<QString, QList<AccessSavedQuery::Part>> result;
     if (objects && queries) {
         QHash<QByteArray, QString> names;   // object id -> query name
         QStringList cols;
-        readEntry(m_handle->mdb, objects, m_fileName, &cols, [&](const Row &r) {
+        readEntry(m_handle->mdb.get(), objects, m_fileName, &cols, [&](const Row &r) {
             const auto id = cell(r, cols, "Id"), name = cell(r, cols, "Name"),
                        type = cell(r, cols, "Type");
             if (id && name && type && type->toInt() == MDB_QUERY)
@@ -423,7 +412,7 @@ const QHash<QString, QList<AccessSavedQuery::Part>> &AccessProvider::savedQuerie
             const auto &v = cell(r, cols, column);
             return v ? QString::fromUtf8(*v) : QString();
         };
-        readEntry(m_handle->mdb, queries, m_fileName, &cols, [&](const Row &r) {
+        readEntry(m_handle->mdb.get(), queries, m_fileName, &cols, [&](const Row &r) {
             const auto &id = cell(r, cols, "ObjectId");
             const auto &flag = cell(r, cols, "Flag");
             if (!id || !names.contains(*id))
@@ -438,13 +427,13 @@ const QHash<QString, QList<AccessSavedQuery::Part>> &AccessProvider::savedQuerie
 
 AccessProvider::Source AccessProvider::sourceOf(const QString &name, int depth) const
 {
-    if (MdbCatalogEntry *table = findTable(m_handle->mdb, name)) {
+    if (MdbCatalogEntry *table = findTable(m_handle->mdb.get(), name)) {
         Source s{QString::fromUtf8(table->object_name), columnsOf(name), {}, {}};
         s.computed = QList<bool>(s.columns.size(), false);
-        readEntry(m_handle->mdb, table, m_fileName, nullptr, [&](const Row &r) { s.rows.push_back(r); });
+        readEntry(m_handle->mdb.get(), table, m_fileName, nullptr, [&](const Row &r) { s.rows.push_back(r); });
         return s;
     }
-    MdbCatalogEntry *view = findView(m_handle->mdb, name);
+    MdbCatalogEntry *view = findView(m_handle->mdb.get(), name);
     if (!view)
         throw DataError(QStringLiteral("The Access file '%1' has no table or query \"%2\".").arg(m_fileName, name));
     const QString viewName = QString::fromUtf8(view->object_name);

@@ -113,14 +113,4 @@ public:
     virtual void beginTransaction() = 0;
     virtual void commitTransaction() = 0;
     virtual bool inTransaction() const = 0;
-
-protected:
-    // A letter or '_', then letters, digits and '_': a name every dialect reads without quotes.
-    static bool isPlainWord(const QString &name)
-    {
-        if (name.isEmpty() || name.front().isDigit())
-            return false;
-        return std::all_of(name.begin(), name.end(),
-                           [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); });
-    }
 };

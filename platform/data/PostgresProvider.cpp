@@ -2,13 +2,13 @@
 
 #include "ConnectionText.h"
 #include "DataError.h"
-#include "SqliteProvider.h"
+#include "PgResult.h"
+#include "SqlText.h"
 
 #include <QFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <charconv>
-#include <libpq-fe.h>
 
 namespace {
 
@@ -20,13 +20,6 @@ constexpr qsizetype DeepestPipeline = 512;
 constexpr int RowsPerStatement = 64;
 constexpr int MostParameters = 65535;
 constexpr Oid BoolOid = 16, TextOid = 25, BpcharOid = 1042, VarcharOid = 1043, Float4Oid = 700, Float8Oid = 701;
-
-QString quoted(const QString &identifier)
-{
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
 
 ColumnKind kindOf(Oid type)
 {
@@ -105,58 +98,59 @@ std::string_view utf8Of(const PGresult *r, int row, int c)
     return std::string_view(PQgetvalue(r, row, c), size_t(PQgetlength(r, row, c)));
 }
 
+// Reads and drops the results of the statement being answered.
+void drain(PGconn *conn)
+{
+    while (PgResult r{PQgetResult(conn)}) {
+    }
+}
+
 class PostgresCursor : public QueryCursor
 {
 public:
     // Streams rows in single-row mode when 'result' is null, else walks a complete result.
-    PostgresCursor(PGconn *conn, PGresult *result, QList<QueryColumn> columns, QList<TableKey> keys,
+    PostgresCursor(PGconn *conn, PgResult result, QList<QueryColumn> columns, QList<TableKey> keys,
                    std::function<void(const char *)> onError)
-        : m_conn(conn), m_result(result), m_streaming(result == nullptr), m_columns(std::move(columns)),
+        : m_conn(conn), m_result(std::move(result)), m_streaming(!m_result), m_columns(std::move(columns)),
           m_keys(std::move(keys)), m_onError(std::move(onError))
     {
     }
     ~PostgresCursor() override
     {
-        PQclear(m_result);
+        m_result.reset();
         if (m_streaming)
-            while (PGresult *r = PQgetResult(m_conn))
-                PQclear(r);
+            drain(m_conn);
     }
     const QList<QueryColumn> &columns() const override { return m_columns; }
     const QList<TableKey> &keys() const override { return m_keys; }
     bool next() override
     {
         if (!m_streaming)
-            return m_result && ++m_row < PQntuples(m_result);
-        PQclear(m_result);
-        m_result = PQgetResult(m_conn);
+            return m_result && ++m_row < PQntuples(m_result.get());
+        m_result.reset(PQgetResult(m_conn));
         m_row = 0;
-        if (m_result && PQresultStatus(m_result) == PGRES_SINGLE_TUPLE)
+        if (m_result && PQresultStatus(m_result.get()) == PGRES_SINGLE_TUPLE)
             return true;
-        if (m_result && PQresultStatus(m_result) != PGRES_TUPLES_OK) {
-            const QByteArray message = PQresultErrorMessage(m_result);
-            PQclear(m_result);
-            m_result = nullptr;
-            while (PGresult *r = PQgetResult(m_conn))
-                PQclear(r);
+        if (m_result && PQresultStatus(m_result.get()) != PGRES_TUPLES_OK) {
+            const QByteArray message = PQresultErrorMessage(m_result.get());
+            m_result.reset();
+            drain(m_conn);
             m_streaming = false;
             m_onError(message.constData());
         }
-        PQclear(m_result);
-        m_result = nullptr;
-        while (PGresult *r = PQgetResult(m_conn))
-            PQclear(r);
+        m_result.reset();
+        drain(m_conn);
         m_streaming = false;
         return false;
     }
-    bool isNull(int c) const override { return PQgetisnull(m_result, m_row, c); }
-    double floatAt(int c) const override { return floatOf(m_result, m_row, c); }
-    qint64 integerAt(int c) const override { return integerOf(m_result, m_row, c); }
-    std::string_view utf8At(int c) const override { return utf8Of(m_result, m_row, c); }
+    bool isNull(int c) const override { return PQgetisnull(m_result.get(), m_row, c); }
+    double floatAt(int c) const override { return floatOf(m_result.get(), m_row, c); }
+    qint64 integerAt(int c) const override { return integerOf(m_result.get(), m_row, c); }
+    std::string_view utf8At(int c) const override { return utf8Of(m_result.get(), m_row, c); }
 
 private:
     PGconn *m_conn;
-    PGresult *m_result;
+    PgResult m_result;
     bool m_streaming;
     int m_row = -1;
     QList<QueryColumn> m_columns;
@@ -196,11 +190,21 @@ QByteArray locatedBy(const ColumnValues &where)
     return text;
 }
 
-struct Result
+// A result of a statement that waits for nothing else: read, then cleared with its scope.
+class Result
 {
-    PGresult *r;
-    ~Result() { PQclear(r); }
-    bool ok() const { return PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK; }
+public:
+    explicit Result(PGresult *r) : m_r(r) {}
+    bool ok() const { return succeeded(m_r.get()); }
+    PGresult *get() const { return m_r.get(); }
+
+    static bool succeeded(const PGresult *r)
+    {
+        return PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
+    }
+
+private:
+    PgResult m_r;
 };
 
 } // namespace
@@ -281,20 +285,28 @@ QByteArray PostgresProvider::lastWords() const
     QByteArray why;
     if (PQstatus(m_conn) == CONNECTION_BAD || PQconsumeInput(m_conn)) {
         for (int i = 0; i < DeepestPipeline && why.isEmpty(); ++i) {
-            PGresult *r = PQgetResult(m_conn);
+            const PgResult r{PQgetResult(m_conn)};
             if (!r) {
                 if (PQstatus(m_conn) == CONNECTION_BAD)
                     break;
                 continue;
             }
-            if (PQresultStatus(r) == PGRES_FATAL_ERROR)
-                why = PQresultErrorMessage(r);
-            PQclear(r);
+            if (PQresultStatus(r.get()) == PGRES_FATAL_ERROR)
+                why = PQresultErrorMessage(r.get());
         }
     }
     if (why.isEmpty())
         why = m_farewell;
     return why.isEmpty() ? QByteArray(PQerrorMessage(m_conn)) : why;
+}
+
+// A server that ends the connection sends its reason and closes; data sent into the closed
+// connection makes it reset, and a reset can throw the reason away unread. So whatever has
+// arrived is taken in before each send, where the reason then waits among the results.
+void PostgresProvider::readWaitingInput()
+{
+    if (!PQconsumeInput(m_conn))
+        fail(QStringLiteral("Sending posts"), lastWords().constData());
 }
 
 QString PostgresProvider::identity() const
@@ -359,13 +371,13 @@ QString PostgresProvider::quotedName(const QString &name) const
 {
     // Bare names are folded to lower case, and the server alone knows its keywords.
     const bool folds = std::any_of(name.begin(), name.end(), [](QChar c) { return c.isUpper(); });
-    if (!isPlainWord(name) || folds)
-        return quoted(name);
+    if (!SqlText::isPlainWord(name) || folds)
+        return SqlText::quoted(name);
     const_cast<PostgresProvider *>(this)->collect();
     const QByteArray utf8 = name.toUtf8();
     const char *params[] = {utf8.constData()};
     Result r{PQexecParams(m_conn, "SELECT quote_ident($1)", 1, nullptr, params, nullptr, nullptr, 0)};
-    return r.ok() && PQntuples(r.r) == 1 ? QString::fromUtf8(PQgetvalue(r.r, 0, 0)) : quoted(name);
+    return r.ok() && PQntuples(r.get()) == 1 ? QString::fromUtf8(PQgetvalue(r.get(), 0, 0)) : SqlText::quoted(name);
 }
 
 QStringList PostgresProvider::tableNames() const
@@ -377,8 +389,8 @@ QStringList PostgresProvider::tableNames() const
     if (!r.ok())
         fail(QStringLiteral("Listing the tables"), PQerrorMessage(m_conn));
     QStringList names;
-    for (int i = 0; i < PQntuples(r.r); ++i)
-        names << QString::fromUtf8(PQgetvalue(r.r, i, 0));
+    for (int i = 0; i < PQntuples(r.get()); ++i)
+        names << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
     return names;
 }
 
@@ -387,9 +399,9 @@ QStringList PostgresProvider::primaryKey(quint32 tableOid, QString *tableName)
     const QByteArray oid = QByteArray::number(tableOid);
     const char *params[] = {oid.constData()};
     Result name{PQexecParams(m_conn, "SELECT relname FROM pg_class WHERE oid = $1::oid", 1, nullptr, params, nullptr, nullptr, 0)};
-    if (!name.ok() || PQntuples(name.r) != 1)
+    if (!name.ok() || PQntuples(name.get()) != 1)
         fail(QStringLiteral("Reading the tables of a query"), PQerrorMessage(m_conn));
-    *tableName = QString::fromUtf8(PQgetvalue(name.r, 0, 0));
+    *tableName = QString::fromUtf8(PQgetvalue(name.get(), 0, 0));
     Result key{PQexecParams(m_conn,
                             "SELECT a.attnum FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "
                             "AND a.attnum = ANY(i.indkey) WHERE i.indrelid = $1::oid AND i.indisprimary "
@@ -398,15 +410,15 @@ QStringList PostgresProvider::primaryKey(quint32 tableOid, QString *tableName)
     if (!key.ok())
         fail(QStringLiteral("Reading the key of table '%1'").arg(*tableName), PQerrorMessage(m_conn));
     QStringList columns;
-    for (int i = 0; i < PQntuples(key.r); ++i)
-        columns << QString::fromUtf8(PQgetvalue(key.r, i, 0));
+    for (int i = 0; i < PQntuples(key.get()); ++i)
+        columns << QString::fromUtf8(PQgetvalue(key.get(), i, 0));
     return columns;   // attribute numbers, matched against PQftablecol
 }
 
 std::unique_ptr<QueryCursor> PostgresProvider::query(const QString &sqlText)
 {
     collect();
-    const QByteArray sql = SqliteProvider::rewriteTop(sqlText).toUtf8();
+    const QByteArray sql = SqlText::rewriteTop(sqlText).toUtf8();
     {
         Result prep{PQprepare(m_conn, "", sql.constData(), 0, nullptr)};
         if (!prep.ok())
@@ -415,12 +427,12 @@ std::unique_ptr<QueryCursor> PostgresProvider::query(const QString &sqlText)
     Result desc{PQdescribePrepared(m_conn, "")};
     if (!desc.ok())
         fail(QStringLiteral("The query \"%1\"").arg(sqlText.simplified()), PQerrorMessage(m_conn));
-    const int n = PQnfields(desc.r);
+    const int n = PQnfields(desc.get());
     QList<QueryColumn> columns;
     QHash<Oid, QString> tables;
     QList<TableKey> keys;
     for (int c = 0; c < n; ++c) {
-        const Oid table = PQftable(desc.r, c);
+        const Oid table = PQftable(desc.get(), c);
         if (table != InvalidOid && !tables.contains(table)) {
             QString name;
             const QStringList keyNumbers = primaryKey(table, &name);
@@ -428,7 +440,7 @@ std::unique_ptr<QueryCursor> PostgresProvider::query(const QString &sqlText)
             TableKey key{name, {}, {}};
             for (const QString &k : keyNumbers)
                 for (int d = 0; d < n; ++d)
-                    if (PQftable(desc.r, d) == table && PQftablecol(desc.r, d) == k.toInt()) {
+                    if (PQftable(desc.get(), d) == table && PQftablecol(desc.get(), d) == k.toInt()) {
                         key.cursorColumns << d;
                         break;
                     }
@@ -439,19 +451,19 @@ std::unique_ptr<QueryCursor> PostgresProvider::query(const QString &sqlText)
     // Declared types and base names of table columns; expressions keep an empty type.
     for (int c = 0; c < n; ++c) {
         QueryColumn col;
-        col.name = QString::fromUtf8(PQfname(desc.r, c));
-        col.kind = kindOf(PQftype(desc.r, c));
-        const Oid table = PQftable(desc.r, c);
+        col.name = QString::fromUtf8(PQfname(desc.get(), c));
+        col.kind = kindOf(PQftype(desc.get(), c));
+        const Oid table = PQftable(desc.get(), c);
         if (table != InvalidOid) {
-            const QByteArray oid = QByteArray::number(table), num = QByteArray::number(PQftablecol(desc.r, c));
+            const QByteArray oid = QByteArray::number(table), num = QByteArray::number(PQftablecol(desc.get(), c));
             const char *params[] = {oid.constData(), num.constData()};
             Result a{PQexecParams(m_conn, "SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute "
                                           "WHERE attrelid = $1::oid AND attnum = $2::int2",
                                   2, nullptr, params, nullptr, nullptr, 0)};
-            if (a.ok() && PQntuples(a.r) == 1) {
+            if (a.ok() && PQntuples(a.get()) == 1) {
                 col.baseTable = tables.value(table);
-                col.baseColumn = QString::fromUtf8(PQgetvalue(a.r, 0, 0));
-                col.declaredType = QString::fromUtf8(PQgetvalue(a.r, 0, 1));
+                col.baseColumn = QString::fromUtf8(PQgetvalue(a.get(), 0, 0));
+                col.declaredType = QString::fromUtf8(PQgetvalue(a.get(), 0, 1));
             }
         }
         columns.append(col);
@@ -463,7 +475,7 @@ std::unique_ptr<QueryCursor> PostgresProvider::query(const QString &sqlText)
     if (!PQsendQueryParams(m_conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
         fail(QStringLiteral("The query \"%1\"").arg(sqlText.simplified()), PQerrorMessage(m_conn));
     PQsetSingleRowMode(m_conn);
-    return std::make_unique<PostgresCursor>(m_conn, nullptr, columns, keys, [this](const char *message) {
+    return std::make_unique<PostgresCursor>(m_conn, PgResult(), columns, keys, [this](const char *message) {
         fail(QStringLiteral("Reading the query result"), message);
     });
 }
@@ -491,37 +503,29 @@ int PostgresProvider::execute(const QString &sql, const QList<QVariant> &params,
     const bool guarded = rows == nullptr && inTransaction();
     if (guarded)
         command("SAVEPOINT orvane_post");
-    PGresult *r = PQexecPrepared(m_conn, name.constData(), int(values.size()), values.data(), nullptr, nullptr, 0);
-    if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK) {
-        const QString message = clean(PQresultErrorMessage(r));
-        PQclear(r);
+    PgResult r{PQexecPrepared(m_conn, name.constData(), int(values.size()), values.data(), nullptr, nullptr, 0)};
+    if (!Result::succeeded(r.get())) {
+        const QString message = clean(PQresultErrorMessage(r.get()));
+        r.reset();
         if (guarded)
             command("ROLLBACK TO SAVEPOINT orvane_post");
         throw DataError(QStringLiteral("Writing to %1 failed: %2").arg(m_where, message));
     }
     if (guarded)
         command("RELEASE SAVEPOINT orvane_post");
-    const int changed = QByteArray(PQcmdTuples(r)).toInt();
+    const int changed = QByteArray(PQcmdTuples(r.get())).toInt();
     if (rows)
-        *rows = std::make_unique<PostgresCursor>(m_conn, r, QList<QueryColumn>{}, QList<TableKey>{}, [](const char *) {});
-    else
-        PQclear(r);
+        *rows = std::make_unique<PostgresCursor>(m_conn, std::move(r), QList<QueryColumn>{}, QList<TableKey>{}, [](const char *) {});
     return changed;
 }
 
 namespace {
 QString whereClause(const ColumnValues &where, int firstIndex, QList<QVariant> &params)
 {
-    QStringList parts;
-    for (const auto &[col, value] : where) {
-        if (value.isNull()) {
-            parts << quoted(col) + QStringLiteral(" IS NULL");
-        } else {
-            parts << quoted(col) + QStringLiteral(" = $") + QString::number(firstIndex++);
+    for (const auto &[col, value] : where)
+        if (!value.isNull())
             params << value;
-        }
-    }
-    return parts.join(QStringLiteral(" AND "));
+    return SqlText::where(where, QLatin1Char('$'), firstIndex);
 }
 } // namespace
 
@@ -549,21 +553,18 @@ const PostgresProvider::UpdateShape &PostgresProvider::updateText(const QString 
     QStringList assignments;
     for (const auto &[col, value] : set) {
         last.set << col;
-        assignments << quoted(col) + QStringLiteral(" = $") + QString::number(assignments.size() + 1);
+        assignments << SqlText::quoted(col) + QStringLiteral(" = $") + QString::number(assignments.size() + 1);
     }
-    QStringList conditions;
-    int index = int(set.size());
     for (const auto &[col, value] : where) {
         last.where << col;
         last.isNull.push_back(value.isNull());
-        conditions << (value.isNull() ? quoted(col) + QStringLiteral(" IS NULL")
-                                      : quoted(col) + QStringLiteral(" = $") + QString::number(++index));
     }
     QStringList returned;
     for (const QString &c : last.returning)
-        returned << quoted(c);
+        returned << SqlText::quoted(c);
     last.sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                   .arg(quoted(table), assignments.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND ")));
+                   .arg(SqlText::quoted(table), assignments.join(QStringLiteral(", ")),
+                        SqlText::where(where, QLatin1Char('$'), int(set.size()) + 1));
     if (last.returns)
         last.sql += QStringLiteral(" RETURNING ") + (returned.isEmpty() ? QStringLiteral("1") : returned.join(QStringLiteral(", ")));
     return last;
@@ -616,6 +617,7 @@ void PostgresProvider::send(const UpdateShape &shape, const QList<QVariant> &par
     if (m_pending.isEmpty() && PQpipelineStatus(m_conn) == PQ_PIPELINE_OFF && !PQenterPipelineMode(m_conn))
         fail(QStringLiteral("Sending posts"), lastWords().constData());
     const auto control = [&](const QByteArray &text) {
+        readWaitingInput();
         if (!PQsendQueryParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
             fail(QStringLiteral("Sending posts"), lastWords().constData());
         m_pending.append(Pending{});
@@ -646,6 +648,7 @@ void PostgresProvider::send(const UpdateShape &shape, const QList<QVariant> &par
 void PostgresProvider::sendPrepared(const QByteArray &name, const QList<QVariant> &params)
 {
     const Params p(params);
+    readWaitingInput();
     if (!PQsendQueryPrepared(m_conn, name.constData(), int(p.values.size()), p.values.data(), nullptr, nullptr, 0))
         fail(QStringLiteral("Sending posts"), lastWords().constData());
 }
@@ -686,7 +689,7 @@ void PostgresProvider::prepareRows(const UpdateShape &shape, const QByteArray &s
         return;
     }
     Result desc{PQdescribePrepared(m_conn, single.constData())};
-    const int perRow = desc.ok() ? PQnparams(desc.r) : 0;
+    const int perRow = desc.ok() ? PQnparams(desc.get()) : 0;
     rows.rows = perRow > 0 ? std::min(RowsPerStatement, MostParameters / perRow) : 0;
     if (rows.rows < 2) {
         m_rowsStatements.insert(shape.sql, rows);
@@ -695,7 +698,7 @@ void PostgresProvider::prepareRows(const UpdateShape &shape, const QByteArray &s
     std::vector<Oid> types;
     for (int r = 0; r < rows.rows; ++r)
         for (int i = 0; i < perRow; ++i)
-            types.push_back(PQparamtype(desc.r, i));
+            types.push_back(PQparamtype(desc.get(), i));
 
     QStringList values, names{QStringLiteral("n")};
     for (int i = 1; i <= perRow; ++i)
@@ -709,14 +712,14 @@ void PostgresProvider::prepareRows(const UpdateShape &shape, const QByteArray &s
     QStringList assignments, conditions, returned{QStringLiteral("orvane_v.n")};
     int column = 0;
     for (const QString &c : shape.set)
-        assignments << quoted(c) + QStringLiteral(" = orvane_v.c") + QString::number(++column);
+        assignments << SqlText::quoted(c) + QStringLiteral(" = orvane_v.c") + QString::number(++column);
     for (qsizetype i = 0; i < shape.where.size(); ++i)
-        conditions << QStringLiteral("orvane_t.") + quoted(shape.where[i])
+        conditions << QStringLiteral("orvane_t.") + SqlText::quoted(shape.where[i])
                           + (shape.isNull[size_t(i)] ? QStringLiteral(" IS NULL") : QStringLiteral(" = orvane_v.c") + QString::number(++column));
     for (const QString &c : shape.returning)
-        returned << QStringLiteral("orvane_t.") + quoted(c);
+        returned << QStringLiteral("orvane_t.") + SqlText::quoted(c);
     const QByteArray sql = QStringLiteral("UPDATE %1 AS orvane_t SET %2 FROM (VALUES %3) AS orvane_v(%4) WHERE %5 RETURNING %6")
-                               .arg(quoted(shape.table), assignments.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+                               .arg(SqlText::quoted(shape.table), assignments.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
                                     names.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND ")),
                                     returned.join(QStringLiteral(", ")))
                                .toUtf8();
@@ -735,14 +738,14 @@ bool PostgresProvider::isPlainTable(const QString &table)
     const auto it = m_plainTables.constFind(table);
     if (it != m_plainTables.constEnd())
         return *it;
-    const QByteArray name = quoted(table).toUtf8();
+    const QByteArray name = SqlText::quoted(table).toUtf8();
     const char *params[] = {name.constData()};
     Result r{PQexecParams(m_conn,
                           "SELECT c.relkind IN ('r', 'p') AND NOT c.relhasrules AND NOT EXISTS "
                           "(SELECT 1 FROM pg_trigger t WHERE t.tgrelid = c.oid AND NOT t.tgisinternal) "
                           "FROM pg_class c WHERE c.oid = to_regclass($1)",
                           1, nullptr, params, nullptr, nullptr, 0)};
-    const bool plain = r.ok() && PQntuples(r.r) == 1 && PQgetvalue(r.r, 0, 0)[0] == 't';
+    const bool plain = r.ok() && PQntuples(r.get()) == 1 && PQgetvalue(r.get(), 0, 0)[0] == 't';
     m_plainTables.insert(table, plain);
     return plain;
 }
@@ -762,6 +765,7 @@ void PostgresProvider::collect()
     if (m_pending.isEmpty())
         return;
     const QList<Pending> pending = std::exchange(m_pending, {});
+    readWaitingInput();
     if (!PQpipelineSync(m_conn))
         fail(QStringLiteral("Sending posts"), lastWords().constData());
     qsizetype failed = -1, next = 0;
@@ -773,28 +777,20 @@ void PostgresProvider::collect()
         int firstColumn = 0;
     };
     std::vector<ReadBack> readBack(size_t(pending.size()));
-    std::vector<PGresult *> kept;   // the results holding re-read rows
-    const auto clearKept = [&kept] {
-        for (PGresult *r : kept)
-            PQclear(r);
-        kept.clear();
-    };
+    std::vector<PgResult> kept;   // the results holding re-read rows
     for (;;) {
-        PGresult *r = PQgetResult(m_conn);
+        PgResult r{PQgetResult(m_conn)};
         if (!r) {   // the end of one statement's results
             if (PQstatus(m_conn) == CONNECTION_BAD) {
-                clearKept();
                 // The server's own word on why it ended the connection, where it gave one.
                 const QByteArray why = serverMessage.isEmpty() ? QByteArray(PQerrorMessage(m_conn)) : serverMessage.toUtf8();
                 fail(QStringLiteral("Reading the results of the posts"), why.constData());
             }
             continue;
         }
-        const ExecStatusType status = PQresultStatus(r);
-        if (status == PGRES_PIPELINE_SYNC) {
-            PQclear(r);
+        const ExecStatusType status = PQresultStatus(r.get());
+        if (status == PGRES_PIPELINE_SYNC)
             break;
-        }
         const qsizetype first = next;
         const qsizetype posts = first < pending.size() ? pending[first].posts : 1;
         next += posts;
@@ -802,21 +798,21 @@ void PostgresProvider::collect()
         if (failed >= 0 || kind == Pending::Kind::Control) {
             if (failed < 0 && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
                 failed = first;
-                serverMessage = clean(PQresultErrorMessage(r));
+                serverMessage = clean(PQresultErrorMessage(r.get()));
             }
         } else if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
             // Sending again the posts before the last of a refused list finds the one it failed on.
             failed = first + posts - 1;
-            serverMessage = clean(PQresultErrorMessage(r));
+            serverMessage = clean(PQresultErrorMessage(r.get()));
         } else if (posts == 1) {
-            if (QByteArray(PQcmdTuples(r)).toInt() == 0)
+            if (QByteArray(PQcmdTuples(r.get())).toInt() == 0)
                 failed = first;
-            else if (kind == Pending::Kind::PostReturning && PQntuples(r) > 0)
-                readBack[size_t(first)] = {r, 0, 0};
+            else if (kind == Pending::Kind::PostReturning && PQntuples(r.get()) > 0)
+                readBack[size_t(first)] = {r.get(), 0, 0};
         } else {
             std::vector<int> rowOf(size_t(posts), -1);
-            for (int row = 0; row < PQntuples(r); ++row) {
-                const qsizetype n = QByteArray(PQgetvalue(r, row, 0)).toLongLong() - 1;
+            for (int row = 0; row < PQntuples(r.get()); ++row) {
+                const qsizetype n = QByteArray(PQgetvalue(r.get(), row, 0)).toLongLong() - 1;
                 if (n >= 0 && n < posts && rowOf[size_t(n)] < 0)
                     rowOf[size_t(n)] = row;
             }
@@ -825,37 +821,26 @@ void PostgresProvider::collect()
                 failed = first + (missing - rowOf.cbegin());
             else if (kind == Pending::Kind::PostReturning)
                 for (qsizetype j = 0; j < posts; ++j)
-                    readBack[size_t(first + j)] = {r, rowOf[size_t(j)], 1};
+                    readBack[size_t(first + j)] = {r.get(), rowOf[size_t(j)], 1};
         }
-        if (first < pending.size() && readBack[size_t(first)].result == r)
-            kept.push_back(r);
-        else
-            PQclear(r);
+        if (first < pending.size() && readBack[size_t(first)].result == r.get())
+            kept.push_back(std::move(r));
     }
-    if (!PQexitPipelineMode(m_conn)) {
-        clearKept();
+    if (!PQexitPipelineMode(m_conn))
         fail(QStringLiteral("Reading the results of the posts"), PQerrorMessage(m_conn));
-    }
 
     if (failed < 0) {
         m_releaseNext = m_group;
-        try {
-            for (qsizetype i = 0; i < pending.size(); ++i) {
-                const ReadBack &b = readBack[size_t(i)];
-                if (!b.result)
-                    continue;
-                ReadBackRow row(b.result, b.row, b.firstColumn);
-                row.next();
-                pending[i].onRow(row);
-            }
-        } catch (...) {
-            clearKept();
-            throw;
+        for (qsizetype i = 0; i < pending.size(); ++i) {
+            const ReadBack &b = readBack[size_t(i)];
+            if (!b.result)
+                continue;
+            ReadBackRow row(b.result, b.row, b.firstColumn);
+            row.next();
+            pending[i].onRow(row);
         }
-        clearKept();
         return;
     }
-    clearKept();
     qsizetype culprit = failed;
     while (culprit < pending.size() && pending[culprit].kind == Pending::Kind::Control)
         ++culprit;
@@ -881,10 +866,10 @@ void PostgresProvider::undo(const QList<Pending> &pending, qsizetype culprit, co
             Result r{PQexecPrepared(m_conn, p.statement.constData(), int(params.values.size()), params.values.data(),
                                     nullptr, nullptr, 0)};
             if (!r.ok()) {
-                message = clean(PQresultErrorMessage(r.r));
+                message = clean(PQresultErrorMessage(r.get()));
                 break;
             }
-            if (QByteArray(PQcmdTuples(r.r)).toInt() == 0) {
+            if (QByteArray(PQcmdTuples(r.get())).toInt() == 0) {
                 message.clear();
                 break;
             }
@@ -917,15 +902,15 @@ ColumnValues PostgresProvider::insert(const QString &table, const ColumnValues &
     QStringList cols, marks, returning;
     QList<QVariant> params;
     for (const auto &[col, value] : values) {
-        cols << quoted(col);
+        cols << SqlText::quoted(col);
         params << value;
         marks << QStringLiteral("$") + QString::number(params.size());
     }
     for (const QString &k : keyColumns)
-        returning << quoted(k);
-    QString sql = values.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(table))
+        returning << SqlText::quoted(k);
+    QString sql = values.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(SqlText::quoted(table))
                                    : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                         .arg(quoted(table), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+                                         .arg(SqlText::quoted(table), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     if (keyColumns.isEmpty()) {
         execute(sql, params);
         return {};
@@ -956,7 +941,7 @@ int PostgresProvider::remove(const QString &table, const ColumnValues &where)
 {
     QList<QVariant> params;
     const QString w = whereClause(where, 1, params);
-    return execute(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(table), w), params);
+    return execute(QStringLiteral("DELETE FROM %1 WHERE %2").arg(SqlText::quoted(table), w), params);
 }
 
 std::unique_ptr<QueryCursor> PostgresProvider::select(const QString &table, const QStringList &columns,
@@ -964,11 +949,11 @@ std::unique_ptr<QueryCursor> PostgresProvider::select(const QString &table, cons
 {
     QStringList cols;
     for (const QString &c : columns)
-        cols << quoted(c);
+        cols << SqlText::quoted(c);
     QList<QVariant> params;
     const QString w = whereClause(where, 1, params);
     std::unique_ptr<QueryCursor> rows;
-    execute(QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(cols.join(QStringLiteral(", ")), quoted(table), w), params, &rows);
+    execute(QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(cols.join(QStringLiteral(", ")), SqlText::quoted(table), w), params, &rows);
     return rows;
 }
 

@@ -76,6 +76,7 @@ private:
     [[noreturn]] void fail(const QString &what, const char *serverMessage) const;
     QString clean(const char *message) const;
     QByteArray lastWords() const;   // why the connection failed, the server's reason where it gave one
+    void readWaitingInput();
     const QByteArray &prepared(const QString &sql);
     int execute(const QString &sql, const QList<QVariant> &params, std::unique_ptr<QueryCursor> *rows = nullptr);
     QStringList primaryKey(quint32 tableOid, QString *tableName);

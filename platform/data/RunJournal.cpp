@@ -171,11 +171,14 @@ RunJournal::RunJournal(const QString &folder, const QString &database)
             if (sqlite3_step(add.get()) != SQLITE_DONE)
                 fail(QStringLiteral("Writing"));
         }
-        if (sqlite3_prepare_v2(m_db, "INSERT INTO posts (run, shape, count, body) VALUES (?, ?, ?, ?)",
-                               -1, &m_insert, nullptr) != SQLITE_OK)
+        sqlite3_stmt *insert = nullptr;
+        const int rc = sqlite3_prepare_v2(m_db, "INSERT INTO posts (run, shape, count, body) VALUES (?, ?, ?, ?)",
+                                          -1, &insert, nullptr);
+        m_insert.reset(insert);
+        if (rc != SQLITE_OK)
             fail(QStringLiteral("Preparing"));
     } catch (...) {
-        sqlite3_finalize(m_insert);
+        m_insert.reset();
         sqlite3_close(m_db);
         throw;
     }
@@ -188,7 +191,7 @@ RunJournal::~RunJournal()
     } catch (const DataError &e) {
         qWarning("%s", e.what());
     }
-    sqlite3_finalize(m_insert);
+    m_insert.reset();
     sqlite3_close(m_db);
 }
 
@@ -294,13 +297,13 @@ void RunJournal::makeDurable()
 {
     if (!m_db || m_pending.count == 0)
         return;
-    sqlite3_bind_int64(m_insert, 1, m_run);
-    sqlite3_bind_int64(m_insert, 2, m_pending.firstShape);
-    sqlite3_bind_int(m_insert, 3, m_pending.count);
-    sqlite3_bind_blob(m_insert, 4, m_pending.body.constData(), int(m_pending.body.size()), SQLITE_STATIC);
-    const int rc = sqlite3_step(m_insert);
-    sqlite3_reset(m_insert);
-    sqlite3_clear_bindings(m_insert);
+    sqlite3_bind_int64(m_insert.get(), 1, m_run);
+    sqlite3_bind_int64(m_insert.get(), 2, m_pending.firstShape);
+    sqlite3_bind_int(m_insert.get(), 3, m_pending.count);
+    sqlite3_bind_blob(m_insert.get(), 4, m_pending.body.constData(), int(m_pending.body.size()), SQLITE_STATIC);
+    const int rc = sqlite3_step(m_insert.get());
+    sqlite3_reset(m_insert.get());
+    sqlite3_clear_bindings(m_insert.get());
     if (rc != SQLITE_DONE)
         fail(QStringLiteral("Writing"));
     m_pending.body.clear();

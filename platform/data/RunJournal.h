@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PostJournal.h"
+#include "SqliteStatement.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -9,7 +10,6 @@
 #include <QStringList>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 // The program's own record of what its runs wrote into one database and what that overwrote:
 // per run, every updated row's key with the values before and after. An SQLite file of its own
@@ -67,7 +67,7 @@ private:
     QString m_fileName;
     sqlite3 *m_db = nullptr;
     qint64 m_run = 0;
-    sqlite3_stmt *m_insert = nullptr;
+    SqliteStatement m_insert;
     struct
     {
         QByteArray body;

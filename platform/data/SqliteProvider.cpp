@@ -1,23 +1,23 @@
 #include "SqliteProvider.h"
 
 #include "DataError.h"
+#include "SqlText.h"
+#include "SqliteStatement.h"
 
 #include <QFileInfo>
 #include <functional>
 #include <QRegularExpression>
 #include <cstring>
 #include <utility>
-#include <sqlite3.h>
 
 namespace {
 
+// Quoted, but the rowid a table without a key is located by stays SQLite's own.
 QString quoted(const QString &identifier)
 {
     if (identifier.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0)
         return identifier;
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
+    return SqlText::quoted(identifier);
 }
 
 // Column kinds from the declared type: the Access text types are text, Memo and fixed-length
@@ -83,6 +83,15 @@ QString shown(const QString &sql)
     return s.size() <= MaxShown ? s : s.left(MaxShown) + QStringLiteral("...");
 }
 
+// Prepares the first statement of 'sql' into 'stmt'; 'tail' receives where the rest begins.
+int prepare(sqlite3 *db, const char *sql, int bytes, SqliteStatement &stmt, const char **tail = nullptr)
+{
+    sqlite3_stmt *s = nullptr;
+    const int rc = sqlite3_prepare_v2(db, sql, bytes, &s, tail);
+    stmt.reset(s);
+    return rc;
+}
+
 // Each database of a connection is one file the user chose; a query must not reach others.
 int denyAttach(void *, int action, const char *, const char *, const char *, const char *)
 {
@@ -92,10 +101,11 @@ int denyAttach(void *, int action, const char *, const char *, const char *, con
 class SqliteCursor : public QueryCursor
 {
 public:
-    // 'hiddenFirst' marks a provider-added rowid in result column 0.
-    SqliteCursor(sqlite3_stmt *stmt, bool hiddenFirst, QList<TableKey> keys, bool owned,
+    // 'hiddenFirst' marks a provider-added rowid in result column 0. A statement the cursor owns
+    // goes with it; one of the provider's is reset for its next use.
+    SqliteCursor(sqlite3_stmt *stmt, SqliteStatement owned, bool hiddenFirst, QList<TableKey> keys,
                  std::function<void(const char *)> onError, std::function<void()> onEnd = {})
-        : m_stmt(stmt), m_owned(owned), m_onError(std::move(onError)), m_onEnd(std::move(onEnd))
+        : m_stmt(stmt), m_owned(std::move(owned)), m_onError(std::move(onError)), m_onEnd(std::move(onEnd))
     {
         const int n = sqlite3_column_count(stmt);
         for (int c = hiddenFirst ? 1 : 0; c < n; ++c)
@@ -107,10 +117,9 @@ public:
     }
     ~SqliteCursor() override
     {
-        if (m_owned)
-            sqlite3_finalize(m_stmt);
-        else
+        if (!m_owned)
             sqlite3_reset(m_stmt);
+        m_owned.reset();
         if (m_onEnd)
             m_onEnd();
     }
@@ -161,7 +170,7 @@ public:
 
 private:
     sqlite3_stmt *m_stmt;
-    bool m_owned;
+    SqliteStatement m_owned;
     std::function<void(const char *)> m_onError;
     std::function<void()> m_onEnd;
     std::vector<int> m_map;   // cursor column -> statement column
@@ -214,19 +223,18 @@ std::unique_ptr<DatabaseProvider> SqliteProvider::open(const QString &fileName, 
     sqlite3_set_authorizer(db, denyAttach, nullptr);
 
     // Reading the schema checks the file and waits for a lock held by another program.
-    sqlite3_stmt *probe = nullptr;
-    int step = sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &probe, nullptr);
+    SqliteStatement probe;
+    int step = prepare(db, "PRAGMA journal_mode", -1, probe);
     if (step == SQLITE_OK)
-        step = sqlite3_step(probe);
+        step = sqlite3_step(probe.get());
     if (step == SQLITE_ROW)
-        p->m_journalMode = text16(reinterpret_cast<const char *>(sqlite3_column_text(probe, 0))).toLower();
-    sqlite3_finalize(probe);
+        p->m_journalMode = text16(reinterpret_cast<const char *>(sqlite3_column_text(probe.get(), 0))).toLower();
     if (step == SQLITE_ROW) {
-        step = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &probe, nullptr);
+        step = prepare(db, "SELECT count(*) FROM sqlite_master", -1, probe);
         if (step == SQLITE_OK)
-            step = sqlite3_step(probe);
-        sqlite3_finalize(probe);
+            step = sqlite3_step(probe.get());
     }
+    probe.reset();
     if (step != SQLITE_ROW) {
         const int primary = step & 0xff;
         if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
@@ -244,8 +252,7 @@ SqliteProvider::SqliteProvider(sqlite3 *db, const QString &fileName) : m_db(db),
 
 SqliteProvider::~SqliteProvider()
 {
-    for (sqlite3_stmt *s : std::as_const(m_statements))
-        sqlite3_finalize(s);
+    m_statements.clear();
     if (sqlite3_get_autocommit(m_db) == 0)
         sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close_v2(m_db);
@@ -266,22 +273,22 @@ QString SqliteProvider::quotedName(const QString &name) const
 {
     const QByteArray utf8 = name.toUtf8();
     const bool keyword = sqlite3_keyword_check(utf8.constData(), int(utf8.size())) != 0;
-    return isPlainWord(name) && !keyword ? name : quoted(name);
+    return SqlText::isPlainWord(name) && !keyword ? name : quoted(name);
 }
 
 QStringList SqliteProvider::tableNames() const
 {
-    sqlite3_stmt *s = nullptr;
-    if (sqlite3_prepare_v2(m_db,
-                           "SELECT name FROM sqlite_master WHERE type IN ('table','view') "
-                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
-                           -1, &s, nullptr) != SQLITE_OK)
+    SqliteStatement s;
+    if (prepare(m_db,
+                "SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+                "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                -1, s) != SQLITE_OK)
         fail(QStringLiteral("Listing the tables"));
     QStringList names;
     int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
-        names << text16(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
-    sqlite3_finalize(s);
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+        names << text16(reinterpret_cast<const char *>(sqlite3_column_text(s.get(), 0)));
+    s.reset();
     if (rc != SQLITE_DONE)
         fail(QStringLiteral("Listing the tables"));
     return names;
@@ -299,39 +306,26 @@ QString SqliteProvider::identity() const
     return QStringLiteral("sqlite:") + QFileInfo(m_fileName).canonicalFilePath();
 }
 
-QString SqliteProvider::rewriteTop(const QString &sql)
-{
-    static const QRegularExpression top(
-        QStringLiteral("^\\s*select\\s+(distinct\\s+)?top\\s+(\\d+)\\s+(.*?)[\\s;]*$"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const auto m = top.match(sql);
-    if (!m.hasMatch())
-        return sql;
-    return QStringLiteral("select %1%2\nLIMIT %3").arg(m.captured(1), m.captured(3), m.captured(2));
-}
-
 QStringList SqliteProvider::primaryKey(const QString &table) const
 {
-    sqlite3_stmt *s = nullptr;
+    SqliteStatement s;
     QStringList key;
-    if (sqlite3_prepare_v2(m_db, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk",
-                           -1, &s, nullptr) != SQLITE_OK)
+    if (prepare(m_db, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk", -1, s) != SQLITE_OK)
         fail(QStringLiteral("Reading the key of table '%1'").arg(table));
     const QByteArray name = table.toUtf8();
-    sqlite3_bind_text(s, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-    while (sqlite3_step(s) == SQLITE_ROW)
-        key << text16(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
-    sqlite3_finalize(s);
+    sqlite3_bind_text(s.get(), 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(s.get()) == SQLITE_ROW)
+        key << text16(reinterpret_cast<const char *>(sqlite3_column_text(s.get(), 0)));
     return key;
 }
 
 std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
 {
-    const QString sql = rewriteTop(sqlText);
+    const QString sql = SqlText::rewriteTop(sqlText);
     const QByteArray utf8 = sql.toUtf8();
-    sqlite3_stmt *stmt = nullptr;
+    SqliteStatement stmt;
     const char *tail = nullptr;
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK) {
+    if (prepare(m_db, utf8.constData(), int(utf8.size()), stmt, &tail) != SQLITE_OK) {
         if (sqlite3_errcode(m_db) == SQLITE_AUTH)
             throw DataError(QStringLiteral("The query \"%1\" cannot be run: a query cannot attach or detach "
                                            "other databases.").arg(shown(sqlText)));
@@ -342,12 +336,10 @@ std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
     // After the statement only blanks, comments and semicolons: nothing else is ever run.
     const char *end = utf8.constData() + utf8.size();
     for (const char *rest = tail; rest && rest < end && *rest;) {
-        sqlite3_stmt *more = nullptr;
+        SqliteStatement more;
         const char *next = nullptr;
-        const int rc = sqlite3_prepare_v2(m_db, rest, int(end - rest), &more, &next);
-        sqlite3_finalize(more);
+        const int rc = prepare(m_db, rest, int(end - rest), more, &next);
         if (rc != SQLITE_OK || more || next == rest) {
-            sqlite3_finalize(stmt);
             throw DataError(QStringLiteral("The query \"%1\" holds more than one statement; only one statement "
                                            "can be run.").arg(shown(sqlText)));
         }
@@ -358,9 +350,9 @@ std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
     QList<TableKey> keys;
     QStringList needRowid;
     QStringList tables;
-    const int n = sqlite3_column_count(stmt);
+    const int n = sqlite3_column_count(stmt.get());
     for (int c = 0; c < n; ++c) {
-        const QString t = text16(sqlite3_column_table_name(stmt, c));
+        const QString t = text16(sqlite3_column_table_name(stmt.get(), c));
         if (!t.isEmpty() && !tables.contains(t))
             tables << t;
     }
@@ -368,8 +360,8 @@ std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
         TableKey key{t, primaryKey(t), {}};
         for (const QString &k : std::as_const(key.keyColumns))
             for (int c = 0; c < n; ++c)
-                if (text16(sqlite3_column_table_name(stmt, c)) == t
-                    && text16(sqlite3_column_origin_name(stmt, c)).compare(k, Qt::CaseInsensitive) == 0) {
+                if (text16(sqlite3_column_table_name(stmt.get(), c)) == t
+                    && text16(sqlite3_column_origin_name(stmt.get(), c)).compare(k, Qt::CaseInsensitive) == 0) {
                     key.cursorColumns << c;
                     break;
                 }
@@ -386,26 +378,23 @@ std::unique_ptr<QueryCursor> SqliteProvider::query(const QString &sqlText)
     if (needRowid.size() == 1 && m.hasMatch()) {
         const QByteArray withRowid = (sql.left(m.capturedEnd()) + QStringLiteral("rowid, ")
                                       + sql.mid(m.capturedEnd())).toUtf8();
-        sqlite3_stmt *s2 = nullptr;
-        if (sqlite3_prepare_v2(m_db, withRowid.constData(), int(withRowid.size()), &s2, nullptr) == SQLITE_OK
-            && sqlite3_column_count(s2) == n + 1
-            && text16(sqlite3_column_table_name(s2, 0)) == needRowid.first()) {
-            sqlite3_finalize(stmt);
-            stmt = s2;
+        SqliteStatement s2;
+        if (prepare(m_db, withRowid.constData(), int(withRowid.size()), s2) == SQLITE_OK
+            && sqlite3_column_count(s2.get()) == n + 1
+            && text16(sqlite3_column_table_name(s2.get(), 0)) == needRowid.first()) {
+            stmt = std::move(s2);
             hidden = true;
             keys << TableKey{needRowid.first(), {QStringLiteral("rowid")}, {n}};
-        } else {
-            sqlite3_finalize(s2);
         }
     }
     // A statement that writes may add a trigger or change a table.
-    if (!sqlite3_stmt_readonly(stmt))
+    if (!sqlite3_stmt_readonly(stmt.get()))
         m_plainTables.clear();
     // Only a query being read can be stopped: a write stopped halfway would undo the whole
     // transaction of a batch.
     sqlite3_progress_handler(m_db, StopCheckInstructions, stopRequested, this);
     m_readingClock.start();
-    return std::make_unique<SqliteCursor>(stmt, hidden, keys, true, [this](const char *what) {
+    return std::make_unique<SqliteCursor>(stmt.get(), std::move(stmt), hidden, keys, [this](const char *what) {
         fail(QString::fromUtf8(what));
     }, [this] {
         sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
@@ -437,12 +426,14 @@ ChangeMark SqliteProvider::changeMark()
 {
     // Never an error of its own: a mark that cannot be read is unknown, and rows are read again.
     static const QString sql = QStringLiteral("PRAGMA data_version");
-    sqlite3_stmt *s = m_statements.value(sql);
-    if (!s) {
-        if (sqlite3_prepare_v2(m_db, "PRAGMA data_version", -1, &s, nullptr) != SQLITE_OK)
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end()) {
+        SqliteStatement version;
+        if (prepare(m_db, "PRAGMA data_version", -1, version) != SQLITE_OK)
             return {};
-        m_statements.insert(sql, s);
+        it = m_statements.emplace(sql, std::move(version)).first;
     }
+    sqlite3_stmt *s = it->second.get();
     const bool read = sqlite3_step(s) == SQLITE_ROW;
     const qint64 others = read ? sqlite3_column_int64(s, 0) : -1;
     sqlite3_reset(s);
@@ -459,14 +450,13 @@ QHash<QString, SqliteProvider::Affinity> SqliteProvider::plainColumns(const QStr
 {
     const QByteArray name = table.toUtf8();
     const auto rows = [&](const char *sql, const auto &row) {
-        sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql, -1, &s, nullptr) != SQLITE_OK)
+        SqliteStatement s;
+        if (prepare(m_db, sql, -1, s) != SQLITE_OK)
             return false;
-        sqlite3_bind_text(s, 1, name.constData(), int(name.size()), SQLITE_STATIC);
+        sqlite3_bind_text(s.get(), 1, name.constData(), int(name.size()), SQLITE_STATIC);
         int rc;
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
-            row(s);
-        sqlite3_finalize(s);
+        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+            row(s.get());
         return rc == SQLITE_DONE;
     };
     bool plain = true;
@@ -541,14 +531,14 @@ bool SqliteProvider::storesAsGiven(const QString &table, const ColumnValues &set
 
 sqlite3_stmt *SqliteProvider::cached(const QString &sql)
 {
-    if (sqlite3_stmt *s = m_statements.value(sql))
-        return s;
-    sqlite3_stmt *s = nullptr;
+    const auto it = m_statements.find(sql);
+    if (it != m_statements.end())
+        return it->second.get();
+    SqliteStatement s;
     const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &s, nullptr) != SQLITE_OK)
+    if (prepare(m_db, utf8.constData(), int(utf8.size()), s) != SQLITE_OK)
         fail(QStringLiteral("Preparing \"%1\"").arg(sql));
-    m_statements.insert(sql, s);
-    return s;
+    return m_statements.emplace(sql, std::move(s)).first->second.get();
 }
 
 sqlite3_stmt *SqliteProvider::shaped(char kind, const QString &table, const QStringList &columns,
@@ -642,11 +632,7 @@ int SqliteProvider::execute(sqlite3_stmt *stmt)
 namespace {
 QString whereClause(const ColumnValues &where, int firstIndex)
 {
-    QStringList parts;
-    for (const auto &[col, value] : where)
-        parts << (value.isNull() ? quoted(col) + QStringLiteral(" IS NULL")
-                                 : quoted(col) + QStringLiteral(" = ?") + QString::number(firstIndex++));
-    return parts.join(QStringLiteral(" AND "));
+    return SqlText::where(where, QLatin1Char('?'), firstIndex, quoted);
 }
 
 template<typename Bind> int bindWhere(const ColumnValues &where, int index, Bind &&b)
@@ -730,7 +716,7 @@ std::unique_ptr<QueryCursor> SqliteProvider::select(const QString &table, const 
             .arg(cols.join(QStringLiteral(", ")), quoted(table), whereClause(where, 1));
     });
     bindWhere(where, 1, [&](int i, const QVariant &v) { bind(s, i, v); });
-    return std::make_unique<SqliteCursor>(s, false, QList<TableKey>{}, false, [this](const char *what) {
+    return std::make_unique<SqliteCursor>(s, SqliteStatement(), false, QList<TableKey>{}, [this](const char *what) {
         fail(QString::fromUtf8(what));
     });
 }

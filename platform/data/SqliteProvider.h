@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DatabaseProvider.h"
+#include "SqliteStatement.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -11,9 +12,6 @@
 #include <functional>
 #include <unordered_map>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 // SQLite database files through the C library. Opens read/write without ever creating a file,
 // keeps the file's journal mode, and accepts "select TOP n ..." as "select ... LIMIT n".
@@ -51,7 +49,6 @@ public:
     void setWhileReading(std::function<void()> callback);
 
     QString journalMode() const { return m_journalMode; }
-    static QString rewriteTop(const QString &sql);
 
 private:
     SqliteProvider(sqlite3 *db, const QString &fileName);
@@ -72,7 +69,7 @@ private:
     sqlite3 *m_db;
     QString m_fileName;
     QString m_journalMode;
-    QHash<QString, sqlite3_stmt *> m_statements;
+    std::unordered_map<QString, SqliteStatement> m_statements;
     // Column affinities of the tables whose rows hold exactly what an update writes; no entry
     // under a table's name yet, an empty one when a trigger or computed column may add to it.
     // Valid while no other connection has committed (schema changes included).
