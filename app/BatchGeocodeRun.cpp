@@ -8,6 +8,7 @@
 #include <RecordSet.h>
 
 #include <optional>
+#include <vector>
 
 namespace {
 // Ends the run in the one order that holds on every way out: view closed, then tracking resumed.
@@ -28,6 +29,43 @@ public:
 private:
     RecordSet &m_records;
     IBatchRunView &m_view;
+};
+
+// Hands the map module the addresses a stretch ahead of the record being geocoded, so that an
+// engine able to do so looks them up while this thread posts; forgotten when the run ends.
+class AddressesAhead {
+public:
+    static constexpr int Stretch = 512;
+
+    AddressesAhead(RecordSet &records, const TColumnMapping &columns)
+        : m_records(records), m_columns(columns) {}
+    ~AddressesAhead() { KartenModul().ForgetExpected(); }
+    AddressesAhead(const AddressesAhead &) = delete;
+    AddressesAhead &operator=(const AddressesAhead &) = delete;
+
+    // visited: how many records of the run came before the current one.
+    void expectFrom(int visited)
+    {
+        if (visited % Stretch != 0)
+            return;
+        const int ahead = visited == 0 ? 0 : Stretch;
+        const int count = visited == 0 ? 2 * Stretch : Stretch;
+        const int current = m_records.recNo();
+        std::vector<RAddressParts> addresses;
+        addresses.reserve(count);
+        m_records.moveBy(ahead);
+        for (; static_cast<int>(addresses.size()) < count && !m_records.eof(); m_records.next())
+            addresses.push_back({m_records.fieldByName(m_columns.Country).asString(),
+                                 m_records.fieldByName(m_columns.Postcode).asString(),
+                                 m_records.fieldByName(m_columns.City).asString(),
+                                 m_records.fieldByName(m_columns.Street).asString()});
+        m_records.setRecNo(current);
+        KartenModul().ExpectSilent(addresses);
+    }
+
+private:
+    RecordSet &m_records;
+    const TColumnMapping &m_columns;
 };
 
 void writeResult(RecordSet &records, const TColumnMapping &columns, double longitude,
@@ -95,8 +133,10 @@ TBatchCounts TBatchGeocodeRun::geocodeRecords(RecordSet &records, const TColumnM
         batch.emplace(*connection);
 
     RAddressSearchResult result;
+    AddressesAhead ahead(records, columns);
     records.first();
     while (!records.eof()) {
+        ahead.expectFrom(counts.Visited);
         view.SetPosition(counts.Visited);
         ++counts.Visited;
         view.ShowRecordNumber(counts.Visited);

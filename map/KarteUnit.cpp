@@ -459,6 +459,26 @@ void TKartenModul::GeocodeSilent(const QString &Country, const QString &Postcode
     Result.Street = c.Street;
 }
 
+void TKartenModul::ExpectSilent(const std::vector<RAddressParts> &Addresses)
+{
+    auto *lookahead = dynamic_cast<MapPoint::LookupLookahead *>(FMap.get());
+    if (!lookahead)
+        return;
+    std::vector<MapPoint::LookupLookahead::Query> queries;
+    queries.reserve(Addresses.size());
+    // As SearchAddress asks first, before any widening.
+    for (const RAddressParts &a : Addresses)
+        if (!a.Street.isEmpty() || !a.City.isEmpty() || !a.Postcode.isEmpty())
+            queries.push_back({a.Street, a.City, a.Postcode, FCountryData->GetMapCountry(a.Country)});
+    lookahead->ExpectLookups(queries);
+}
+
+void TKartenModul::ForgetExpected() noexcept
+{
+    if (auto *lookahead = dynamic_cast<MapPoint::LookupLookahead *>(FMap.get()))
+        lookahead->ForgetLookups();
+}
+
 void TKartenModul::GeocodeInteractive(const QString &Country, const QString &Postcode,
                                       const QString &City, const QString &Street,
                                       const QString &PinName, RAddressSearchResult &Result)

@@ -2,6 +2,7 @@
 // The map module: the one object through which the program reaches the map engine. It owns the
 // map once it is created, the pushpins it placed and the candidates of the last address search.
 
+#include "AddressParts.h"
 #include "AddressSearchDialog.h"
 #include "AddressSearchResult.h"
 #include "IntfList.h"
@@ -60,6 +61,11 @@ public:
     bool SameAddressDistance(int A, int B, double &Distance) const;
     void GeocodeSilent(const QString &Country, const QString &Postcode, const QString &City,
                        const QString &Street, const QString &PinName, RAddressSearchResult &Result);
+    // The addresses the next silent geocodings will search, so that an engine that can look
+    // them up ahead starts on them; the results are the same either way. What was expected
+    // before the previous call is forgotten.
+    void ExpectSilent(const std::vector<RAddressParts> &Addresses);
+    void ForgetExpected() noexcept;
     // Shows the address search dialog made by the factory; throws when none is set.
     void GeocodeInteractive(const QString &Country, const QString &Postcode, const QString &City,
                             const QString &Street, const QString &PinName,

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace MapPoint {
 
@@ -132,6 +133,21 @@ public:
     // Event subscription; the sink is not owned and must unsubscribe before it dies.
     virtual void Advise(MapEvents *sink) = 0;
     virtual void Unadvise(MapEvents *sink) = 0;
+};
+
+// Offered by engines that can look addresses up ahead, on a thread of their own, while the caller
+// does other work; callers ask the map for it and go without when it is not there. The answers
+// to LookupAddress are the same either way.
+class LookupLookahead {
+public:
+    struct Query {
+        QString street, city, postcode;
+        int country = 0;   // as LookupAddress's country
+    };
+    virtual ~LookupLookahead() = default;
+    // The next lookups; what was expected before the previous call is forgotten.
+    virtual void ExpectLookups(const std::vector<Query> &queries) = 0;
+    virtual void ForgetLookups() noexcept = 0;
 };
 
 } // namespace MapPoint

@@ -34,8 +34,10 @@ EngineMap::EngineMap(Engine::Edition edition, std::shared_ptr<const Engine::Gaze
       m_toolbars(std::make_shared<ToolbarSet>(std::vector<QString>{m_texts.standardToolbar, m_texts.navigationToolbar,
                                                                    m_texts.locationAndScaleToolbar, m_texts.drawingToolbar}))
 {
-    if (m_gazetteer)
+    if (m_gazetteer) {
         m_geocoder.emplace(m_gazetteer, m_edition);
+        m_lookahead.emplace(*m_geocoder);
+    }
     ApplyStartSetting(EditionStartSetting);
     QObject::connect(m_scene.get(), &MapScene::viewChanged, m_scene.get(), [this] { raise(&MapPoint::MapEvents::OnAfterViewChange); });
 }
@@ -95,7 +97,7 @@ std::shared_ptr<MapPoint::FindResults> EngineMap::LookupAddress(const QString &s
                                     QStringLiteral("Addresses cannot be looked up: %1").arg(m_gazetteerProblem));
     Engine::Answer answer;
     try {
-        answer = m_geocoder->lookup(street, city, postcode, countryNumber);
+        answer = m_lookahead->lookup({street, city, postcode, countryNumber});
     } catch (const std::runtime_error &e) {
         throw MapPoint::EngineError(EngineErrorCode::Failed, QString::fromStdString(e.what()));
     }
@@ -109,6 +111,23 @@ std::shared_ptr<MapPoint::FindResults> EngineMap::LookupAddress(const QString &s
                                                            m.displayName, std::move(postal)));
     }
     return std::make_shared<EngineFindResults>(answer.quality, std::move(results));
+}
+
+void EngineMap::ExpectLookups(const std::vector<MapPoint::LookupLookahead::Query> &queries)
+{
+    if (!m_lookahead)
+        return;
+    std::vector<Engine::AddressQuery> ahead;
+    ahead.reserve(queries.size());
+    for (const MapPoint::LookupLookahead::Query &q : queries)
+        ahead.push_back({q.street, q.city, q.postcode, q.country});
+    m_lookahead->expect(ahead);
+}
+
+void EngineMap::ForgetLookups() noexcept
+{
+    if (m_lookahead)
+        m_lookahead->forget();
 }
 
 std::shared_ptr<MapPoint::Location> EngineMap::LocationAt(double latitude, double longitude, double altitude)

@@ -3,6 +3,7 @@
 #include "MapTexts.h"
 #include "OleObject.h"
 
+#include "AnswerLookahead.h"
 #include "Geocoder.h"
 
 #include <QPointer>
@@ -19,7 +20,10 @@ class ToolbarSet;
 // The engine's map object: the automation interface the map module calls and the embedded
 // object a container shows. Start settings: 0 shows the whole world, 4 the edition's area
 // (Europe or North America).
-class EngineMap : public OleObject, public MapPoint::Map, public std::enable_shared_from_this<EngineMap> {
+class EngineMap : public OleObject,
+                  public MapPoint::Map,
+                  public MapPoint::LookupLookahead,
+                  public std::enable_shared_from_this<EngineMap> {
 public:
     static constexpr int WorldStartSetting = 0;
     static constexpr int EditionStartSetting = 4;
@@ -46,6 +50,8 @@ public:
     void SetViewAltitude(double altitude) override;
     void Advise(MapPoint::MapEvents *sink) override;
     void Unadvise(MapPoint::MapEvents *sink) override;
+    void ExpectLookups(const std::vector<MapPoint::LookupLookahead::Query> &queries) override;
+    void ForgetLookups() noexcept override;
 
     Engine::Edition edition() const { return m_edition; }
     MapScene &scene() const { return *m_scene; }
@@ -58,6 +64,7 @@ private:
     std::shared_ptr<const Engine::Gazetteer> m_gazetteer;
     QString m_gazetteerProblem;
     std::optional<Engine::Geocoder> m_geocoder;
+    std::optional<Engine::AnswerLookahead> m_lookahead;   // over m_geocoder
     MapTexts m_texts;
     std::shared_ptr<MapScene> m_scene;
     std::shared_ptr<ToolbarSet> m_toolbars;

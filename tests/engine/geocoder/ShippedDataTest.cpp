@@ -1,3 +1,4 @@
+#include "AnswerLookahead.h"
 #include "Geocoder.h"
 
 #include <QFileInfo>
@@ -107,4 +108,58 @@ TEST_F(ShippedDataTest, NorthernFsasCarryTheirTerritory)
         EXPECT_TRUE(a.matches.at(0).displayName.contains(QLatin1String(territory) + u' ' + QLatin1String(fsa)))
             << fsa << ": " << a.matches.at(0).displayName.toStdString();
     }
+}
+
+// A batch run's pattern: a stretch announced ahead, looked up in order with namesakes, a
+// repeated address and an address nobody announced among them, while the next stretch is
+// announced; then the run ends with work still queued.
+TEST_F(ShippedDataTest, AnswersFromAheadAreTheGeocodersOwn)
+{
+    const Geocoder eu(gazetteer, Edition::Europe);
+    std::vector<AddressQuery> queries;
+    QRandomGenerator random(7);
+    const auto places = gazetteer->places();
+    for (int i = 0; i < 3000; ++i) {
+        const PlaceRecord p = places[random.bounded(places.size())];
+        const QString city = i % 3 == 0 ? p.name.toUpper() : p.name;
+        queries.push_back({i % 4 == 0 ? QStringLiteral("Hauptstraße %1").arg(i % 40) : QString(), city,
+                           QString(), i % 5 == 0 ? 0 : countryNumberFor(p.country)});
+    }
+    queries[1500] = queries[10];
+
+    const auto same = [](const Answer &a, const Answer &b) {
+        if (a.quality != b.quality || a.matches.size() != b.matches.size())
+            return false;
+        for (size_t i = 0; i < a.matches.size(); ++i) {
+            const Match &x = a.matches[i], &y = b.matches[i];
+            if (x.kind != y.kind || x.displayName != y.displayName || x.latitude != y.latitude
+                || x.longitude != y.longitude || x.postal.has_value() != y.postal.has_value()
+                || (x.postal && (x.postal->postcode != y.postal->postcode || x.postal->city != y.postal->city
+                                 || x.postal->street != y.postal->street)))
+                return false;
+        }
+        return true;
+    };
+    int differing = 0;
+    {
+        AnswerLookahead ahead(eu);
+        const size_t stretch = 500;
+        ahead.expect({queries.begin(), queries.begin() + 2 * stretch});
+        for (size_t i = 0; i < queries.size(); ++i) {
+            if (i % stretch == 0 && i > 0 && i + stretch < queries.size())
+                ahead.expect({queries.begin() + i + stretch,
+                              queries.begin() + std::min(queries.size(), i + 2 * stretch)});
+            const AddressQuery &q = i % 250 == 7 ? AddressQuery{{}, QStringLiteral("Pfaffenhofen"), {}, 94} : queries[i];
+            if (!same(ahead.lookup(q), eu.lookup(q.street, q.city, q.postcode, q.countryNumber)))
+                ++differing;
+        }
+        ahead.expect(queries);
+    }
+    EXPECT_EQ(differing, 0);
+
+    AnswerLookahead forgotten(eu);
+    forgotten.expect(queries);
+    forgotten.forget();
+    const AddressQuery &q = queries[2999];
+    EXPECT_TRUE(same(forgotten.lookup(q), eu.lookup(q.street, q.city, q.postcode, q.countryNumber)));
 }

@@ -1,0 +1,117 @@
+#include "AnswerLookahead.h"
+
+namespace Engine {
+
+AnswerLookahead::AnswerLookahead(const Geocoder &geocoder) : m_geocoder(geocoder) {}
+
+AnswerLookahead::~AnswerLookahead()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+QString AnswerLookahead::keyOf(const AddressQuery &query)
+{
+    return QString::number(query.countryNumber) + QChar(0x1f) + query.postcode + QChar(0x1f) + query.city
+        + QChar(0x1f) + query.street;
+}
+
+void AnswerLookahead::expect(const std::vector<AddressQuery> &queries)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        for (auto it = m_entries.begin(); it != m_entries.end();) {
+            if ((*it)->stretch < m_stretch) {
+                (*it)->dropped = true;
+                it = m_entries.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        ++m_stretch;
+        for (const AddressQuery &query : queries) {
+            std::shared_ptr<Entry> &entry = m_entries[keyOf(query)];
+            if (!entry) {
+                entry = std::make_shared<Entry>();
+                entry->query = query;
+                m_queue.push_back(entry);
+            }
+            entry->stretch = m_stretch;
+        }
+        if (!m_worker.joinable())
+            m_worker = std::thread(&AnswerLookahead::work, this);
+    }
+    m_changed.notify_all();
+}
+
+void AnswerLookahead::forget()
+{
+    const std::lock_guard lock(m_mutex);
+    for (const std::shared_ptr<Entry> &entry : std::as_const(m_entries))
+        entry->dropped = true;
+    m_entries.clear();
+    m_queue.clear();
+}
+
+Answer AnswerLookahead::lookup(const AddressQuery &query)
+{
+    std::unique_lock lock(m_mutex);
+    const auto found = m_entries.constFind(keyOf(query));
+    if (found == m_entries.cend()) {
+        lock.unlock();
+        return m_geocoder.lookup(query.street, query.city, query.postcode, query.countryNumber);
+    }
+    const std::shared_ptr<Entry> entry = *found;
+    if (!entry->started) {
+        // The thread ahead has not come to it yet: quicker to work it out here than to wait.
+        entry->started = true;
+        lock.unlock();
+        try {
+            entry->answer = m_geocoder.lookup(query.street, query.city, query.postcode, query.countryNumber);
+        } catch (...) {
+            entry->failure = std::current_exception();
+        }
+        lock.lock();
+        entry->done = true;
+    }
+    m_changed.wait(lock, [&] { return entry->done; });
+    if (entry->failure)
+        std::rethrow_exception(entry->failure);
+    return entry->answer;
+}
+
+void AnswerLookahead::work()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        if (m_stopping)
+            return;
+        const std::shared_ptr<Entry> entry = m_queue.front();
+        m_queue.pop_front();
+        if (entry->dropped || entry->started)
+            continue;
+        entry->started = true;
+        lock.unlock();
+        Answer answer;
+        std::exception_ptr failure;
+        try {
+            answer = m_geocoder.lookup(entry->query.street, entry->query.city, entry->query.postcode,
+                                       entry->query.countryNumber);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        entry->answer = std::move(answer);
+        entry->failure = failure;
+        entry->done = true;
+        m_changed.notify_all();
+    }
+}
+
+} // namespace Engine
