@@ -67,22 +67,49 @@ Answer AnswerLookahead::lookup(const AddressQuery &query)
         return m_geocoder.lookup(query.street, query.city, query.postcode, query.countryNumber);
     }
     const std::shared_ptr<Entry> entry = *found;
-    if (!entry->started) {
+    if (!entry->started)
         // The thread ahead has not come to it yet: quicker to work it out here than to wait.
-        entry->started = true;
-        lock.unlock();
-        try {
-            entry->answer = m_geocoder.lookup(query.street, query.city, query.postcode, query.countryNumber);
-        } catch (...) {
-            entry->failure = std::current_exception();
-        }
-        lock.lock();
-        entry->done = true;
+        workOut(*entry, lock);
+    // While the thread ahead works on it, this one takes the next queued ones: the lookups of a
+    // run are slower than the rest of it, most of all while the gazetteer's pages are read in.
+    while (!entry->done) {
+        if (const std::shared_ptr<Entry> next = nextQueued())
+            workOut(*next, lock);
+        else
+            m_changed.wait(lock, [&] { return entry->done || !m_queue.empty(); });
     }
-    m_changed.wait(lock, [&] { return entry->done; });
     if (entry->failure)
         std::rethrow_exception(entry->failure);
     return entry->answer;
+}
+
+std::shared_ptr<AnswerLookahead::Entry> AnswerLookahead::nextQueued()
+{
+    while (!m_queue.empty()) {
+        std::shared_ptr<Entry> entry = std::move(m_queue.front());
+        m_queue.pop_front();
+        if (!entry->dropped && !entry->started)
+            return entry;
+    }
+    return nullptr;
+}
+
+void AnswerLookahead::workOut(Entry &entry, std::unique_lock<std::mutex> &lock)
+{
+    entry.started = true;
+    lock.unlock();
+    Answer answer;
+    std::exception_ptr failure;
+    try {
+        answer = m_geocoder.lookup(entry.query.street, entry.query.city, entry.query.postcode, entry.query.countryNumber);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    lock.lock();
+    entry.answer = std::move(answer);
+    entry.failure = failure;
+    entry.done = true;
+    m_changed.notify_all();
 }
 
 void AnswerLookahead::work()
@@ -92,25 +119,8 @@ void AnswerLookahead::work()
         m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
         if (m_stopping)
             return;
-        const std::shared_ptr<Entry> entry = m_queue.front();
-        m_queue.pop_front();
-        if (entry->dropped || entry->started)
-            continue;
-        entry->started = true;
-        lock.unlock();
-        Answer answer;
-        std::exception_ptr failure;
-        try {
-            answer = m_geocoder.lookup(entry->query.street, entry->query.city, entry->query.postcode,
-                                       entry->query.countryNumber);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        lock.lock();
-        entry->answer = std::move(answer);
-        entry->failure = failure;
-        entry->done = true;
-        m_changed.notify_all();
+        if (const std::shared_ptr<Entry> entry = nextQueued())
+            workOut(*entry, lock);
     }
 }
 

@@ -49,6 +49,9 @@ private:
         std::exception_ptr failure;
     };
     static QString keyOf(const AddressQuery &query);
+    // Both with the lock held.
+    std::shared_ptr<Entry> nextQueued();
+    void workOut(Entry &entry, std::unique_lock<std::mutex> &lock);
     void work();
 
     const Geocoder &m_geocoder;
