@@ -1,4 +1,4 @@
-// bench_import [OBJECTS] [FOLDER] [--keep]: writes an OpenStreetMap extract of at least OBJECTS
+// bench_import [OBJECTS] [FOLDER] [--keep | --batch]: writes an OpenStreetMap extract of at least OBJECTS
 // objects (default 1,000,000) as .osm.pbf - towns at the shipped gazetteer's German places, each a
 // named street grid (common names and a long tail of others) whose streets are made of two ways,
 // lined with buildings that carry their address (some without postcode or city, some as an
@@ -7,7 +7,8 @@
 // about 20 million addresses and 3.5 million street ways, Germany's size) - then reads it with
 // libosmium and an empty handler, imports it with orvane-gazetteer, opens the result as the
 // program does, and geocodes street addresses of the extract. Prints table rows. --keep leaves
-// the extract, the gazetteer and the customer table in FOLDER and prints their paths.
+// the extract, the gazetteer and the customer table in FOLDER and prints their paths; --batch
+// measures only orvane-batch against the set-based update, over what --keep left in FOLDER.
 
 #include "Gazetteer.h"
 #include "Geocoder.h"
@@ -390,6 +391,8 @@ void step(sqlite3_stmt *s)
 
 // A customer table of street addresses of the extract, as the example database has it, and
 // the extract's addresses as a table of their own for the update a user would write instead.
+constexpr int Customers = 100000;
+
 void writeCustomers(const QString &file, const std::vector<Town> &towns, int rows)
 {
     QFile::remove(file);
@@ -432,6 +435,50 @@ void writeAddresses(const QString &file, const Engine::Gazetteer &imported)
     db.exec("COMMIT; CREATE INDEX addresses_key ON addresses (line, city)");
 }
 
+// orvane-batch over the customer table in folder, and beside it the set-based update of the same
+// records from a table of the imported addresses, twice each.
+void batchAgainstSql(const QString &folder, const QString &target, const QString &shippedFile)
+{
+    const int customers = Customers;
+    const QString customerFile = folder + QStringLiteral("/orvane-bench-customers.sqlite");
+    const QString addressFile = folder + QStringLiteral("/orvane-bench-addresses.sqlite");
+    writeAddresses(addressFile, *Engine::Gazetteer::open({target}));
+    const QString batchFile = folder + QStringLiteral("/orvane-bench-batch.sqlite"), sqlFile = folder + QStringLiteral("/orvane-bench-sql.sqlite");
+    QStringList batch{QStringLiteral(ORVANE_BINARY_DIR "/bin/orvane-batch"), batchFile, QStringLiteral("--table"), QStringLiteral("kunden"),
+                      QStringLiteral("--gazetteer"), target};
+    const char *const roles[][2] = {{"id", "KolmNummer"}, {"name", "Name1"}, {"country", "LandKennz"}, {"postcode", "Plz"},
+                                    {"city", "Ort"}, {"street", "Strasse"}, {"control", "MPControlGeocode"},
+                                    {"status", "MPStatus"}, {"address", "MPAddress"}, {"lat", "W2MP"}, {"lon", "W1MP"}};
+    for (const auto &[role, column] : roles)
+        batch << QStringLiteral("--map") << QStringLiteral("%1=%2").arg(QLatin1String(role), QLatin1String(column));
+    double batchSeconds = 1e9, sqlSeconds = 1e9;
+    int matched = 0;
+    // Twice each, alternating, so that a busy moment of the machine weighs on both alike.
+    for (int round = 0; round < 2; ++round) {
+        QFile::remove(batchFile);
+        QFile::copy(customerFile, batchFile);
+        const Run r = run(batch, {QStringLiteral("ORVANE_GAZETTEER=") + shippedFile, QStringLiteral("XDG_CONFIG_HOME=") + folder + QStringLiteral("/config")}, true);
+        if (r.status != 0)
+            throw std::runtime_error("orvane-batch failed");
+        batchSeconds = std::min(batchSeconds, r.seconds);
+        QFile::remove(sqlFile);
+        QFile::copy(customerFile, sqlFile);
+        Sqlite db(sqlFile);
+        db.exec(("ATTACH '" + QFile::encodeName(addressFile).toStdString() + "' AS g").c_str());
+        QElapsedTimer sql;
+        sql.start();
+        db.exec("UPDATE kunden SET W2MP = a.lat, W1MP = a.lon, MPStatus = 'Street', MPAddress = a.line || ', ' || a.postcode || ' ' || a.city,"
+                " MPControlGeocode = 0 FROM g.addresses a WHERE a.line = kunden.Strasse AND a.city = kunden.Ort");
+        matched = db.changes();
+        sqlSeconds = std::min(sqlSeconds, double(sql.nsecsElapsed()) / 1e9);
+    }
+    row(format("orvane-batch, %d street addresses", customers), format("%.0f rows/s", customers / batchSeconds));
+    row(format("SQL UPDATE ... FROM addresses, %d matched", matched), format("%.0f rows/s", customers / sqlSeconds));
+    row("orvane-batch / SQL UPDATE", format("%.2f x", sqlSeconds / batchSeconds));
+    for (const QString &f : {addressFile, batchFile, sqlFile})
+        QFile::remove(f);
+}
+
 double threadSeconds()
 {
     timespec ts{};
@@ -446,6 +493,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments();
     const bool keep = args.removeAll(QStringLiteral("--keep")) > 0;
+    const bool batchOnly = args.removeAll(QStringLiteral("--batch")) > 0;
     const qint64 wanted = args.value(1, QStringLiteral("1000000")).toLongLong();
     const QString folder = args.value(2, QDir::tempPath());
     const QString extractFile = folder + QStringLiteral("/orvane-bench-extract.osm.pbf");
@@ -454,6 +502,10 @@ int main(int argc, char *argv[])
     const QString tool = QStringLiteral(ORVANE_BINARY_DIR "/bin/orvane-gazetteer");
     const QString shippedFile = GazetteerFilesFromEnvironment().shipped;
     try {
+        if (batchOnly) {
+            batchAgainstSql(folder, target, shippedFile);
+            return 0;
+        }
         std::vector<Town> towns;
         {
             const auto shipped = Engine::Gazetteer::open({shippedFile});
@@ -531,45 +583,9 @@ int main(int argc, char *argv[])
 
         // orvane-batch over street addresses of the extract, and beside it the set-based update of
         // the same records from a table of the extract's addresses.
-        const int customers = 100000;
         const QString customerFile = folder + QStringLiteral("/orvane-bench-customers.sqlite");
-        const QString addressFile = folder + QStringLiteral("/orvane-bench-addresses.sqlite");
-        writeCustomers(customerFile, towns, customers);
-        writeAddresses(addressFile, *Engine::Gazetteer::open({target}));
-        const QString batchFile = folder + QStringLiteral("/orvane-bench-batch.sqlite"), sqlFile = folder + QStringLiteral("/orvane-bench-sql.sqlite");
-        QStringList batch{QStringLiteral(ORVANE_BINARY_DIR "/bin/orvane-batch"), batchFile, QStringLiteral("--table"), QStringLiteral("kunden"),
-                          QStringLiteral("--gazetteer"), target};
-        const char *const roles[][2] = {{"id", "KolmNummer"}, {"name", "Name1"}, {"country", "LandKennz"}, {"postcode", "Plz"},
-                                        {"city", "Ort"}, {"street", "Strasse"}, {"control", "MPControlGeocode"},
-                                        {"status", "MPStatus"}, {"address", "MPAddress"}, {"lat", "W2MP"}, {"lon", "W1MP"}};
-        for (const auto &[role, column] : roles)
-            batch << QStringLiteral("--map") << QStringLiteral("%1=%2").arg(QLatin1String(role), QLatin1String(column));
-        double batchSeconds = 1e9, sqlSeconds = 1e9;
-        int matched = 0;
-        // Twice each, alternating, so that a busy moment of the machine weighs on both alike.
-        for (int round = 0; round < 2; ++round) {
-            QFile::remove(batchFile);
-            QFile::copy(customerFile, batchFile);
-            const Run r = run(batch, {QStringLiteral("ORVANE_GAZETTEER=") + shippedFile, QStringLiteral("XDG_CONFIG_HOME=") + folder + QStringLiteral("/config")}, true);
-            if (r.status != 0)
-                throw std::runtime_error("orvane-batch failed");
-            batchSeconds = std::min(batchSeconds, r.seconds);
-            QFile::remove(sqlFile);
-            QFile::copy(customerFile, sqlFile);
-            Sqlite db(sqlFile);
-            db.exec(("ATTACH '" + QFile::encodeName(addressFile).toStdString() + "' AS g").c_str());
-            QElapsedTimer sql;
-            sql.start();
-            db.exec("UPDATE kunden SET W2MP = a.lat, W1MP = a.lon, MPStatus = 'Street', MPAddress = a.line || ', ' || a.postcode || ' ' || a.city,"
-                    " MPControlGeocode = 0 FROM g.addresses a WHERE a.line = kunden.Strasse AND a.city = kunden.Ort");
-            matched = db.changes();
-            sqlSeconds = std::min(sqlSeconds, double(sql.nsecsElapsed()) / 1e9);
-        }
-        row(format("orvane-batch, %d street addresses", customers), format("%.0f rows/s", customers / batchSeconds));
-        row(format("SQL UPDATE ... FROM addresses, %d matched", matched), format("%.0f rows/s", customers / sqlSeconds));
-        row("orvane-batch / SQL UPDATE", format("%.2f x", sqlSeconds / batchSeconds));
-        for (const QString &f : {addressFile, batchFile, sqlFile})
-            QFile::remove(f);
+        writeCustomers(customerFile, towns, Customers);
+        batchAgainstSql(folder, target, shippedFile);
         if (!keep)
             QFile::remove(customerFile);
     } catch (const std::exception &e) {
