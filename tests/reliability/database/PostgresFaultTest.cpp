@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <libpq-fe.h>
 #include <unistd.h>
@@ -184,7 +183,8 @@ public:
         return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1,
                 QString::fromUtf8(child.readAllStandardOutput()), QString::fromUtf8(child.readAllStandardError())};
     }
-    // Waits until the run has saved some records; false when it ended first.
+    // Waits until the run has saved some records; false when it ended first. Waiting on the
+    // child, not sleeping, is what lets QProcess see that it ended.
     bool waitForSaved(QProcess &child, int atLeast = 1) const
     {
         Sql db(m_text);
@@ -192,7 +192,7 @@ public:
         while (child.state() == QProcess::Running) {
             if (db.number(QStringLiteral("select count(*) from kunden where \"MPAddress\" is distinct from 'before'")) >= atLeast)
                 return true;
-            QThread::msleep(5);
+            child.waitForFinished(5);
         }
         return false;
     }
@@ -247,7 +247,7 @@ TEST_F(PostgresFaults, ServerStoppedDuringARunStopsItWithEverySavedRecordWhole)
         Customers db;
         QProcess child;
         db.start(child);
-        ASSERT_TRUE(db.waitForSaved(child, 500));
+        ASSERT_TRUE(db.waitForSaved(child, 500)) << qPrintable(QString::fromUtf8(child.readAllStandardError()));
         Server::instance().stop(mode);
         const BatchOutcome o = Customers::outcome(child);
         Server::instance().start();
@@ -268,7 +268,7 @@ TEST_F(PostgresFaults, TerminatedConnectionStopsTheRunWithEverySavedRecordWhole)
     Customers db;
     QProcess child;
     db.start(child);
-    ASSERT_TRUE(db.waitForSaved(child, 500));
+    ASSERT_TRUE(db.waitForSaved(child, 500)) << qPrintable(QString::fromUtf8(child.readAllStandardError()));
     Sql(db.adminText()).exec(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where usename = 'orvane_run'"));
     const BatchOutcome o = Customers::outcome(child);
     EXPECT_EQ(o.exitCode, 1);
@@ -306,7 +306,7 @@ TEST_F(PostgresFaults, ASecondProgramWritingTheSameRowsLosesNothingAndItsRecords
     Customers db;
     QProcess child;
     db.start(child);
-    ASSERT_TRUE(db.waitForSaved(child));
+    ASSERT_TRUE(db.waitForSaved(child)) << qPrintable(QString::fromUtf8(child.readAllStandardError()));
     // Every 50th record, while the run goes on: a name, and a status of the other program's.
     int updates = 0;
     {
