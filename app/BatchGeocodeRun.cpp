@@ -152,7 +152,7 @@ TBatchCounts TBatchGeocodeRun::geocodeRecords(RecordSet &records, const TColumnM
             WriteFound(records, columns, result);
             ++counts.Geocoded;
         } else {
-            writeResult(records, columns, 0.0, 0.0, TKartenModul::GetStatusText(0), QString(), false);
+            writeResult(records, columns, 0.0, 0.0, TKartenModul::GetStatusText(StatusKind::None), QString(), false);
             ++counts.NotGeocoded;
         }
         records.next();

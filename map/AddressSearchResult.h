@@ -1,6 +1,8 @@
 #pragma once
 // The outcome of one address search, as the runs write it into a record.
 
+#include <StatusKind.h>
+
 #include <QString>
 
 #include <QtGlobal>
@@ -10,7 +12,7 @@ struct RAddressSearchResult {
     double Latitude = 0.0;
     double Longitude = 0.0;
     bool NeedsControl = false;
-    qint32 StatusKind = 0;  // 0 none, 1 postcode, 2 city, 3 street, 4 graphic, 5 GPS
+    ::StatusKind StatusKind = ::StatusKind::None;
     QString Country;
     QString Postcode;
     QString City;

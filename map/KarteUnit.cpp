@@ -244,7 +244,7 @@ void TKartenModul::InitAddressSearchResult(RAddressSearchResult &R)
     R.Found = false;
     R.Latitude = 0.0;
     R.Longitude = 0.0;
-    R.StatusKind = 0;
+    R.StatusKind = StatusKind::None;
     R.NeedsControl = false;
     R.Country = QString::fromLocal8Bit(Parameter().FDefaultCountry);
     R.Postcode.clear();
@@ -253,16 +253,17 @@ void TKartenModul::InitAddressSearchResult(RAddressSearchResult &R)
     R.MatchedAddress.clear();
 }
 
-QString TKartenModul::GetStatusText(int Kind)
+QString TKartenModul::GetStatusText(StatusKind Kind)
 {
     switch (Kind) {
-    case 1: return QStringLiteral("Postcode");
-    case 2: return QStringLiteral("City");
-    case 3: return QStringLiteral("Street");
-    case 4: return QStringLiteral("Graphic");
-    case 5: return QStringLiteral("GPS");
-    default: return {};
+    case StatusKind::None: return {};
+    case StatusKind::Postcode: return QStringLiteral("Postcode");
+    case StatusKind::City: return QStringLiteral("City");
+    case StatusKind::Street: return QStringLiteral("Street");
+    case StatusKind::Graphic: return QStringLiteral("Graphic");
+    case StatusKind::Gps: return QStringLiteral("GPS");
     }
+    return {};
 }
 
 bool TKartenModul::IsPostcodeArea(int kind)
@@ -285,7 +286,7 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
     QString postcode = Postcode;
     QString city = City;
     QString street = Street;
-    int quality = 0;
+    MatchQuality quality = MatchQuality::AllValid;
     double referenceLongitude = 0.0;
     double referenceLatitude = 0.0;
     bool postcodeAreaSeen = false;
@@ -298,7 +299,7 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
         results = Checked(FMap->LookupAddress(street, city, QString(), QString(), postcode,
                                               QVariant(FCountryData->GetMapCountry(Country))),
                           "result collection");
-        quality = results->MatchQuality();
+        quality = static_cast<MatchQuality>(results->MatchQuality());
         const int n = results->ResultCount();
         if (n < 1)
             return false;
@@ -311,9 +312,9 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
         int first = 1;
         int last = 1;
         int step = 1;
-        if (quality == 0 || quality == 2) {
+        if (quality == MatchQuality::AllValid || quality == MatchQuality::Ambiguous) {
             last = n;
-        } else if (quality == 3) {
+        } else if (quality == MatchQuality::Partial) {
             first = n;
             last = 1;
             step = -1;
@@ -344,9 +345,9 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
         }
 
         double distance = 0.0;
-        if (FCandidateCount == 2 && quality == 2 && SameAddressDistance(0, 1, distance)
+        if (FCandidateCount == 2 && quality == MatchQuality::Ambiguous && SameAddressDistance(0, 1, distance)
             && distance < SameSpotLimit) {
-            quality = 0;
+            quality = MatchQuality::AllValid;
             break;
         }
         if (FCandidateCount == 0) {
@@ -358,7 +359,7 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
                 postcode.clear();
             continue;
         }
-        if (quality == 2 && !postcodeAreaSeen && !street.isEmpty()) {
+        if (quality == MatchQuality::Ambiguous && !postcodeAreaSeen && !street.isEmpty()) {
             street.clear();
             FCandidateCount = 0;
             continue;
@@ -370,20 +371,20 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
     for (int i = 0; i < FCandidateCount; ++i) {
         RListStructure &c = FCandidates[static_cast<size_t>(i)];
         if (IsPostcodeArea(c.LocationKind)) {
-            c.StatusKind = 1;
+            c.StatusKind = StatusKind::Postcode;
             referenceLongitude = c.Longitude;
             referenceLatitude = c.Latitude;
         } else if (c.HasPostalAddress) {
-            c.StatusKind = 3;
+            c.StatusKind = StatusKind::Street;
         } else {
-            c.StatusKind = 2;
+            c.StatusKind = StatusKind::City;
         }
-        c.NeedsControl = quality == 2 || quality == 3;
+        c.NeedsControl = quality == MatchQuality::Ambiguous || quality == MatchQuality::Partial;
     }
 
-    if (quality == 0 || quality == 1) {
+    if (quality == MatchQuality::AllValid || quality == MatchQuality::FirstGood) {
         FSelectedCandidate = 0;
-    } else if ((quality == 2 || quality == 3) && postcodeAreaSeen) {
+    } else if ((quality == MatchQuality::Ambiguous || quality == MatchQuality::Partial) && postcodeAreaSeen) {
         double best = 0.5;
         for (int i = FCandidateCount - 1; i >= 0; --i) {
             const RListStructure &c = FCandidates[static_cast<size_t>(i)];
@@ -392,14 +393,14 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
                 DeleteCandidate(i);
                 if (FSelectedCandidate != -1)
                     --FSelectedCandidate;
-            } else if (d < best && c.StatusKind != 1) {
+            } else if (d < best && c.StatusKind != StatusKind::Postcode) {
                 FSelectedCandidate = i;
                 best = d;
             }
         }
         if (FSelectedCandidate == -1) {
             for (int i = 0; i < FCandidateCount; ++i) {
-                if (FCandidates[static_cast<size_t>(i)].StatusKind == 1) {
+                if (FCandidates[static_cast<size_t>(i)].StatusKind == StatusKind::Postcode) {
                     FSelectedCandidate = i;
                     break;
                 }

@@ -54,7 +54,7 @@ public:
                             const QString &PinName, bool MoveView);
 
     static void InitAddressSearchResult(RAddressSearchResult &R);
-    static QString GetStatusText(int Kind);
+    static QString GetStatusText(StatusKind Kind);
     bool SearchAddress(const QString &Country, const QString &Postcode, const QString &City,
                        const QString &Street, const QString &PinName, bool MoveView, bool ShowPin);
     void DeleteCandidate(int Index);

@@ -2,6 +2,8 @@
 // One candidate of the last address search. Longitude comes before latitude here, unlike in
 // RAddressSearchResult.
 
+#include <StatusKind.h>
+
 #include <QString>
 
 #include <QtGlobal>
@@ -11,8 +13,8 @@ struct RListStructure {
     double Longitude = 0.0;
     double Latitude = 0.0;
     QString DisplayName;
-    qint32 LocationKind = 0;
-    quint8 StatusKind = 0;
+    qint32 LocationKind = 0;   // the engine's number of a ::LocationKind
+    ::StatusKind StatusKind = ::StatusKind::None;
     bool NeedsControl = false;
     bool HasPostalAddress = false;
     QString Postcode;

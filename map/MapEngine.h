@@ -3,6 +3,9 @@
 // locations (never coordinates), measures distances, places pushpins and raises events.
 // The real engine (engine/) and the scripted engines of the tests implement these classes.
 
+#include <LocationKind.h>
+#include <MatchQuality.h>
+
 #include <QString>
 #include <QVariant>
 
@@ -42,23 +45,14 @@ public:
     // nullptr when the location is not a street-level result.
     virtual std::shared_ptr<MapPoint::PostalAddress> PostalAddress() const = 0;
     virtual QString DisplayName() const = 0;
+    // A ::LocationKind, as its number.
     virtual int LocationKind() const = 0;
     virtual void MoveViewTo() = 0;
 };
 
-// Location kinds the engine reports.
-enum LocationKindCode {
-    AddressPoint = 1,
-    Street = 2,
-    PopulatedPlace = 5,
-    AdministrativeArea = 8,
-    PostcodeArea = 12,
-    PostcodeDistrict = 13,
-    Country = 20,
-};
-
 class FindResults : public Dispatch {
 public:
+    // A ::MatchQuality, as its number.
     virtual int MatchQuality() const = 0;
     virtual int ResultCount() const = 0;
     // number is 1-based; an index outside 1..ResultCount raises.

@@ -45,9 +45,9 @@ int main(int argc, char *argv[])
             QStringList line{f.join(u'|')};
             if (f[0] == u"L" && f.size() == 6) {
                 const Engine::Answer a = (f[1] == u"NA" ? na : eu).lookup(f[3], f[4], f[5], f[2].toInt());
-                line << QString::number(a.quality);
+                line << QString::number(int(a.quality));
                 for (const Engine::Match &m : a.matches) {
-                    line << QStringLiteral("%1 %2 %3 %4").arg(m.kind).arg(m.displayName, number(m.latitude), number(m.longitude));
+                    line << QStringLiteral("%1 %2 %3 %4").arg(int(m.kind)).arg(m.displayName, number(m.latitude), number(m.longitude));
                     if (m.postal)
                         line << QStringLiteral("[%1|%2|%3]").arg(m.postal->postcode, m.postal->city, m.postal->street);
                 }

@@ -574,7 +574,7 @@ int main(int argc, char *argv[])
                 size_t n = 0;
                 for (size_t i = size_t(withPostcode); i < inputs.size(); i += 2, ++n) {
                     const Engine::Answer a = geocoder.lookup(inputs[i].street, inputs[i].city, inputs[i].postcode, 94);
-                    addressHits += !a.matches.empty() && a.matches.front().kind == 1;
+                    addressHits += !a.matches.empty() && a.matches.front().kind == LocationKind::AddressPoint;
                 }
                 row(format("street-level lookups per core, %s, %s", warm ? "warm" : "first touch", withPostcode ? "with postcode" : "city only"),
                     format("%.0f /s", double(n) / (threadSeconds() - cpu)));

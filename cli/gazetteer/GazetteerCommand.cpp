@@ -144,9 +144,9 @@ int GazetteerCommand::lookup(QStringList arguments)
                               edition.compare(u"NA", Qt::CaseInsensitive) == 0 ? Engine::Edition::NorthAmerica
                                                                                : Engine::Edition::Europe);
     const Engine::Answer answer = geocoder.lookup(arguments[0], arguments[1], arguments[2], country);
-    m_out << "quality " << answer.quality << ", " << answer.matches.size() << " results\n";
+    m_out << "quality " << int(answer.quality) << ", " << answer.matches.size() << " results\n";
     for (const Engine::Match &m : answer.matches) {
-        m_out << "  kind " << m.kind << "  " << m.displayName << "  "
+        m_out << "  kind " << int(m.kind) << "  " << m.displayName << "  "
               << QString::number(m.latitude, 'f', 5) << ' ' << QString::number(m.longitude, 'f', 5);
         if (m.postal)
             m_out << "  [" << m.postal->postcode << " | " << m.postal->city << " | " << m.postal->street << ']';

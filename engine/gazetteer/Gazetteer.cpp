@@ -124,7 +124,7 @@ PostcodeRecord Gazetteer::postcode(uint32_t n) const
     const Part &part = partOf<&Part::postcodeBase>(n);
     const GazetteerSegment &s = *part.segment;
     const PostcodeRow &r = s.postcodes()[n - part.postcodeBase];
-    PostcodeRecord p{s.string(r.country), s.string(r.code), s.string(r.place), s.string(r.admin1), r.latitude, r.longitude, r.kind,
+    PostcodeRecord p{s.string(r.country), s.string(r.code), s.string(r.place), s.string(r.admin1), r.latitude, r.longitude, LocationKind(r.kind),
                      r.atPlace != 0};
     // OSM postcodes do not name the state; the record they replace (ZIP data) does.
     if (p.admin1.isEmpty())

@@ -8,6 +8,8 @@
 #include "GazetteerError.h"
 #include "GazetteerFiles.h"
 
+#include <LocationKind.h>
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -45,7 +47,7 @@ struct PostcodeRecord {
     QString place;     // the place the postcode serves
     QString admin1;    // state / province abbreviation where known
     double latitude = 0, longitude = 0;
-    int kind = 12;     // 12 postcode area, 13 postcode district
+    LocationKind kind = LocationKind::PostcodeArea;   // or a district
     // Located at the place it serves rather than at the area: it tells which place a postcode
     // belongs to, not where the area lies.
     bool atPlace = false;

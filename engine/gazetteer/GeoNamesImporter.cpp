@@ -117,13 +117,13 @@ double coordinate(const QString &text, double limit, const RowError &error, cons
     return v;
 }
 
-int postcodeKind(const QString &country, const QString &code)
+LocationKind postcodeKind(const QString &country, const QString &code)
 {
     if (country == u"CA" && code.size() == 3)
-        return 13;
+        return LocationKind::PostcodeDistrict;
     if ((country == u"GB" && !code.contains(u' ') && code.size() <= 4) || (country == u"IE" && code.size() == 3))
-        return 13;
-    return 12;
+        return LocationKind::PostcodeDistrict;
+    return LocationKind::PostcodeArea;
 }
 
 } // namespace

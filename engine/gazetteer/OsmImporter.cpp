@@ -626,7 +626,9 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
         if (city.isEmpty())
             city = out.text(nearestPlace(at));
         const std::string key = TextKey::postcode(country, it.key());
-        const int kind = (country == u"CA" && key.size() == 3) || (country == u"GB" && key.size() <= 4) ? 13 : 12;
+        const LocationKind kind = (country == u"CA" && key.size() == 3) || (country == u"GB" && key.size() <= 4)
+                                      ? LocationKind::PostcodeDistrict
+                                      : LocationKind::PostcodeArea;
         out.putPostcode(PostcodeRecord{country, it.key(), city, QString(), at.lat, at.lon, kind});
     }
     progress.phase("address postcodes");

@@ -221,7 +221,7 @@ void SegmentBuilder::putPostcode(const PostcodeRecord &p)
         it->second = uint32_t(m_postcodes.size());
     }
     m_postcodes.push_back({m_strings.intern(p.country), m_strings.intern(p.code), m_strings.intern(p.place),
-                           m_strings.intern(p.admin1), p.kind, p.atPlace ? 1u : 0u, identity, p.latitude, p.longitude});
+                           m_strings.intern(p.admin1), int32_t(p.kind), p.atPlace ? 1u : 0u, identity, p.latitude, p.longitude});
     m_postcodeReplaced.push_back(false);
 }
 

@@ -432,7 +432,7 @@ private:
     Match placeMatch(const PlaceCandidate &p) const
     {
         const QString region = AddressFormat::regionCode(p.record.country, p.record.admin1);
-        return {5, AddressFormat::place(p.record.country, shownName(p), region), p.record.latitude,
+        return {LocationKind::PopulatedPlace, AddressFormat::place(p.record.country, shownName(p), region), p.record.latitude,
                 p.record.longitude, {}};
     }
 
@@ -523,8 +523,8 @@ private:
             Answer answer = streetResults(points, streets);
             // The street of a range whose houses are not found: which house is meant, a person
             // decides, where the postcode area lets the map module judge the street.
-            if (points.empty() && numbers.size() > 1 && answer.matches.back().kind >= 12)
-                answer.quality = 2;
+            if (points.empty() && numbers.size() > 1 && answer.matches.back().kind >= LocationKind::PostcodeArea)
+                answer.quality = MatchQuality::Ambiguous;
             return answer;
         }
         return std::nullopt;
@@ -543,25 +543,25 @@ private:
                 }))
                 distinct.push_back(&a);
 
-        Answer answer{2, {}};
+        Answer answer{MatchQuality::Ambiguous, {}};
         for (const AddressRecord *a : distinct) {
             const QString line = AddressFormat::streetLine(a->country, a->street, a->houseNumber);
             const QString recordCode = postcodeShown(*a);
             const QString code = postalCode(a->country, recordCode);
-            answer.matches.push_back({1, AddressFormat::address(a->country, line, recordCode, a->city,
+            answer.matches.push_back({LocationKind::AddressPoint, AddressFormat::address(a->country, line, recordCode, a->city,
                                                              region(a->country, {}, recordCode)),
                                       a->latitude, a->longitude, PostalParts{code, a->city, line}});
         }
         for (const StreetRecord *s : streets) {
             const QString code = postalCode(s->country, s->postcode);
-            answer.matches.push_back({2, AddressFormat::address(s->country, s->name, s->postcode, s->city,
+            answer.matches.push_back({LocationKind::Street, AddressFormat::address(s->country, s->name, s->postcode, s->city,
                                                              region(s->country, {}, s->postcode)),
                                       s->latitude, s->longitude, PostalParts{code, s->city, s->name}});
         }
         if (distinct.size() == 1 || (distinct.empty() && streets.size() == 1))
-            answer.quality = 1;
+            answer.quality = MatchQuality::FirstGood;
         else if (distinct.empty() && sameGroup(streets))
-            answer.quality = 0;   // one street in several pieces: every piece is right
+            answer.quality = MatchQuality::AllValid;   // one street in several pieces: every piece is right
         if (const PostcodeRecord *p = bestPostcode())
             answer.matches.push_back(postcodeMatch(*p, p->place));
         return answer;
@@ -590,7 +590,7 @@ private:
             const bool consistent = cityKey.empty() || serves || near;
             // "02134 Boston": the ZIP's own name is Allston, a part of Boston; say what the user said.
             const QString cityName = serves || !near ? best->place : shownName(*near);
-            Answer answer{consistent ? 1 : 2, {postcodeMatch(*best, cityName)}};
+            Answer answer{consistent ? MatchQuality::FirstGood : MatchQuality::Ambiguous, {postcodeMatch(*best, cityName)}};
             if (consistent) {
                 if (near)
                     answer.matches.push_back(placeMatch(*near));
@@ -606,13 +606,13 @@ private:
         if (!placedPostcodes.empty())
             return placedPostcodeAnswer();
         if (places.empty())
-            return {3, {}};
-        Answer answer{2, {}};
+            return {MatchQuality::Partial, {}};
+        Answer answer{MatchQuality::Ambiguous, {}};
         if (fuzzy())
-            answer.quality = 3;
+            answer.quality = MatchQuality::Partial;
         else if (places.size() == 1 || places[0].record.population >= Dominance * std::max<qint64>(1, places[1].record.population)
                  || ownNameDecides())
-            answer.quality = 1;
+            answer.quality = MatchQuality::FirstGood;
         for (const PlaceCandidate &p : places)
             answer.matches.push_back(placeMatch(p));
         return answer;
@@ -644,7 +644,7 @@ private:
                     nearest = &c;
                 }
         if (nearest)
-            return {1, {placeMatch(*nearest)}};
+            return {MatchQuality::FirstGood, {placeMatch(*nearest)}};
         const std::vector<std::string> typed = TextKey::nameWords(city);
         std::vector<const PostcodeRecord *> served;
         for (const PostcodeRecord &p : placedPostcodes)
@@ -653,7 +653,7 @@ private:
                         return within(s->latitude, s->longitude, p.latitude, p.longitude, DuplicateKm);
                     }))
                     served.push_back(&p);
-        Answer answer{served.size() == 1 ? 1 : 2, {}};
+        Answer answer{served.size() == 1 ? MatchQuality::FirstGood : MatchQuality::Ambiguous, {}};
         for (const PostcodeRecord *p : served)
             answer.matches.push_back(servedPlaceMatch(*p));
         if (!served.empty())
@@ -668,7 +668,7 @@ private:
 
     Match servedPlaceMatch(const PostcodeRecord &p) const
     {
-        return {5, AddressFormat::place(p.country, p.place, {}), p.latitude, p.longitude, {}};
+        return {LocationKind::PopulatedPlace, AddressFormat::place(p.country, p.place, {}), p.latitude, p.longitude, {}};
     }
 
     const Gazetteer &g;
@@ -696,7 +696,7 @@ Answer Geocoder::lookup(const QString &street, const QString &city, const QStrin
         countries = *one;
     const QString s = TextKey::cleaned(street), c = TextKey::cleaned(city), p = TextKey::cleaned(postcode);
     if (countries.isEmpty() || (s.isEmpty() && c.isEmpty() && p.isEmpty()))
-        return {3, {}};
+        return {MatchQuality::Partial, {}};
     Answer answer = Lookup(*m_gazetteer, countries, s, CityAndPostcode::read(*m_gazetteer, c, p)).run();
     // The gazetteer's texts are views of its mapping; an answer owns its own.
     for (Match &m : answer.matches) {

@@ -1,8 +1,11 @@
 #pragma once
 // Address lookup over the gazetteer: folds the typed parts, finds candidates, ranks them and says
-// how sure it is (quality 0 all valid, 1 first good, 2 ambiguous, 3 only partial or fuzzy).
+// how sure it is.
 
 #include "Gazetteer.h"
+
+#include <LocationKind.h>
+#include <MatchQuality.h>
 
 #include <QString>
 
@@ -15,12 +18,12 @@ enum class Edition { Europe, NorthAmerica };
 
 struct PostalParts { QString postcode, city, street; };
 struct Match {
-    int kind;                 // 1 address point, 2 street, 5 place, 12/13 postcode area/district
+    LocationKind kind;
     QString displayName;
     double latitude, longitude;
     std::optional<PostalParts> postal;   // street-level results only
 };
-struct Answer { int quality; std::vector<Match> matches; };   // best first
+struct Answer { MatchQuality quality; std::vector<Match> matches; };   // best first
 
 class Geocoder {
 public:

@@ -41,16 +41,16 @@ void EngineLocation::MoveViewTo()
         scene->setCentre(m_latitude, m_longitude);
 }
 
-double EngineLocation::altitudeForKind(int kind)
+double EngineLocation::altitudeForKind(::LocationKind kind)
 {
     switch (kind) {
-    case MapPoint::AddressPoint: return 0.8;
-    case MapPoint::Street: return 2.0;
-    case MapPoint::PopulatedPlace: return 25.0;
-    case MapPoint::AdministrativeArea: return 250.0;
-    case MapPoint::PostcodeArea: return 12.0;
-    case MapPoint::PostcodeDistrict: return 30.0;
-    case MapPoint::Country: return 1500.0;
-    default: return 50.0;
+    case ::LocationKind::AddressPoint: return 0.8;
+    case ::LocationKind::Street: return 2.0;
+    case ::LocationKind::PopulatedPlace: return 25.0;
+    case ::LocationKind::AdministrativeArea: return 250.0;
+    case ::LocationKind::PostcodeArea: return 12.0;
+    case ::LocationKind::PostcodeDistrict: return 30.0;
+    case ::LocationKind::Country: return 1500.0;
     }
+    return 50.0;
 }

@@ -30,7 +30,7 @@ public:
     double longitude() const { return m_longitude; }
 
     // The view altitude that suits a found location of this kind.
-    static double altitudeForKind(int kind);
+    static double altitudeForKind(::LocationKind kind);
 
 private:
     std::weak_ptr<MapScene> m_scene;

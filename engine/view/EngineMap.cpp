@@ -107,10 +107,10 @@ std::shared_ptr<MapPoint::FindResults> EngineMap::LookupAddress(const QString &s
         if (m.postal)
             postal = EngineLocation::Postal{m.postal->postcode, m.postal->city, m.postal->street};
         results.push_back(std::make_shared<EngineLocation>(m_scene, m.latitude, m.longitude,
-                                                           EngineLocation::altitudeForKind(m.kind), m.kind,
+                                                           EngineLocation::altitudeForKind(m.kind), int(m.kind),
                                                            m.displayName, std::move(postal)));
     }
-    return std::make_shared<EngineFindResults>(answer.quality, std::move(results));
+    return std::make_shared<EngineFindResults>(int(answer.quality), std::move(results));
 }
 
 void EngineMap::ExpectLookups(const std::vector<MapPoint::LookupLookahead::Query> &queries)

@@ -46,7 +46,7 @@ QString &createdFrom()
 
 Answer city(const QString &name, double latitude, double longitude, int quality = 1)
 {
-    return {quality, {Result{latitude, longitude, MapPoint::PopulatedPlace, name, std::nullopt}}};
+    return {quality, {Result{latitude, longitude, LocationKind::PopulatedPlace, name, std::nullopt}}};
 }
 
 // An ambiguous answer that the rules still resolve: a street beside its postcode area.
@@ -54,8 +54,8 @@ Answer streetBesideItsPostcodeArea(const QString &postcode, const QString &cityN
                                    double latitude, double longitude)
 {
     const QString area = postcode + u' ' + cityName;
-    return {2, {Result{latitude, longitude, MapPoint::PostcodeArea, area, std::nullopt},
-                Result{latitude + 0.0004, longitude + 0.0003, MapPoint::Street, streetName + QStringLiteral(", ") + area,
+    return {2, {Result{latitude, longitude, LocationKind::PostcodeArea, area, std::nullopt},
+                Result{latitude + 0.0004, longitude + 0.0003, LocationKind::Street, streetName + QStringLiteral(", ") + area,
                        Scripted::Postal{postcode, cityName, streetName}}}};
 }
 
@@ -442,7 +442,7 @@ TEST_F(RunsTest, SingleRunWritesTheNeedControlFlagOfTheAcceptedResult)
     TKartenModul::InitAddressSearchResult(accepted);
     accepted.Found = true;
     accepted.NeedsControl = true;
-    accepted.StatusKind = 2;
+    accepted.StatusKind = StatusKind::City;
     accepted.Latitude = 48.2;
     accepted.Longitude = 16.4;
     accepted.MatchedAddress = QStringLiteral("Wien");

@@ -23,12 +23,12 @@ using Scripted::Result;
 
 Result street(const QString &name, double lat, double lon, const QString &postcode = "10115")
 {
-    return {lat, lon, MapPoint::Street, name, Postal{postcode, "Berlin", name.section(',', 0, 0)}};
+    return {lat, lon, LocationKind::Street, name, Postal{postcode, "Berlin", name.section(',', 0, 0)}};
 }
 
 Result place(const QString &name, double lat, double lon)
 {
-    return {lat, lon, MapPoint::PopulatedPlace, name, std::nullopt};
+    return {lat, lon, LocationKind::PopulatedPlace, name, std::nullopt};
 }
 
 // The dialog works on the one shared map module, so the map is made once for the whole program.
@@ -135,7 +135,7 @@ TEST_F(AddressSearchDialog, PreparedAddressIsSearchedAtOnceAndTheChosenCandidate
     const RAddressSearchResult r = resultOf(form);
     EXPECT_TRUE(r.Found);
     EXPECT_FALSE(r.NeedsControl);
-    EXPECT_EQ(r.StatusKind, 3);
+    EXPECT_EQ(r.StatusKind, StatusKind::Street);
     EXPECT_EQ(r.MatchedAddress, "Invalidenstraße, 10115 Berlin");
     EXPECT_EQ(r.Postcode, "10115");
     EXPECT_EQ(r.Street, "Invalidenstraße");
@@ -160,7 +160,7 @@ TEST_F(AddressSearchDialog, AmbiguousAnswerWithoutAChoiceWaitsForTheUser)
     EXPECT_TRUE(button("OkButton")->isEnabled());
     const RAddressSearchResult r = resultOf(form);
     EXPECT_EQ(r.MatchedAddress, "Neustadt (Sachsen)");
-    EXPECT_EQ(r.StatusKind, 2);
+    EXPECT_EQ(r.StatusKind, StatusKind::City);
     EXPECT_FALSE(r.NeedsControl) << "a result picked by the user needs no control";
 }
 

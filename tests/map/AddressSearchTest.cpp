@@ -8,10 +8,10 @@ namespace {
 
 Result place(const QString &name, double latitude, double longitude)
 {
-    return {latitude, longitude, MapPoint::PopulatedPlace, name, std::nullopt};
+    return {latitude, longitude, LocationKind::PopulatedPlace, name, std::nullopt};
 }
 
-Result postcodeArea(const QString &name, double latitude, double longitude, int kind = MapPoint::PostcodeArea)
+Result postcodeArea(const QString &name, double latitude, double longitude, LocationKind kind = LocationKind::PostcodeArea)
 {
     return {latitude, longitude, kind, name, std::nullopt};
 }
@@ -19,7 +19,7 @@ Result postcodeArea(const QString &name, double latitude, double longitude, int 
 Result street(const QString &name, double latitude, double longitude, const QString &postcode,
               const QString &city = "Musterstadt", const QString &streetName = "Hauptstraße")
 {
-    return {latitude, longitude, MapPoint::Street, name, Postal{postcode, city, streetName}};
+    return {latitude, longitude, LocationKind::Street, name, Postal{postcode, city, streetName}};
 }
 
 QStringList names(const TKartenModul &m)
@@ -58,7 +58,7 @@ TEST_F(AddressSearch, QualityOneTakesOnlyTheFirstResult)
     EXPECT_EQ(module.SelectedCandidate(), 0);
     EXPECT_TRUE(r.Found);
     EXPECT_FALSE(r.NeedsControl);
-    EXPECT_EQ(r.StatusKind, 2);
+    EXPECT_EQ(r.StatusKind, StatusKind::City);
     EXPECT_EQ(r.MatchedAddress, "Ulm");
     EXPECT_NEAR(r.Latitude, 48.4, 1e-9);
     EXPECT_NEAR(r.Longitude, 10.0, 1e-9);
@@ -76,7 +76,7 @@ TEST_F(AddressSearch, QualityZeroKeepsEveryResultAndChoosesTheFirst)
     EXPECT_EQ(module.SelectedCandidate(), 0);
     EXPECT_TRUE(r.Found);
     EXPECT_FALSE(r.NeedsControl);
-    EXPECT_EQ(r.StatusKind, 3);
+    EXPECT_EQ(r.StatusKind, StatusKind::Street);
     EXPECT_EQ(r.Postcode, "80331");
     EXPECT_EQ(r.City, "München");
     EXPECT_EQ(r.Street, "Hauptstraße");
@@ -159,7 +159,7 @@ TEST_F(AddressSearch, FarCandidatesAreDroppedAndTheNearestStreetIsChosen)
     EXPECT_EQ(names(module), (QStringList{"s03", "12345", "s01"}));
     EXPECT_EQ(module.SelectedCandidate(), 2);
     EXPECT_EQ(r.MatchedAddress, "s01");
-    EXPECT_EQ(r.StatusKind, 3);
+    EXPECT_EQ(r.StatusKind, StatusKind::Street);
     EXPECT_EQ(TKartenModul::GetStatusText(r.StatusKind), "Street");
     EXPECT_TRUE(r.NeedsControl);
     EXPECT_TRUE(engine->pins().empty());
@@ -184,7 +184,7 @@ TEST_F(AddressSearch, PinMarksTheChosenCandidatesOwnResultAfterThinning)
 TEST_F(AddressSearch, PinMarksTheChosenCandidatesOwnResultAfterReversal)
 {
     // Reversed to s07, s03, area, s01; s01 is engine result 1.
-    engine->addAnswer({3, {street("s01", 50.0, 10.1, "12345"), postcodeArea("12345", 50.0, 10.0, 15),
+    engine->addAnswer({3, {street("s01", 50.0, 10.1, "12345"), postcodeArea("12345", 50.0, 10.0, LocationKind(15)),
                            street("s03", 50.0, 10.3, "12345"), street("s07", 50.0, 10.7, "12345")}});
     ASSERT_TRUE(search("12345", "Musterstadt", "Hauptstraße", true));
     EXPECT_EQ(names(module), (QStringList{"s03", "12345", "s01"}));
@@ -197,12 +197,12 @@ TEST_F(AddressSearch, PinMarksTheChosenCandidatesOwnResultAfterReversal)
 
 TEST_F(AddressSearch, OnlyFarCityResultsLeaveThePostcodeArea)
 {
-    engine->addAnswer({2, {place("Far 1", 50.6, 10.0), postcodeArea("12345", 50.0, 10.0, 13),
+    engine->addAnswer({2, {place("Far 1", 50.6, 10.0), postcodeArea("12345", 50.0, 10.0, LocationKind::PostcodeDistrict),
                            place("Far 2", 50.0, 10.8)}});
     RAddressSearchResult r;
     module.GeocodeSilent("D", "12345", "Musterstadt", "", "1", r);
     EXPECT_EQ(names(module), QStringList{"12345"});
-    EXPECT_EQ(r.StatusKind, 1);
+    EXPECT_EQ(r.StatusKind, StatusKind::Postcode);
     EXPECT_EQ(TKartenModul::GetStatusText(r.StatusKind), "Postcode");
     EXPECT_TRUE(r.NeedsControl);
 }
@@ -303,7 +303,7 @@ TEST_F(AddressSearch, UnknownQualityTakesTheFirstResultWithoutChoice)
     EXPECT_EQ(module.CandidateCount(), 1);
     EXPECT_EQ(module.SelectedCandidate(), -1);
     EXPECT_FALSE(candidate(0).NeedsControl);
-    EXPECT_EQ(candidate(0).StatusKind, 1);
+    EXPECT_EQ(candidate(0).StatusKind, StatusKind::Postcode);
 }
 
 TEST_F(AddressSearch, EngineFailureMidScanEndsTheSearch)
@@ -356,8 +356,8 @@ TEST(StatusText, NamesEveryKindAndNothingElse)
 {
     const QStringList texts{"", "Postcode", "City", "Street", "Graphic", "GPS", ""};
     for (int kind = 0; kind <= 6; ++kind)
-        EXPECT_EQ(TKartenModul::GetStatusText(kind), texts[kind]) << kind;
-    EXPECT_EQ(TKartenModul::GetStatusText(-1), "");
+        EXPECT_EQ(TKartenModul::GetStatusText(StatusKind(kind)), texts[kind]) << kind;
+    EXPECT_EQ(TKartenModul::GetStatusText(StatusKind(-1)), "");
 }
 
 namespace {

@@ -141,7 +141,7 @@ TEST_F(RealEngine, GeocodesTheRecordsAUserExpects)
     RAddressSearchResult r;
     module.GeocodeSilent("D", "", "München", "", "1", r);
     ASSERT_TRUE(r.Found);
-    EXPECT_EQ(r.StatusKind, 2);
+    EXPECT_EQ(r.StatusKind, StatusKind::City);
     EXPECT_FALSE(r.NeedsControl);
     EXPECT_LT(kilometres(r.Latitude, r.Longitude, 48.13743, 11.57549), 2.0);
 
@@ -158,7 +158,7 @@ TEST_F(RealEngine, FindsAZipCodeInTheNorthAmericanEdition)
     RAddressSearchResult r;
     module.GeocodeSilent("USA", "10001", "New York", "", "4", r);
     ASSERT_TRUE(r.Found);
-    EXPECT_EQ(r.StatusKind, 1);
+    EXPECT_EQ(r.StatusKind, StatusKind::Postcode);
     EXPECT_LT(kilometres(r.Latitude, r.Longitude, 40.7484, -73.9967), 2.0);
 }
 

@@ -43,7 +43,7 @@ public:
     int LocationKind() const override
     {
         m_engine.call("LocationKind", m_r.displayName);
-        return m_r.kind;
+        return int(m_r.kind);
     }
     void MoveViewTo() override
     {

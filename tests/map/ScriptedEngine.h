@@ -20,7 +20,7 @@ struct Postal {
 struct Result {
     double latitude = 0.0;
     double longitude = 0.0;
-    int kind = MapPoint::PopulatedPlace;
+    LocationKind kind = LocationKind::PopulatedPlace;
     QString displayName;
     std::optional<Postal> postal;
     bool notALocation = false;

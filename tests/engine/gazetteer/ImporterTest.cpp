@@ -107,8 +107,8 @@ TEST_F(ImporterTest, PostalCodesPlainAndGzipped)
     ASSERT_EQ(g->postcodes().size(), 2u);
     ASSERT_EQ(g->postcodesCoded("DE:80331").size(), 1u);
     const PostcodeRecord &ottawa = g->postcodes()[g->postcodesCoded("CA:K1A")[0]];
-    EXPECT_EQ(ottawa.kind, 13);   // an FSA is a postcode district
-    EXPECT_EQ(g->postcodes()[g->postcodesCoded("DE:80331")[0]].kind, 12);
+    EXPECT_EQ(ottawa.kind, LocationKind::PostcodeDistrict);   // an FSA is a postcode district
+    EXPECT_EQ(g->postcodes()[g->postcodesCoded("DE:80331")[0]].kind, LocationKind::PostcodeArea);
 }
 
 TEST_F(ImporterTest, ImportingAgainAddsNoDuplicates)

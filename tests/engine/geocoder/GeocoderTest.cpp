@@ -95,9 +95,9 @@ TEST_F(GeocoderTest, CitySpellingsFindMunich)
     for (const QString &city : {QStringLiteral("München"), QStringLiteral("Muenchen"), QStringLiteral("MÜNCHEN"),
                                 QStringLiteral("München "), QStringLiteral("Munich")}) {
         const Answer a = eu({}, city, {});
-        ASSERT_EQ(a.quality, 1) << city.toStdString();
+        ASSERT_EQ(a.quality, MatchQuality::FirstGood) << city.toStdString();
         ASSERT_FALSE(a.matches.empty());
-        EXPECT_EQ(a.matches[0].kind, 5);
+        EXPECT_EQ(a.matches[0].kind, LocationKind::PopulatedPlace);
         EXPECT_NEAR(a.matches[0].latitude, 48.137, 0.001);
         EXPECT_FALSE(a.matches[0].postal);
     }
@@ -108,32 +108,32 @@ TEST_F(GeocoderTest, CitySpellingsFindMunich)
 TEST_F(GeocoderTest, TypoGivesQualityThreeWithTheLikelyPlaceFirst)
 {
     const Answer a = eu({}, QStringLiteral("Müchen"), {});
-    EXPECT_EQ(a.quality, 3);
+    EXPECT_EQ(a.quality, MatchQuality::Partial);
     ASSERT_GE(a.matches.size(), 2u);
     EXPECT_EQ(a.matches[0].displayName, QStringLiteral("München"));
     // Typed exactly as the village is written: the village, confidently.
     const Answer village = eu({}, QStringLiteral("Muchen"), {});
-    EXPECT_EQ(village.quality, 1);
+    EXPECT_EQ(village.quality, MatchQuality::FirstGood);
     EXPECT_NEAR(village.matches[0].latitude, 51.26, 0.01);
-    EXPECT_EQ(eu({}, QStringLiteral("Mnchen"), {}).quality, 3);
+    EXPECT_EQ(eu({}, QStringLiteral("Mnchen"), {}).quality, MatchQuality::Partial);
 }
 
 TEST_F(GeocoderTest, AmbiguousNameOrderedByPopulation)
 {
     const Answer a = eu({}, QStringLiteral("Berg"), {}, 0);
-    EXPECT_EQ(a.quality, 2);
+    EXPECT_EQ(a.quality, MatchQuality::Ambiguous);
     ASSERT_EQ(a.matches.size(), 3u);
     EXPECT_NEAR(a.matches[0].latitude, 47.97, 0.01);
     EXPECT_NEAR(a.matches[1].latitude, 49.81, 0.01);
-    EXPECT_EQ(eu({}, QStringLiteral("Berg"), {}, Switzerland).quality, 1);
+    EXPECT_EQ(eu({}, QStringLiteral("Berg"), {}, Switzerland).quality, MatchQuality::FirstGood);
 }
 
 TEST_F(GeocoderTest, StreetWithoutStreetDataFallsBackToTheCity)
 {
     const Answer a = eu(QStringLiteral("Marienplatz 1"), QStringLiteral("München"), QStringLiteral("80331"));
-    EXPECT_EQ(a.quality, 1);
+    EXPECT_EQ(a.quality, MatchQuality::FirstGood);
     ASSERT_FALSE(a.matches.empty());
-    EXPECT_EQ(a.matches[0].kind, 5);
+    EXPECT_EQ(a.matches[0].kind, LocationKind::PopulatedPlace);
     EXPECT_FALSE(a.matches[0].postal);
 }
 
@@ -141,19 +141,19 @@ TEST_F(GeocoderTest, ZipCentroidsAndTheirDisplayNames)
 {
     for (const QString &zip : {QStringLiteral("02134"), QStringLiteral("2134"), QStringLiteral("02134-1234")}) {
         const Answer a = na({}, QStringLiteral("Boston"), zip);
-        ASSERT_EQ(a.quality, 1) << zip.toStdString();
-        EXPECT_EQ(a.matches[0].kind, 12);
+        ASSERT_EQ(a.quality, MatchQuality::FirstGood) << zip.toStdString();
+        EXPECT_EQ(a.matches[0].kind, LocationKind::PostcodeArea);
         EXPECT_EQ(a.matches[0].displayName, QStringLiteral("Boston, MA 02134"));
         EXPECT_FALSE(a.matches[0].postal);
     }
     EXPECT_EQ(na({}, {}, QStringLiteral("02134")).matches[0].displayName, QStringLiteral("Allston, MA 02134"));
     // A city far from the ZIP: ambiguous, both offered.
     const Answer far = na({}, QStringLiteral("Springfield"), QStringLiteral("02134"));
-    EXPECT_EQ(far.quality, 2);
+    EXPECT_EQ(far.quality, MatchQuality::Ambiguous);
     EXPECT_EQ(far.matches.size(), 2u);
     const Answer fsa = na({}, {}, QStringLiteral("K1A 0B1"), Canada);
     ASSERT_EQ(fsa.matches.size(), 1u);
-    EXPECT_EQ(fsa.matches[0].kind, 13);
+    EXPECT_EQ(fsa.matches[0].kind, LocationKind::PostcodeDistrict);
     EXPECT_EQ(fsa.matches[0].displayName, QStringLiteral("Ottawa, ON K1A"));
 }
 
@@ -161,15 +161,15 @@ TEST_F(GeocoderTest, HouseAndStreetFromImportedData)
 {
     for (const QString &street : {QStringLiteral("Haydnstraße 5"), QStringLiteral("Haydnstr. 5"), QStringLiteral("HAYDNSTRASSE 5")}) {
         const Answer a = eu(street, QStringLiteral("Kirchberg an der Iller"), QStringLiteral("88486"));
-        ASSERT_EQ(a.quality, 1) << street.toStdString();
+        ASSERT_EQ(a.quality, MatchQuality::FirstGood) << street.toStdString();
         ASSERT_EQ(a.matches.size(), 3u);
-        EXPECT_EQ(a.matches[0].kind, 1);
+        EXPECT_EQ(a.matches[0].kind, LocationKind::AddressPoint);
         EXPECT_EQ(a.matches[0].displayName, QStringLiteral("Haydnstraße 5, 88486 Kirchberg an der Iller"));
         ASSERT_TRUE(a.matches[0].postal);
         EXPECT_EQ(a.matches[0].postal->postcode, QStringLiteral("88486"));
         EXPECT_EQ(a.matches[0].postal->street, QStringLiteral("Haydnstraße 5"));
-        EXPECT_EQ(a.matches[1].kind, 2);
-        EXPECT_EQ(a.matches[2].kind, 12);   // the postcode area comes with street results
+        EXPECT_EQ(a.matches[1].kind, LocationKind::Street);
+        EXPECT_EQ(a.matches[2].kind, LocationKind::PostcodeArea);   // the postcode area comes with street results
         EXPECT_FALSE(a.matches[2].postal);
     }
     // The postcode as typed stands in the postal address, so that it compares equal to the input,
@@ -180,7 +180,7 @@ TEST_F(GeocoderTest, HouseAndStreetFromImportedData)
     const Answer fsa = na(QStringLiteral("100 Queen Street"), QStringLiteral("Ottawa"), QStringLiteral("k1a"), Canada);
     ASSERT_FALSE(fsa.matches.empty());
     ASSERT_TRUE(fsa.matches[0].postal);
-    EXPECT_EQ(fsa.matches[0].kind, 1);
+    EXPECT_EQ(fsa.matches[0].kind, LocationKind::AddressPoint);
     EXPECT_EQ(fsa.matches[0].postal->postcode, QStringLiteral("k1a"));
 }
 
@@ -189,14 +189,14 @@ TEST_F(GeocoderTest, HouseNumberRangesAreNotOtherHouses)
     const auto house = [](const QString &street) { return eu(street, QStringLiteral("Kirchberg an der Iller"), QStringLiteral("88486")); };
     for (const QString &range : {QStringLiteral("Haydnstraße 1-3"), QStringLiteral("Haydnstraße 1–3"), QStringLiteral("Haydnstr. 1 - 3")}) {
         const Answer a = house(range);
-        EXPECT_EQ(a.quality, 1) << range.toStdString();
+        EXPECT_EQ(a.quality, MatchQuality::FirstGood) << range.toStdString();
         EXPECT_NEAR(a.matches.at(0).latitude, 48.1312, 1e-4) << range.toStdString();   // house 1, not 13
     }
     EXPECT_NEAR(house(QStringLiteral("Haydnstraße 13")).matches.at(0).latitude, 48.1322, 1e-4);
     const Answer missing = house(QStringLiteral("Haydnstraße 7-9"));
-    EXPECT_EQ(missing.quality, 2);
-    EXPECT_EQ(missing.matches.at(0).kind, 2);
-    EXPECT_EQ(house(QStringLiteral("Haydnstraße 12/1")).matches.at(0).kind, 2);   // not house 121 or 12
+    EXPECT_EQ(missing.quality, MatchQuality::Ambiguous);
+    EXPECT_EQ(missing.matches.at(0).kind, LocationKind::Street);
+    EXPECT_EQ(house(QStringLiteral("Haydnstraße 12/1")).matches.at(0).kind, LocationKind::Street);   // not house 121 or 12
 }
 
 TEST_F(GeocoderTest, NamesTypedShortAndDistrictsInTheCity)
@@ -207,13 +207,13 @@ TEST_F(GeocoderTest, NamesTypedShortAndDistrictsInTheCity)
                                           std::pair{u"Berlin-Spandau", 52.535}, std::pair{u"Berlin-Mitte", 52.524},
                                           std::pair{u"Köln-Ehrenfeld", 50.933}, std::pair{u"Köln 4", 50.933}}) {
         const Answer a = place(QString::fromUtf16(typed));
-        ASSERT_EQ(a.quality, 1) << QString::fromUtf16(typed).toStdString();
+        ASSERT_EQ(a.quality, MatchQuality::FirstGood) << QString::fromUtf16(typed).toStdString();
         EXPECT_NEAR(a.matches.at(0).latitude, latitude, 0.01) << QString::fromUtf16(typed).toStdString();
     }
-    EXPECT_NE(place(QStringLiteral("Weil a. Main")).quality, 1);
+    EXPECT_NE(place(QStringLiteral("Weil a. Main")).quality, MatchQuality::FirstGood);
     // The place's own name outranks a place that only carries it as an alternate name.
     const Answer own = eu({}, QStringLiteral("Saint-Étienne"), {}, 84);
-    EXPECT_EQ(own.quality, 1);
+    EXPECT_EQ(own.quality, MatchQuality::FirstGood);
     EXPECT_NEAR(own.matches.at(0).latitude, 45.434, 0.01);
 }
 
@@ -221,41 +221,41 @@ TEST_F(GeocoderTest, PostcodesAtTheirPlacesDecideAndCheck)
 {
     // The postcode picks the namesake it serves; the answer is the place, never a postcode area.
     Answer a = eu({}, QStringLiteral("Neustadt"), QStringLiteral("31535"));
-    ASSERT_EQ(a.quality, 1);
-    EXPECT_EQ(a.matches.at(0).kind, 5);
+    ASSERT_EQ(a.quality, MatchQuality::FirstGood);
+    EXPECT_EQ(a.matches.at(0).kind, LocationKind::PopulatedPlace);
     EXPECT_EQ(a.matches.at(0).displayName, QStringLiteral("Neustadt am Rübenberge"));
     for (const auto &[city, postcode] : {std::pair{u"Köln", u"50667"}, std::pair{u"", u"50667"}, std::pair{u"50667 Köln", u""},
                                          std::pair{u"D-50667 Köln", u""}, std::pair{u"Köln", u"50667 "}}) {
         a = eu({}, QString::fromUtf16(city), QString::fromUtf16(postcode));
-        ASSERT_EQ(a.quality, 1) << QString::fromUtf16(city).toStdString();
-        EXPECT_EQ(a.matches.at(0).kind, 5);
+        ASSERT_EQ(a.quality, MatchQuality::FirstGood) << QString::fromUtf16(city).toStdString();
+        EXPECT_EQ(a.matches.at(0).kind, LocationKind::PopulatedPlace);
         EXPECT_NEAR(a.matches.at(0).latitude, 50.933, 0.01);
     }
     // A postcode that contradicts the city: both answers, for a person to decide.
     a = eu({}, QStringLiteral("Berlin"), QStringLiteral("50667"));
-    EXPECT_EQ(a.quality, 2);
+    EXPECT_EQ(a.quality, MatchQuality::Ambiguous);
     ASSERT_EQ(a.matches.size(), 2u);
     EXPECT_NEAR(a.matches[0].latitude, 52.524, 0.01);
     EXPECT_NEAR(a.matches[1].latitude, 50.933, 0.01);
     // A leading zero lost by a number column counts where the city agrees, and only there.
     a = eu({}, QStringLiteral("Leipzig"), QStringLiteral("4109"));
-    EXPECT_EQ(a.quality, 1);
+    EXPECT_EQ(a.quality, MatchQuality::FirstGood);
     EXPECT_NEAR(a.matches.at(0).latitude, 51.340, 0.01);
     a = eu({}, QStringLiteral("Köln"), QStringLiteral("4109"));
-    EXPECT_EQ(a.quality, 1);
+    EXPECT_EQ(a.quality, MatchQuality::FirstGood);
     EXPECT_NEAR(a.matches.at(0).latitude, 50.933, 0.01);
 }
 
 TEST_F(GeocoderTest, StreetInTwoPostcodesOfOneTown)
 {
     const Answer both = eu(QStringLiteral("Hauptstraße"), QStringLiteral("Neustadt"), {});
-    EXPECT_EQ(both.quality, 2);
+    EXPECT_EQ(both.quality, MatchQuality::Ambiguous);
     ASSERT_EQ(both.matches.size(), 2u);
     EXPECT_NE(both.matches[0].postal->postcode, both.matches[1].postal->postcode);
     const Answer one = eu(QStringLiteral("Hauptstraße"), QStringLiteral("Neustadt"), QStringLiteral("22222"));
-    EXPECT_EQ(one.quality, 1);
+    EXPECT_EQ(one.quality, MatchQuality::FirstGood);
     EXPECT_NEAR(one.matches[0].latitude, 50.03, 0.001);
-    EXPECT_EQ(one.matches.back().kind, 12);
+    EXPECT_EQ(one.matches.back().kind, LocationKind::PostcodeArea);
 }
 
 TEST_F(GeocoderTest, CountriesOutsideTheEditionFindNothing)
@@ -281,7 +281,7 @@ TEST_F(GeocoderTest, BadInputIsAnswered)
             }
     EXPECT_TRUE(eu({}, {}, {}).matches.empty());
     EXPECT_TRUE(eu(QStringLiteral("'; DROP TABLE place; --"), {}, {}).matches.empty());
-    EXPECT_EQ(eu({}, QStringLiteral("München"), {}).quality, 1);   // the store is intact
+    EXPECT_EQ(eu({}, QStringLiteral("München"), {}).quality, MatchQuality::FirstGood);   // the store is intact
 }
 
 TEST(CountryNumbers, TableValues)

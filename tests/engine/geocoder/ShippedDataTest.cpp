@@ -40,23 +40,23 @@ TEST_F(ShippedDataTest, TheCasesUsersType)
 {
     const Geocoder eu(gazetteer, Edition::Europe), na(gazetteer, Edition::NorthAmerica);
     Answer a = eu.lookup(QStringLiteral("Marienplatz 1"), QStringLiteral("München"), QStringLiteral("80331"), 94);
-    EXPECT_EQ(a.quality, 1);
-    EXPECT_EQ(a.matches.at(0).kind, 5);
+    EXPECT_EQ(a.quality, MatchQuality::FirstGood);
+    EXPECT_EQ(a.matches.at(0).kind, LocationKind::PopulatedPlace);
     EXPECT_EQ(a.matches.at(0).displayName, QStringLiteral("München"));
     a = na.lookup({}, QStringLiteral("Boston"), QStringLiteral("02134"), 244);
-    EXPECT_EQ(a.quality, 1);
-    EXPECT_EQ(a.matches.at(0).kind, 12);
+    EXPECT_EQ(a.quality, MatchQuality::FirstGood);
+    EXPECT_EQ(a.matches.at(0).kind, LocationKind::PostcodeArea);
     EXPECT_EQ(a.matches.at(0).displayName, QStringLiteral("Boston, MA 02134"));
     a = eu.lookup({}, QStringLiteral("Berg"), {}, 94);
-    EXPECT_EQ(a.quality, 2);
+    EXPECT_EQ(a.quality, MatchQuality::Ambiguous);
     ASSERT_GE(a.matches.size(), 3u);
     for (const QString &city : {QStringLiteral("Muenchen"), QStringLiteral("MÜNCHEN"), QStringLiteral("München ")}) {
         a = eu.lookup({}, city, {}, 94);
-        EXPECT_EQ(a.quality, 1);
+        EXPECT_EQ(a.quality, MatchQuality::FirstGood);
         EXPECT_NEAR(a.matches.at(0).latitude, 48.137, 0.01);
     }
     a = eu.lookup({}, QStringLiteral("Müchen"), {}, 94);
-    EXPECT_EQ(a.quality, 3);
+    EXPECT_EQ(a.quality, MatchQuality::Partial);
     EXPECT_NEAR(a.matches.at(0).latitude, 48.137, 0.01);
 }
 
@@ -86,7 +86,7 @@ TEST_F(ShippedDataTest, TheEnginesAnswerHoldsTheVendoredPlace)
         const Geocoder geocoder(gazetteer, country == u"US" || country == u"CA" ? Edition::NorthAmerica : Edition::Europe);
         const double lat = r[4].toDouble(), lon = r[5].toDouble();
         const Answer a = geocoder.lookup({}, r[1], {}, number);
-        const bool found = std::any_of(a.matches.begin(), a.matches.begin() + std::min<size_t>(a.matches.size(), a.quality == 1 ? 1 : a.matches.size()),
+        const bool found = std::any_of(a.matches.begin(), a.matches.begin() + std::min<size_t>(a.matches.size(), a.quality == MatchQuality::FirstGood ? 1 : a.matches.size()),
                                        [&](const Match &m) { return km(lat, lon, m.latitude, m.longitude) < 1.0; });
         if (found)
             ++good;

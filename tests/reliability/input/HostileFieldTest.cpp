@@ -55,7 +55,7 @@ QString smallGazetteer(const QString &file)
     GazetteerStore store(file);
     SegmentBuilder &source = store.beginSource(QStringLiteral("t"));
     source.putPlace(QStringLiteral("t"), QStringLiteral("1"), {QStringLiteral("DE"), QStringLiteral("München"), {}, 48.137, 11.575, 1500000}, {});
-    source.putPostcode({QStringLiteral("DE"), QStringLiteral("80331"), QStringLiteral("München"), {}, 48.137, 11.575, 12});
+    source.putPostcode({QStringLiteral("DE"), QStringLiteral("80331"), QStringLiteral("München"), {}, 48.137, 11.575, LocationKind::PostcodeArea});
     source.putStreet(QStringLiteral("DE"), QStringLiteral("Hauptstraße"), QStringLiteral("80331"), QStringLiteral("München"),
                      {{48.137, 11.575}, {48.138, 11.576}});
     Engine::ImportProgress progress(QStringLiteral("test"), 0, nullptr);
@@ -148,12 +148,12 @@ TEST(HostileFields, EveryMappedColumnSurvivesARunByteForByte)
         (void)rs.fieldByName(QStringLiteral("Name1")).displayText();
         for (const Geocoder *g : {&europe, &northAmerica}) {
             const Answer a = g->lookup(street, city, postcode, posted % 2 ? 94 : 0);
-            EXPECT_GE(a.quality, 0);
-            EXPECT_LE(a.quality, 3);
+            EXPECT_GE(int(a.quality), 0);
+            EXPECT_LE(int(a.quality), 3);
         }
         const Answer a = europe.lookup(street, city, postcode, 94);
         rs.edit();
-        rs.fieldByName(QStringLiteral("MPStatus")).setAsString(QString::number(a.quality));
+        rs.fieldByName(QStringLiteral("MPStatus")).setAsString(QString::number(int(a.quality)));
         rs.fieldByName(QStringLiteral("MPAddress")).setAsString(a.matches.empty() ? QString() : a.matches.front().displayName);
         rs.fieldByName(QStringLiteral("W2MP")).setAsFloat(a.matches.empty() ? 0 : a.matches.front().latitude);
         rs.fieldByName(QStringLiteral("W1MP")).setAsFloat(a.matches.empty() ? 0 : a.matches.front().longitude);

@@ -47,7 +47,7 @@ QString smallGazetteer()
         const QString country = QString::fromLatin1(p.country), name = QString::fromUtf8(p.name);
         source.putPlace(QStringLiteral("fuzz"), QString::number(++id), {country, name, {}, p.lat, p.lon, 100000},
                        name.toUpper());
-        source.putPostcode({country, QString::fromLatin1(p.postcode), name, {}, p.lat, p.lon, 12});
+        source.putPostcode({country, QString::fromLatin1(p.postcode), name, {}, p.lat, p.lon, LocationKind::PostcodeArea});
         source.putStreet(country, QStringLiteral("Hauptstraße"), QString::fromLatin1(p.postcode), name,
                         {{p.lat, p.lon}, {p.lat + 0.001, p.lon + 0.001}});
         source.putAddress({country, QStringLiteral("Hauptstraße"), QStringLiteral("12a"),
@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
     }
     const Answer a = geocoder.lookup(parts[0], parts[1], parts[2], country);
-    if (a.quality < 0 || a.quality > 3)
+    if (int(a.quality) < 0 || int(a.quality) > 3)
         std::abort();
     for (const Match &m : a.matches)
         if (!(m.latitude >= -90 && m.latitude <= 90 && m.longitude >= -180 && m.longitude <= 180))
