@@ -4,6 +4,7 @@
 
 #include <BatchScope.h>
 #include <Connection.h>
+#include <Coordinate.h>
 #include <KarteUnit.h>
 #include <RecordSet.h>
 
@@ -68,12 +69,12 @@ private:
     const TColumnMapping &m_columns;
 };
 
-void writeResult(RecordSet &records, const TColumnMapping &columns, double longitude,
-                 double latitude, const QString &status, const QString &address, bool needsControl)
+void writeResult(RecordSet &records, const TColumnMapping &columns, const Coordinate &at,
+                 const QString &status, const QString &address, bool needsControl)
 {
     records.edit();
-    records.fieldByName(columns.Longitude).setAsFloat(longitude);
-    records.fieldByName(columns.Latitude).setAsFloat(latitude);
+    records.fieldByName(columns.Longitude).setAsFloat(at.longitude());
+    records.fieldByName(columns.Latitude).setAsFloat(at.latitude());
     records.fieldByName(columns.StatusText).setAsString(status);
     records.fieldByName(columns.GeocodedOn).setAsString(address);
     records.fieldByName(columns.ControlGeocode).setAsBoolean(needsControl);
@@ -93,7 +94,7 @@ TColumnMapping TColumnMapping::Of(const ColumnMapping &columns)
 void TBatchGeocodeRun::WriteFound(RecordSet &records, const TColumnMapping &columns,
                                   const RAddressSearchResult &result)
 {
-    writeResult(records, columns, result.Longitude, result.Latitude,
+    writeResult(records, columns, Coordinate(result.Latitude, result.Longitude),
                 TKartenModul::GetStatusText(result.StatusKind), result.MatchedAddress,
                 result.NeedsControl);
 }
@@ -152,7 +153,7 @@ TBatchCounts TBatchGeocodeRun::geocodeRecords(RecordSet &records, const TColumnM
             WriteFound(records, columns, result);
             ++counts.Geocoded;
         } else {
-            writeResult(records, columns, 0.0, 0.0, TKartenModul::GetStatusText(StatusKind::None), QString(), false);
+            writeResult(records, columns, Coordinate(), TKartenModul::GetStatusText(StatusKind::None), QString(), false);
             ++counts.NotGeocoded;
         }
         records.next();

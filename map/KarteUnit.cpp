@@ -3,6 +3,8 @@
 #include "CountryDataUnit.h"
 #include "ParameterUnit.h"
 
+#include <Coordinate.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -200,8 +202,7 @@ void TKartenModul::ShowCoordinate(const QString &PinName, bool WithPin, double L
 {
     if (!FMap || !FMapReady)
         return;
-    // (0, 0) is a record without coordinates.
-    if (Longitude == 0.0 && Latitude == 0.0)
+    if (!Coordinate::fromRecord(Latitude, Longitude).isValid())
         return;
     if (WithPin) {
         ClearPushPins();
@@ -287,8 +288,7 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
     QString city = City;
     QString street = Street;
     MatchQuality quality = MatchQuality::AllValid;
-    double referenceLongitude = 0.0;
-    double referenceLatitude = 0.0;
+    Coordinate reference;   // the last postcode area among the candidates
     bool postcodeAreaSeen = false;
     std::shared_ptr<MapPoint::FindResults> results;
 
@@ -304,8 +304,7 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
         if (n < 1)
             return false;
 
-        referenceLongitude = 0.0;
-        referenceLatitude = 0.0;
+        reference = Coordinate();
         postcodeAreaSeen = false;
         FCandidates.assign(static_cast<size_t>(n), RListStructure{});
 
@@ -372,8 +371,7 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
         RListStructure &c = FCandidates[static_cast<size_t>(i)];
         if (IsPostcodeArea(c.LocationKind)) {
             c.StatusKind = StatusKind::Postcode;
-            referenceLongitude = c.Longitude;
-            referenceLatitude = c.Latitude;
+            reference = Coordinate(c.Latitude, c.Longitude);
         } else if (c.HasPostalAddress) {
             c.StatusKind = StatusKind::Street;
         } else {
@@ -388,7 +386,7 @@ bool TKartenModul::SearchAddress(const QString &Country, const QString &Postcode
         double best = 0.5;
         for (int i = FCandidateCount - 1; i >= 0; --i) {
             const RListStructure &c = FCandidates[static_cast<size_t>(i)];
-            const double d = PlanarDistance(c.Longitude, c.Latitude, referenceLongitude, referenceLatitude);
+            const double d = PlanarDistance(c.Longitude, c.Latitude, reference.longitude(), reference.latitude());
             if (d > FarLimit) {
                 DeleteCandidate(i);
                 if (FSelectedCandidate != -1)
