@@ -32,6 +32,13 @@ private:
     IBatchRunView &m_view;
 };
 
+// The current record's address, as the run searches it and announces it ahead.
+RAddressParts addressOf(RecordSet &records, const TColumnMapping &columns)
+{
+    return {records.fieldByName(columns.Country).asString(), records.fieldByName(columns.Postcode).asString(),
+            records.fieldByName(columns.City).asString(), records.fieldByName(columns.Street).asString()};
+}
+
 // Hands the map module the addresses a stretch ahead of the record being geocoded, so that an
 // engine able to do so looks them up while this thread posts; forgotten when the run ends.
 class AddressesAhead {
@@ -56,10 +63,7 @@ public:
         addresses.reserve(count);
         m_records.moveBy(ahead);
         for (; static_cast<int>(addresses.size()) < count && !m_records.eof(); m_records.next())
-            addresses.push_back({m_records.fieldByName(m_columns.Country).asString(),
-                                 m_records.fieldByName(m_columns.Postcode).asString(),
-                                 m_records.fieldByName(m_columns.City).asString(),
-                                 m_records.fieldByName(m_columns.Street).asString()});
+            addresses.push_back(addressOf(m_records, m_columns));
         m_records.setRecNo(current);
         KartenModul().ExpectSilent(addresses);
     }
@@ -143,12 +147,8 @@ TBatchCounts TBatchGeocodeRun::geocodeRecords(RecordSet &records, const TColumnM
         view.ShowRecordNumber(counts.Visited);
 
         const QString identifier = records.fieldByName(columns.Identifier).asString();
-        const QString country = records.fieldByName(columns.Country).asString();
-        const QString postcode = records.fieldByName(columns.Postcode).asString();
-        const QString city = records.fieldByName(columns.City).asString();
-        const QString street = records.fieldByName(columns.Street).asString();
-
-        KartenModul().GeocodeSilent(country, postcode, city, street, identifier, result);
+        const RAddressParts a = addressOf(records, columns);
+        KartenModul().GeocodeSilent(a.Country, a.Postcode, a.City, a.Street, identifier, result);
         if (result.Found) {
             WriteFound(records, columns, result);
             ++counts.Geocoded;
