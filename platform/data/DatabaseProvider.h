@@ -63,6 +63,23 @@ struct ChangeMark
     }
 };
 
+// One update of a record the record set keeps as the database holds it afterwards.
+struct ReadBackUpdate
+{
+    QString table;
+    ColumnValues set;
+    ColumnValues where;
+    ColumnValues keyAfter;   // locates the row once updated
+    QStringList columns;     // the row's columns to hand back
+    ChangeMark rowsReadAt;   // where the database stood when the record set's rows held what it holds
+};
+
+struct ReadBackOutcome
+{
+    bool located = false;   // a row matched; true where that is known only when results are read
+    ChangeMark rowsHoldAt;  // where the record set's rows hold what the database holds; unknown when they may not
+};
+
 // A database format behind a connection. Writes go through prepared statements with bound
 // parameters; 'where' pairs compare null-safely.
 class DatabaseProvider
@@ -81,30 +98,13 @@ public:
     virtual void checkWritable() const {}   // throws DataError when records cannot be changed here
     virtual std::unique_ptr<QueryCursor> query(const QString &sql) = 0;
     virtual int update(const QString &table, const ColumnValues &set, const ColumnValues &where) = 0;
-    // Updates the row and hands the given columns of it, as the database holds them after the
-    // update, to 'onRow': at once, or where posts travel in a pipeline, when their results are
-    // read (before the transaction's commit ends; never for a post that failed). False when no
-    // row matched, where that is known at once. 'keyAfter' locates the row once updated.
-    virtual bool updateAndRead(const QString &table, const ColumnValues &set, const ColumnValues &where,
-                               const ColumnValues &keyAfter, const QStringList &columns,
-                               std::function<void(const QueryCursor &)> onRow)
-    {
-        if (update(table, set, where) == 0)
-            return false;
-        const auto cursor = select(table, columns, keyAfter);
-        if (cursor->next())
-            onRow(*cursor);
-        return true;
-    }
+    // An update whose row the record set then holds as the database does ("Update Resync").
+    // The provider posts it the cheapest way it knows and hands the row after the update to
+    // 'onRow': at once, or where posts travel in a pipeline, when their results are read (before
+    // the transaction's commit ends; never for a post that failed), or not at all where the row
+    // then holds exactly what the record set posted.
+    virtual ReadBackOutcome updateAndRead(const ReadBackUpdate &update, std::function<void(const QueryCursor &)> onRow);
     virtual ChangeMark changeMark() { return {}; }
-    // True when an update of one row of 'table' stores every value of 'set' as given and changes
-    // nothing else in the row (no trigger, no computed column): the row then needs no re-read.
-    virtual bool storesAsGiven(const QString &table, const ColumnValues &set)
-    {
-        Q_UNUSED(table);
-        Q_UNUSED(set);
-        return false;
-    }
     virtual ColumnValues insert(const QString &table, const ColumnValues &values,
                                 const QStringList &keyColumns) = 0;   // returns the new row's key
     virtual int remove(const QString &table, const ColumnValues &where) = 0;

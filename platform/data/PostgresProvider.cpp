@@ -580,24 +580,22 @@ int PostgresProvider::update(const QString &table, const ColumnValues &set, cons
     return 1;   // confirmed when the results are collected
 }
 
-bool PostgresProvider::updateAndRead(const QString &table, const ColumnValues &set, const ColumnValues &where,
-                                     const ColumnValues &, const QStringList &columns,
-                                     std::function<void(const QueryCursor &)> onRow)
+ReadBackOutcome PostgresProvider::updateAndRead(const ReadBackUpdate &u, std::function<void(const QueryCursor &)> onRow)
 {
     QList<QVariant> params;
-    const UpdateShape &shape = updateText(table, set, where, &columns, params);
+    const UpdateShape &shape = updateText(u.table, u.set, u.where, &u.columns, params);
     if (!inTransaction()) {
         std::unique_ptr<QueryCursor> rows;
         if (execute(shape.sql, params, &rows) == 0)
-            return false;
+            return {};
         if (rows->next())
             onRow(*rows);
-        return true;
+        return {true, {}};
     }
     // The update and its re-read travel in the pipeline like any post: waiting for each row
     // would cost a round trip per post.
-    send(shape, params, {Pending::Kind::PostReturning, table, where, {}, {}, std::move(onRow)});
-    return true;   // confirmed when the results are collected
+    send(shape, params, {Pending::Kind::PostReturning, u.table, u.where, {}, {}, std::move(onRow)});
+    return {true, {}};   // confirmed when the results are collected
 }
 
 void PostgresProvider::send(const UpdateShape &shape, const QList<QVariant> &params, Pending post)

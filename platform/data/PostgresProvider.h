@@ -34,9 +34,7 @@ public:
     QString identity() const override;
     std::unique_ptr<QueryCursor> query(const QString &sql) override;
     int update(const QString &table, const ColumnValues &set, const ColumnValues &where) override;   // 1 when pipelined
-    bool updateAndRead(const QString &table, const ColumnValues &set, const ColumnValues &where,
-                       const ColumnValues &keyAfter, const QStringList &columns,
-                       std::function<void(const QueryCursor &)> onRow) override;
+    ReadBackOutcome updateAndRead(const ReadBackUpdate &update, std::function<void(const QueryCursor &)> onRow) override;
     ColumnValues insert(const QString &table, const ColumnValues &values,
                         const QStringList &keyColumns) override;
     int remove(const QString &table, const ColumnValues &where) override;

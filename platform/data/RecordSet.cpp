@@ -591,48 +591,27 @@ void RecordSet::postUpdate(int row)
         keepChanges();
         return;
     }
-    // The row as the database holds it after the update, read back by the update itself where the
-    // provider can (located by keyAfter); read before the write ends, since a commit may follow it.
-    // Where nobody else has written since the rows were read and the database stores what is
-    // written as it is, the row after the update is the record as posted: reading it again
-    // would change nothing. A failed write or save leaves the rows untrusted.
-    const ChangeMark before = std::exchange(m_mark, {});
-    ChangeMark trusted;
+    // The row as the database holds it after the update comes at once, or for posts in a
+    // pipeline when their results are read, by which time these rows may have been closed; until
+    // then, or where it holds just what was posted, the record shows the posted values. A failed
+    // write or save leaves the rows untrusted.
+    const ReadBackUpdate update{table, set, where, keyAfter, key->tableColumns, std::exchange(m_mark, {})};
+    const auto readBack = std::make_shared<bool>(false);
+    const std::weak_ptr<bool> alive = m_rowsAlive;
+    const size_t keyIndex = size_t(key - m_keys.data());
+    ReadBackOutcome outcome;
     write([&](DatabaseProvider &p) {
-        const bool asWritten = before.known() && p.storesAsGiven(table, set);
-        if (asWritten) {
-            located(p.update(table, set, where) != 0);
-        } else {
-            // The row as read back covers every column posted. It comes at once, or for posts in
-            // a pipeline when their results are read, by which time these rows may have been
-            // closed; until then the record shows the posted values.
-            const auto readBack = std::make_shared<bool>(false);
-            const std::weak_ptr<bool> alive = m_rowsAlive;
-            const size_t keyIndex = size_t(key - m_keys.data());
-            located(p.updateAndRead(table, set, where, keyAfter, key->tableColumns,
-                                    [this, alive, readBack, keyIndex, row](const QueryCursor &cursor) {
-                                        if (alive.expired())
-                                            return;
-                                        readRow(row, m_keys[keyIndex], cursor);
-                                        *readBack = true;
-                                    }));
-            if (!*readBack)
-                keepChanges();
-        }
-        const ChangeMark after = p.changeMark();
-        const bool onlyThisRow = after.isOneRowAfter(before);
-        if (asWritten) {
+        outcome = p.updateAndRead(update, [this, alive, readBack, keyIndex, row](const QueryCursor &cursor) {
+            if (alive.expired())
+                return;
+            readRow(row, m_keys[keyIndex], cursor);
+            *readBack = true;
+        });
+        located(outcome.located);
+        if (!*readBack)
             keepChanges();
-            if (!onlyThisRow) {
-                const auto cursor = p.select(table, key->tableColumns, keyAfter);
-                if (cursor->next())
-                    readRow(row, *key, *cursor);
-            }
-        }
-        if (onlyThisRow)
-            trusted = after;
     });
-    m_mark = trusted;
+    m_mark = outcome.rowsHoldAt;
 }
 
 void RecordSet::postInsert(int row)

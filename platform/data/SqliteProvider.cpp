@@ -422,6 +422,24 @@ int SqliteProvider::stopRequested(void *provider)
     return p->m_stop ? 1 : 0;
 }
 
+ReadBackOutcome SqliteProvider::updateAndRead(const ReadBackUpdate &u, std::function<void(const QueryCursor &)> onRow)
+{
+    // Where nobody else has written since the rows were read and the table stores what is
+    // written as it is, the row after the update is the record as posted: reading it again would
+    // change nothing.
+    const bool asWritten = u.rowsReadAt.known() && storesAsGiven(u.table, u.set);
+    if (update(u.table, u.set, u.where) == 0)
+        return {};
+    const ChangeMark after = changeMark();
+    const bool onlyThisRow = after.isOneRowAfter(u.rowsReadAt);
+    if (!asWritten || !onlyThisRow) {
+        const auto cursor = select(u.table, u.columns, u.keyAfter);
+        if (cursor->next())
+            onRow(*cursor);
+    }
+    return {true, onlyThisRow ? after : ChangeMark{}};
+}
+
 ChangeMark SqliteProvider::changeMark()
 {
     // Never an error of its own: a mark that cannot be read is unknown, and rows are read again.

@@ -35,8 +35,8 @@ public:
     int remove(const QString &table, const ColumnValues &where) override;
     std::unique_ptr<QueryCursor> select(const QString &table, const QStringList &columns,
                                         const ColumnValues &where) override;
+    ReadBackOutcome updateAndRead(const ReadBackUpdate &update, std::function<void(const QueryCursor &)> onRow) override;
     ChangeMark changeMark() override;
-    bool storesAsGiven(const QString &table, const ColumnValues &set) override;
     void beginTransaction() override;
     void commitTransaction() override;
     bool inTransaction() const override;
@@ -61,6 +61,9 @@ private:
     QStringList primaryKey(const QString &table) const;
     enum class Affinity : char { Text, Numeric, Integer, Real, Blob };
     QHash<QString, Affinity> plainColumns(const QString &table) const;
+    // True when an update of one row of 'table' stores every value of 'set' as given and changes
+    // nothing else in the row (no trigger, no computed column).
+    bool storesAsGiven(const QString &table, const ColumnValues &set);
     void exec(const char *sql, const QString &what = {});
     static int stopRequested(void *provider);
     static constexpr int StopCheckInstructions = 1000;

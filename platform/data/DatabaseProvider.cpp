@@ -1,0 +1,12 @@
+#include "DatabaseProvider.h"
+
+// Without a way to tell what the row holds, it is read again after every update.
+ReadBackOutcome DatabaseProvider::updateAndRead(const ReadBackUpdate &u, std::function<void(const QueryCursor &)> onRow)
+{
+    if (update(u.table, u.set, u.where) == 0)
+        return {};
+    const auto cursor = select(u.table, u.columns, u.keyAfter);
+    if (cursor->next())
+        onRow(*cursor);
+    return {true, {}};
+}
