@@ -3,6 +3,7 @@
 #include "OrvaneUnit.h"
 
 #include <MapEngineClasses.h>
+#include <MapWindow.h>
 #include <ParameterUnit.h>
 #include <StartupEnvironment.h>
 
@@ -31,7 +32,7 @@ int main(int argc, char *argv[])
     // The first argument, when given, is the settings file; it is written back at the end.
     if (const QStringList arguments = QCoreApplication::arguments(); arguments.size() > 1)
         UseParameterFile(arguments[1], true);
-    RegisterMapEngineClasses(GazetteerFilesFromEnvironment());
+    RegisterMapEngineClasses(GazetteerFilesFromEnvironment(), &MapWindow::forMap);
 
     TIconDataModule iconData;
     TOrvaneForm orvaneForm(iconData);

@@ -6,6 +6,7 @@
 #include <EmbeddedMapSite.h>
 #include <KarteUnit.h>
 #include <MapEngineClasses.h>
+#include <MapWindow.h>
 #include <OleContainer.h>
 #include <ProgressRunView.h>
 #include <RecordSet.h>
@@ -58,7 +59,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
-    RegisterMapEngineClasses(GazetteerFilesFromEnvironment());
+    RegisterMapEngineClasses(GazetteerFilesFromEnvironment(), &MapWindow::forMap);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("customers.sqlite"));

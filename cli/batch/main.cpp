@@ -49,7 +49,7 @@ int main(int argc, char *argv[])
     int appArgumentCount = 1;
     QCoreApplication app(appArgumentCount, argv);
     UseParameterFile(options.settingsFile, false);
-    RegisterMapEngineClasses(GazetteerFilesFromEnvironment(),
+    RegisterMapEngineClasses(GazetteerFilesFromEnvironment(), MapViewMaker(),
                              options.gazetteerFile.isEmpty() ? QString() : QFileInfo(options.gazetteerFile).absoluteFilePath());
 
     TTerminalRunView view(stdout, isatty(fileno(stdout)) == 1, &stop);

@@ -1,6 +1,5 @@
 #include "EngineMap.h"
 
-#include "Basemap.h"
 #include "EngineErrorCode.h"
 #include "EngineFindResults.h"
 #include "EngineLocation.h"
@@ -8,10 +7,7 @@
 #include "EngineToolbars.h"
 #include "GreatCircle.h"
 #include "MapScene.h"
-#include "MapWindow.h"
 #include "ToolbarSet.h"
-
-#include <DataFolder.h>
 
 #include <algorithm>
 #include <cmath>
@@ -28,11 +24,12 @@ const EngineLocation &engineLocation(const MapPoint::Location &location)
 } // namespace
 
 EngineMap::EngineMap(Engine::Edition edition, std::shared_ptr<const Engine::Gazetteer> gazetteer,
-                     QString gazetteerProblem, QLocale::Language language)
+                     QString gazetteerProblem, QLocale::Language language, MapViewMaker makeView)
     : m_edition(edition), m_gazetteer(std::move(gazetteer)), m_gazetteerProblem(std::move(gazetteerProblem)),
       m_texts(MapTexts::forLanguage(language)), m_scene(std::make_shared<MapScene>()),
       m_toolbars(std::make_shared<ToolbarSet>(std::vector<QString>{m_texts.standardToolbar, m_texts.navigationToolbar,
-                                                                   m_texts.locationAndScaleToolbar, m_texts.drawingToolbar}))
+                                                                   m_texts.locationAndScaleToolbar, m_texts.drawingToolbar})),
+      m_makeView(std::move(makeView))
 {
     if (m_gazetteer) {
         m_geocoder.emplace(m_gazetteer, m_edition);
@@ -42,22 +39,23 @@ EngineMap::EngineMap(Engine::Edition edition, std::shared_ptr<const Engine::Gaze
     QObject::connect(m_scene.get(), &MapScene::viewChanged, m_scene.get(), [this] { raise(&MapPoint::MapEvents::OnAfterViewChange); });
 }
 
-EngineMap::~EngineMap()
-{
-    delete m_view.data();
-}
+EngineMap::~EngineMap() = default;
 
 QWidget *EngineMap::createView(QWidget *parent)
 {
-    if (!m_coarse) {
-        m_coarse = Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json")));
-        m_fine = Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json")));
-    }
-    auto *view = new MapWindow(m_scene, m_toolbars, m_texts, m_coarse, m_fine, m_gazetteer, parent);
-    QObject::connect(view, &MapWindow::startViewRequested, view, [this] { ApplyStartSetting(EditionStartSetting); });
-    QObject::connect(view, &MapWindow::mapPainted, view, [this] { raise(&MapPoint::MapEvents::OnAfterRedraw); });
-    m_view = view;
-    return view;
+    if (!m_makeView)
+        throw MapPoint::EngineError(EngineErrorCode::Failed, QStringLiteral("This program shows no map"));
+    const std::weak_ptr<EngineMap> self = weak_from_this();
+    return m_makeView({m_scene, m_toolbars, m_texts, m_gazetteer,
+                       [self] {
+                           if (const auto map = self.lock())
+                               map->ApplyStartSetting(EditionStartSetting);
+                       },
+                       [self] {
+                           if (const auto map = self.lock())
+                               map->raise(&MapPoint::MapEvents::OnAfterRedraw);
+                       }},
+                      parent);
 }
 
 void EngineMap::ApplyStartSetting(int setting)

@@ -1,20 +1,17 @@
 #pragma once
 #include "MapEngine.h"
 #include "MapTexts.h"
+#include "MapViewParts.h"
 #include "OleObject.h"
 
 #include "AnswerLookahead.h"
 #include "Geocoder.h"
 
-#include <QPointer>
-
 #include <memory>
 #include <optional>
 #include <vector>
 
-class Basemap;
 class MapScene;
-class MapWindow;
 class ToolbarSet;
 
 // The engine's map object: the automation interface the map module calls and the embedded
@@ -29,12 +26,13 @@ public:
     static constexpr int EditionStartSetting = 4;
 
     // gazetteer may be null (no reference data installed): the map still shows, lookups raise
-    // with gazetteerProblem as the reason.
+    // with gazetteerProblem as the reason. Without makeView the map is never shown.
     EngineMap(Engine::Edition edition, std::shared_ptr<const Engine::Gazetteer> gazetteer,
-              QString gazetteerProblem, QLocale::Language language = MapTexts::systemLanguage());
+              QString gazetteerProblem, QLocale::Language language = MapTexts::systemLanguage(),
+              MapViewMaker makeView = {});
     ~EngineMap() override;
 
-    QWidget *createView(QWidget *parent) override;
+    QWidget *createView(QWidget *parent) override;   // throws MapPoint::EngineError without a view maker
 
     void ApplyStartSetting(int setting) override;
     std::shared_ptr<MapPoint::ToolbarOwner> ToolbarOwner() const override;
@@ -68,7 +66,6 @@ private:
     MapTexts m_texts;
     std::shared_ptr<MapScene> m_scene;
     std::shared_ptr<ToolbarSet> m_toolbars;
-    std::shared_ptr<const Basemap> m_coarse, m_fine;
     std::vector<MapPoint::MapEvents *> m_sinks;
-    QPointer<MapWindow> m_view;
+    MapViewMaker m_makeView;
 };

@@ -3,6 +3,7 @@
 // (the view to open at; default: the start setting)
 #include "EngineMap.h"
 #include "MapEngineClasses.h"
+#include "MapWindow.h"
 #include "OleContainer.h"
 #include "StartupEnvironment.h"
 
@@ -12,7 +13,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    RegisterMapEngineClasses(GazetteerFilesFromEnvironment());
+    RegisterMapEngineClasses(GazetteerFilesFromEnvironment(), &MapWindow::forMap);
     QMainWindow window;
     auto *container = new OleContainer(&window);
     window.setCentralWidget(container);

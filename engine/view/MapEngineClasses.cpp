@@ -20,7 +20,8 @@ std::shared_ptr<const Engine::Gazetteer> openGazetteer(const Engine::GazetteerFi
 }
 
 // Without reference data the map still shows; the lookups then say why they cannot work.
-std::shared_ptr<OleObject> makeMap(Engine::Edition edition, const Engine::GazetteerFiles &files, const QString &userGazetteer)
+std::shared_ptr<OleObject> makeMap(Engine::Edition edition, const Engine::GazetteerFiles &files,
+                                   const MapViewMaker &makeView, const QString &userGazetteer)
 {
     std::shared_ptr<const Engine::Gazetteer> gazetteer;
     QString problem;
@@ -29,14 +30,18 @@ std::shared_ptr<OleObject> makeMap(Engine::Edition edition, const Engine::Gazett
     } catch (const std::runtime_error &e) {
         problem = QString::fromStdString(e.what());
     }
-    return std::make_shared<EngineMap>(edition, gazetteer, problem);
+    return std::make_shared<EngineMap>(edition, gazetteer, problem, MapTexts::systemLanguage(), makeView);
 }
 } // namespace
 
-void RegisterMapEngineClasses(const Engine::GazetteerFiles &files, const QString &userGazetteer)
+void RegisterMapEngineClasses(const Engine::GazetteerFiles &files, const MapViewMaker &makeView,
+                              const QString &userGazetteer)
 {
     OleClassRegistry &registry = OleClassRegistry::instance();
-    registry.registerClass("MapPoint.Map.EU.9", [files, userGazetteer] { return makeMap(Engine::Edition::Europe, files, userGazetteer); });
-    registry.registerClass("MapPoint.Map.NA.9",
-                           [files, userGazetteer] { return makeMap(Engine::Edition::NorthAmerica, files, userGazetteer); });
+    registry.registerClass("MapPoint.Map.EU.9", [files, makeView, userGazetteer] {
+        return makeMap(Engine::Edition::Europe, files, makeView, userGazetteer);
+    });
+    registry.registerClass("MapPoint.Map.NA.9", [files, makeView, userGazetteer] {
+        return makeMap(Engine::Edition::NorthAmerica, files, makeView, userGazetteer);
+    });
 }

@@ -1,5 +1,6 @@
 #include "MapWindow.h"
 
+#include "Basemap.h"
 #include "GreatCircle.h"
 #include "LocationAndScaleWidget.h"
 #include "MapInputHandler.h"
@@ -8,6 +9,8 @@
 #include "MapWidget.h"
 #include "ToolIcon.h"
 #include "ToolbarSet.h"
+
+#include <DataFolder.h>
 
 #include <QAction>
 #include <QClipboard>
@@ -51,6 +54,17 @@ MapWindow::MapWindow(std::shared_ptr<MapScene> scene, std::shared_ptr<ToolbarSet
 }
 
 MapWindow::~MapWindow() = default;
+
+QWidget *MapWindow::forMap(const MapViewParts &parts, QWidget *parent)
+{
+    auto *view = new MapWindow(parts.scene, parts.toolbars, parts.texts,
+                               Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json"))),
+                               Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json"))),
+                               parts.gazetteer, parent);
+    connect(view, &MapWindow::startViewRequested, view, parts.showStartView);
+    connect(view, &MapWindow::mapPainted, view, parts.painted);
+    return view;
+}
 
 QToolBar *MapWindow::addEngineToolbar(int index)
 {

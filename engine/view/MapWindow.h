@@ -1,5 +1,6 @@
 #pragma once
 #include "MapTexts.h"
+#include "MapViewParts.h"
 
 #include <QMainWindow>
 
@@ -25,6 +26,8 @@ public:
               std::shared_ptr<const Basemap> coarse, std::shared_ptr<const Basemap> fine,
               std::shared_ptr<const Engine::Gazetteer> gazetteer, QWidget *parent = nullptr);
     ~MapWindow() override;
+    // The view of a map object in its container, over the basemaps installed with the program.
+    static QWidget *forMap(const MapViewParts &parts, QWidget *parent);
 
     MapWidget *mapWidget() const { return m_map; }
     QToolBar *toolbar(int index) const { return m_toolbars.at(size_t(index)); }

@@ -9,6 +9,7 @@
 #include "OleContainer.h"
 
 #include "EngineMap.h"
+#include "MapWindow.h"
 #include "Gazetteer.h"
 #include "GazetteerStore.h"
 #include "ImportProgress.h"
@@ -82,10 +83,12 @@ protected:
         }
         gazetteer = new std::shared_ptr<const Engine::Gazetteer>(Engine::Gazetteer::open({file}));
         OleClassRegistry::instance().registerClass(EuropeId, [] {
-            return std::make_shared<EngineMap>(Engine::Edition::Europe, *gazetteer, QString());
+            return std::make_shared<EngineMap>(Engine::Edition::Europe, *gazetteer, QString(), MapTexts::systemLanguage(),
+                                               &MapWindow::forMap);
         });
         OleClassRegistry::instance().registerClass(NorthAmericaId, [] {
-            return std::make_shared<EngineMap>(Engine::Edition::NorthAmerica, *gazetteer, QString());
+            return std::make_shared<EngineMap>(Engine::Edition::NorthAmerica, *gazetteer, QString(), MapTexts::systemLanguage(),
+                                               &MapWindow::forMap);
         });
     }
     static void TearDownTestSuite()

@@ -181,7 +181,7 @@ TEST(EngineMapLookup, WithoutReferenceDataRaisesTheReasonAndBadArgumentsRaise)
 TEST(EngineMapClasses, BothEditionsRegisteredAsMapObjects)
 {
     viewTestApp();
-    RegisterMapEngineClasses({QStringLiteral(ORVANE_BINARY_DIR "/no-such-gazetteer.bin"), QString()});
+    RegisterMapEngineClasses({QStringLiteral(ORVANE_BINARY_DIR "/no-such-gazetteer.bin"), QString()}, MapViewMaker());
     auto eu = std::dynamic_pointer_cast<EngineMap>(OleClassRegistry::instance().create("MapPoint.Map.EU.9"));
     auto na = std::dynamic_pointer_cast<EngineMap>(OleClassRegistry::instance().create("MapPoint.Map.NA.9"));
     ASSERT_NE(eu, nullptr);

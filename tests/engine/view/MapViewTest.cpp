@@ -31,7 +31,7 @@ public:
 std::shared_ptr<EngineMap> shownMap(OleContainer &container, QLocale::Language language = QLocale::English)
 {
     OleClassRegistry::instance().registerClass("Test.Map.9", [language] {
-        return std::make_shared<EngineMap>(Engine::Edition::Europe, nullptr, QString(), language);
+        return std::make_shared<EngineMap>(Engine::Edition::Europe, nullptr, QString(), language, &MapWindow::forMap);
     });
     container.CreateObject("Test.Map.9", false);
     container.resize(900, 650);
