@@ -135,6 +135,15 @@ constexpr qint64 AddressesPerTown = [] {
     return n;
 }();
 
+// A country's extract holds about one node id in 30 of the world's (Germany: some 430 million
+// nodes below id 12.5 billion), so its node ids lie far apart, as here.
+constexpr osmium::object_id_type NodeIdStride = 30;
+
+osmium::object_id_type spread(osmium::object_id_type node)
+{
+    return node * NodeIdStride;
+}
+
 osmium::object_id_type crossing(int town, int row, int column)
 {
     return 1 + town * NodesPerTown + 1 + row * Side + column;
@@ -196,7 +205,7 @@ Extract writeExtract(const std::string &file, const std::vector<Town> &towns)
         const double south = town.lat - Spacing * Side / 2, west = town.lon - dLon * Side / 2;
         const std::string population = std::to_string(std::max<qint64>(town.population, 500));
         edit.next();
-        osmium::builder::add_node(buffer, _id(1 + t * NodesPerTown), _version(3), _timestamp(edit.time),
+        osmium::builder::add_node(buffer, _id(spread(1 + t * NodesPerTown)), _version(3), _timestamp(edit.time),
                                   _cid(edit.changeset), _uid(edit.uid), _user(edit.user), _location(town.lon, town.lat),
                                   _tag("place", town.population >= 100000 ? "city" : "town"), _tag("name", town.name),
                                   _tag("postal_code", town.postcode), _tag("population", population));
@@ -204,7 +213,7 @@ Extract writeExtract(const std::string &file, const std::vector<Town> &towns)
             for (int c = 0; c < Side; ++c) {
                 edit.next();
                 const double lon = west + c * dLon + edit.jitter(), lat = south + r * Spacing + edit.jitter();
-                osmium::builder::add_node(buffer, _id(crossing(t, r, c)), _version(1), _timestamp(edit.time),
+                osmium::builder::add_node(buffer, _id(spread(crossing(t, r, c))), _version(1), _timestamp(edit.time),
                                           _cid(edit.changeset), _uid(edit.uid), _user(edit.user), _location(lon, lat));
             }
         // The corners of a building between each two crossings on the north side of each east-west
@@ -215,7 +224,7 @@ Extract writeExtract(const std::string &file, const std::vector<Town> &towns)
                 for (const auto &[x, y] : Corners) {
                     edit.next();
                     const double lon = west + (c + x) * dLon + edit.jitter(), lat = south + r * Spacing + y + edit.jitter();
-                    osmium::builder::add_node(buffer, _id(id++), _version(1), _timestamp(edit.time), _cid(edit.changeset),
+                    osmium::builder::add_node(buffer, _id(spread(id++)), _version(1), _timestamp(edit.time), _cid(edit.changeset),
                                               _uid(edit.uid), _user(edit.user), _location(lon, lat));
                 }
         for (int r = 0; r < Side; ++r)
@@ -224,7 +233,7 @@ Extract writeExtract(const std::string &file, const std::vector<Town> &towns)
                     continue;
                 edit.next();
                 const double lon = west + (c + 0.5) * dLon + edit.jitter(), lat = south + r * Spacing + 0.0002 + edit.jitter();
-                osmium::builder::add_node(buffer, _id(id++), _version(2), _timestamp(edit.time), _cid(edit.changeset),
+                osmium::builder::add_node(buffer, _id(spread(id++)), _version(2), _timestamp(edit.time), _cid(edit.changeset),
                                           _uid(edit.uid), _user(edit.user), _location(lon, lat),
                                           _tag("addr:street", streetName(t, r)), _tag("addr:housenumber", houseNumber(c)),
                                           _tag("addr:postcode", town.postcode), _tag("addr:city", town.name));
@@ -240,7 +249,7 @@ Extract writeExtract(const std::string &file, const std::vector<Town> &towns)
             for (int half = 0; half < 2; ++half) {
                 std::vector<osmium::object_id_type> refs;
                 for (int k = half ? Side / 2 : 0; k < (half ? Side : Side / 2 + 1); ++k)
-                    refs.push_back(s < Side ? crossing(t, s, k) : crossing(t, k, s - Side));
+                    refs.push_back(spread(s < Side ? crossing(t, s, k) : crossing(t, k, s - Side)));
                 edit.next();
                 osmium::builder::add_way(buffer, _id(way++), _version(4), _timestamp(edit.time), _cid(edit.changeset),
                                          _uid(edit.uid), _user(edit.user), _nodes(refs),
@@ -250,7 +259,8 @@ Extract writeExtract(const std::string &file, const std::vector<Town> &towns)
         osmium::object_id_type corner = crossing(t, Side - 1, Side - 1) + 1;
         for (int r = 0; r < Side; ++r)
             for (int c = 0; c + 1 < Side; ++c, corner += 4) {
-                const std::vector<osmium::object_id_type> refs{corner, corner + 1, corner + 2, corner + 3, corner};
+                const std::vector<osmium::object_id_type> refs{spread(corner), spread(corner + 1), spread(corner + 2),
+                                                               spread(corner + 3), spread(corner)};
                 const std::string street = streetName(t, r), number = houseNumber(c);
                 edit.next();
                 const auto common = [&](auto &&...tags) {
