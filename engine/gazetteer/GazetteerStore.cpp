@@ -59,7 +59,7 @@ SegmentBuilder &GazetteerStore::beginSource(const QString &source)
         m_out = std::make_unique<OutputFile>(m_file + QStringLiteral(".importing"));
         GazetteerFile::begin(*m_out);
     }
-    m_builder.emplace(source);
+    m_builder.emplace(source, QFileInfo(m_file).absolutePath());
     return *m_builder;
 }
 

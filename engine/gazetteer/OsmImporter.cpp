@@ -3,6 +3,7 @@
 #include "Gazetteer.h"
 #include "GazetteerStore.h"
 #include "ImportProgress.h"
+#include "SpillAllocator.h"
 #include "TextKey.h"
 
 #include <QFile>
@@ -12,7 +13,7 @@
 
 #include <osmium/handler.hpp>
 #include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
+#include <osmium/index/map.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/visitor.hpp>
 
@@ -30,7 +31,57 @@ using GazetteerFormat::StringRef;
 
 namespace {
 
-using LocationIndex = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
+// Node locations by id, in work files: a country's nodes take gigabytes, and their ids lie far
+// apart (a country holds a few of the world's), so an array by id would be mostly holes. An
+// extract lists its nodes by id, so the pairs come in order and a lookup is a binary search.
+class NodeLocations : public osmium::index::map::Map<osmium::unsigned_object_id_type, osmium::Location> {
+public:
+    explicit NodeLocations(const QString &spillFolder) : m_nodes(SpillAllocator<Node>(spillFolder)) {}
+    void set(const osmium::unsigned_object_id_type id, const osmium::Location location) override
+    {
+        m_sorted = m_sorted && (m_nodes.empty() || m_nodes.back().id < id);
+        m_nodes.push_back({id, location});
+    }
+    osmium::Location get(const osmium::unsigned_object_id_type id) const override
+    {
+        const osmium::Location l = get_noexcept(id);
+        if (!l.valid())
+            throw osmium::not_found{id};
+        return l;
+    }
+    osmium::Location get_noexcept(const osmium::unsigned_object_id_type id) const noexcept override
+    {
+        const auto it = std::lower_bound(m_nodes.begin(), m_nodes.end(), id, [](const Node &n, uint64_t v) { return n.id < v; });
+        return it != m_nodes.end() && it->id == id ? it->location : osmium::Location{};
+    }
+    size_t size() const override { return m_nodes.size(); }
+    size_t used_memory() const override { return m_nodes.capacity() * sizeof(Node); }
+    void clear() override
+    {
+        m_nodes.clear();
+        m_nodes.shrink_to_fit();
+        m_sorted = true;
+    }
+    // Before the first way. A file not sorted by id (allowed, if rare) is sorted here; of two
+    // nodes of one id the later counts, as it would in an array by id.
+    void sort() override
+    {
+        if (m_sorted)
+            return;
+        std::stable_sort(m_nodes.begin(), m_nodes.end(), [](const Node &a, const Node &b) { return a.id < b.id; });
+        const auto last = std::unique(m_nodes.rbegin(), m_nodes.rend(), [](const Node &a, const Node &b) { return a.id == b.id; });
+        m_nodes.erase(m_nodes.begin(), last.base());
+        m_sorted = true;
+    }
+
+private:
+    struct Node {
+        uint64_t id;
+        osmium::Location location;
+    };
+    SpillVector<Node> m_nodes;
+    bool m_sorted = true;
+};
 
 QString tag(const osmium::OSMObject &o, const char *key)
 {
@@ -102,7 +153,7 @@ int64_t packCell(int y, int x)
 // The items of a cell lie side by side, in the order they were added.
 class Grid {
 public:
-    explicit Grid(double cellSize) : m_cellSize(cellSize) {}
+    Grid(double cellSize, const QString &spillFolder) : m_cellSize(cellSize), m_items(SpillAllocator<Item>(spillFolder)) {}
     void add(const Point &p, uint32_t id) { m_items.push_back({cell(p.lat, p.lon), id}); }
     void sort()
     {
@@ -144,7 +195,7 @@ private:
         return packCell(y, x);
     }
     double m_cellSize;
-    std::vector<Item> m_items;
+    SpillVector<Item> m_items;
 };
 
 class RelationPass : public osmium::handler::Handler {
@@ -170,14 +221,18 @@ public:
     }
 };
 
-// What the nodes and ways hold, kept as compact rows over the segment's texts: a country's
-// addresses and street ways fit in memory at a few dozen bytes each.
+// What the nodes and ways hold, kept as compact rows over the segment's texts, a few dozen bytes
+// an address or street way, in work files.
 class ObjectPass : public osmium::handler::Handler {
 public:
-    ObjectPass(RelationPass &relations, SegmentBuilder &texts) : m_relations(relations), m_texts(texts) {}
-    std::vector<AddressRow> addresses;
-    std::vector<OsmStreet> streets;
-    std::vector<osmium::Location> streetPoints;
+    ObjectPass(RelationPass &relations, SegmentBuilder &texts)
+        : addresses(SpillAllocator<AddressRow>(texts.spillFolder())), streets(SpillAllocator<OsmStreet>(texts.spillFolder())),
+          streetPoints(SpillAllocator<osmium::Location>(texts.spillFolder())), m_relations(relations), m_texts(texts)
+    {
+    }
+    SpillVector<AddressRow> addresses;
+    SpillVector<OsmStreet> streets;
+    SpillVector<osmium::Location> streetPoints;
     std::vector<OsmPlace> places;
     qint64 objects = 0;
 
@@ -336,13 +391,13 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
         progress.phase("relations");
         readFile(file, osmium::osm_entity_bits::relation, relations, progress, relations.objects);
         progress.phase("nodes and ways");
-        LocationIndex index;
-        osmium::handler::NodeLocationsForWays<LocationIndex> locations{index};
+        NodeLocations index(out.spillFolder());
+        osmium::handler::NodeLocationsForWays<NodeLocations> locations{index};
         locations.ignore_errors();   // extracts cut ways at their border
         struct Both : osmium::handler::Handler {
-            osmium::handler::NodeLocationsForWays<LocationIndex> &l;
+            osmium::handler::NodeLocationsForWays<NodeLocations> &l;
             ObjectPass &o;
-            Both(osmium::handler::NodeLocationsForWays<LocationIndex> &l, ObjectPass &o) : l(l), o(o) {}
+            Both(osmium::handler::NodeLocationsForWays<NodeLocations> &l, ObjectPass &o) : l(l), o(o) {}
             void node(const osmium::Node &n) { l.node(n); o.node(n); }
             void way(osmium::Way &w) { l.way(w); o.way(w); }
         } both{locations, objects};
@@ -353,8 +408,9 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
         throw GazetteerError(QStringLiteral("%1 cannot be read (damaged, cut off or not OpenStreetMap data): %2")
                                  .arg(file, QString::fromUtf8(e.what())));
     }
-    std::vector<AddressRow> &addresses = objects.addresses;
-    const std::vector<OsmStreet> &streets = objects.streets;
+    SpillVector<AddressRow> &addresses = objects.addresses;
+    const SpillVector<OsmStreet> &streets = objects.streets;
+    const QString &spill = out.spillFolder();
     const auto pointsOf = [&](const OsmStreet &s) {
         return std::span<const osmium::Location>(objects.streetPoints.data() + s.first, s.count);
     };
@@ -395,7 +451,7 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
     const StringRef countryRef = out.intern(country);
 
     std::vector<Point> placePoints;
-    Grid placeGrid(0.1);
+    Grid placeGrid(0.1, spill);
     for (uint32_t i = 0; i < objects.places.size(); ++i) {
         placePoints.push_back(objects.places[i].at);
         placeGrid.add(objects.places[i].at, i);
@@ -442,7 +498,7 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
     };
     NameKeys nameKeys(out);
     struct OnStreet { uint32_t key; int64_t cell; uint32_t address; };
-    std::vector<OnStreet> onStreets;
+    SpillVector<OnStreet> onStreets{SpillAllocator<OnStreet>(spill)};
     onStreets.reserve(addresses.size());
     for (uint32_t i = 0; i < addresses.size(); ++i) {
         const auto [y, x] = streetCellOf(addresses[i].latitude, addresses[i].longitude);
@@ -450,7 +506,7 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
     }
     std::sort(onStreets.begin(), onStreets.end(),
               [](const OnStreet &a, const OnStreet &b) { return std::tie(a.key, a.cell, a.address) < std::tie(b.key, b.cell, b.address); });
-    Grid postcodeGrid(0.01);
+    Grid postcodeGrid(0.01, spill);
     for (uint32_t i = 0; i < addresses.size(); ++i)
         if (addresses[i].postcode != 0)
             postcodeGrid.add(pointOf(addresses[i]), i);
@@ -461,7 +517,7 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
     assigned.reserve(streets.size());
     // For addresses without a postcode: the nearest way of their street within onStreet.
     struct StreetOf { uint32_t way = UINT32_MAX; double distance = 1e9; };
-    std::vector<StreetOf> streetOf(addresses.size());
+    SpillVector<StreetOf> streetOf(addresses.size(), StreetOf{}, SpillAllocator<StreetOf>(spill));
     std::vector<uint32_t> near;
     std::vector<double> cosLat;
     for (const OsmStreet &s : streets) {
@@ -531,7 +587,8 @@ qint64 OsmImporter::importFile(const QString &file, ImportProgress &progress)
         const StringRef city = from >= 0 && addresses[from].city != 0 ? addresses[from].city : nearestPlace(mid);
         assigned.push_back({postcode, city});
     }
-    std::vector<OnStreet>().swap(onStreets);
+    onStreets.clear();
+    onStreets.shrink_to_fit();
 
     // A way without an address near it continues a way of the same street that has one. Ways
     // whose bounds lie farther apart than TouchDistance cannot touch: a cheap test first, as a

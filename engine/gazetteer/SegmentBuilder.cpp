@@ -73,16 +73,22 @@ Box boundsOf(std::span<const PointRow> points)
 }
 
 // Keys side by side with an open-addressing table over them, as GazetteerSegment reads them.
+// A country's addresses give tens of millions of keys: the table lies in work files.
 template<typename Id> struct KeyTable {
-    std::string bytes;
-    std::vector<KeyEntry> entries;
-    std::vector<uint64_t> table;
-    std::vector<Id> ids;
+    explicit KeyTable(const QString &spillFolder)
+        : bytes(SpillAllocator<char>(spillFolder)), entries(SpillAllocator<KeyEntry>(spillFolder)),
+          table(SpillAllocator<uint64_t>(spillFolder)), ids(SpillAllocator<Id>(spillFolder))
+    {
+    }
+    SpillVector<char> bytes;
+    SpillVector<KeyEntry> entries;
+    SpillVector<uint64_t> table;
+    SpillVector<Id> ids;
 
     void addEntry(std::string_view key, uint32_t first, uint32_t count)
     {
         entries.push_back({uint32_t(bytes.size()), uint32_t(key.size()), first, count});
-        bytes += key;
+        bytes.insert(bytes.end(), key.begin(), key.end());
     }
     std::string_view key(uint32_t e) const { return {bytes.data() + entries[e].at, entries[e].size}; }
     // At most half full, so that a missing key ends its probe soon.
@@ -184,7 +190,11 @@ QString SegmentBuilder::StringPool::text(StringRef ref) const
     return QString::fromRawData(reinterpret_cast<const QChar *>(m_units.data() + ref + 1), m_units[ref]);
 }
 
-SegmentBuilder::SegmentBuilder(QString source) : m_source(std::move(source)) {}
+SegmentBuilder::SegmentBuilder(QString source, const QString &spillFolder)
+    : m_source(std::move(source)), m_spillFolder(spillFolder), m_points(SpillAllocator<PointRow>(spillFolder)),
+      m_addresses(SpillAllocator<AddressRow>(spillFolder))
+{
+}
 
 void SegmentBuilder::putPlace(const QString &source, const QString &sourceId, const PlaceRecord &p,
                               const QString &alternates)
@@ -241,7 +251,7 @@ void SegmentBuilder::putStreet(const StreetTexts &t, std::span<const PointRow> p
     m_points.insert(m_points.end(), points.begin(), points.end());
 }
 
-void SegmentBuilder::putAddresses(std::vector<AddressRow> &&rows)
+void SegmentBuilder::putAddresses(SpillVector<AddressRow> &&rows)
 {
     if (m_addresses.empty())
         m_addresses = std::move(rows);
@@ -353,6 +363,7 @@ void SegmentBuilder::buildStreets(AssembledStreets &out) const
 namespace {
 
 struct PlaceIndex {
+    explicit PlaceIndex(const QString &spillFolder) : keys(spillFolder) {}
     KeyTable<PlaceHitRow> keys;
     std::vector<uint32_t> typoKeys;
     TypoTable heads, tails;
@@ -383,9 +394,10 @@ TypoTable typoTable(std::vector<std::pair<uint32_t, KeyShape>> &all, const Place
 
 // Place names: one entry per key and place, under the name shown for it.
 template<typename TextOf>
-PlaceIndex placeIndex(const std::vector<PlaceRow> &places, const std::vector<StringRef> &alternates, TextOf textOf)
+PlaceIndex placeIndex(const std::vector<PlaceRow> &places, const std::vector<StringRef> &alternates, TextOf textOf,
+                      const QString &spillFolder)
 {
-    PlaceIndex index;
+    PlaceIndex index(spillFolder);
     std::vector<std::pair<std::string, PlaceHitRow>> pairs;
     pairs.reserve(places.size() * 4);
     std::vector<std::pair<std::string, uint32_t>> keys;
@@ -465,7 +477,7 @@ public:
         m_header.sections[s] = {m_out.position() - m_start, size};
         m_out.write(data, size_t(size));
     }
-    template<typename T> void put(Section s, const std::vector<T> &rows) { put(s, rows.data(), rows.size() * sizeof(T)); }
+    template<typename T, typename A> void put(Section s, const std::vector<T, A> &rows) { put(s, rows.data(), rows.size() * sizeof(T)); }
     void put(Section s, const std::string &bytes) { put(s, bytes.data(), bytes.size()); }
     template<typename Id> void put(Section bytes, const KeyTable<Id> &k)
     {
@@ -522,7 +534,7 @@ struct Narrowed {
     std::vector<NarrowFence> fences;
 };
 
-Narrowed narrow(const KeyTable<uint32_t> &keys, const std::vector<NarrowKeys> &of, const FoldedPool &pool)
+Narrowed narrow(const KeyTable<uint32_t> &keys, std::span<const NarrowKeys> of, const FoldedPool &pool)
 {
     Narrowed out;
     out.entries.reserve(keys.entries.size());
@@ -626,7 +638,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         }
         std::sort(grid.begin(), grid.end(), [](const GridRow &a, const GridRow &b) { return std::tie(a.cell, a.id) < std::tie(b.cell, b.id); });
         sections.put(StreetGrid, grid);
-        KeyTable<uint32_t> keys;
+        KeyTable<uint32_t> keys(m_spillFolder);
         std::vector<std::pair<std::string, uint32_t>> pairs;
         std::vector<NarrowKeys> narrowKeys;
         for (uint32_t i = 0; i < streets.rows.size(); ++i) {
@@ -646,7 +658,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
     }
     {
         progress.phase("indexes");
-        KeyTable<uint32_t> keys;
+        KeyTable<uint32_t> keys(m_spillFolder);
         std::vector<std::pair<std::string, uint32_t>> pairs;
         for (uint32_t i = 0; i < postcodes.size(); ++i) {
             const QString country = m_strings.text(postcodes[i].country);
@@ -669,9 +681,9 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
             return it->second;
         };
         struct Hit { uint32_t street, number, address; };
-        std::vector<Hit> hits;
+        SpillVector<Hit> hits{SpillAllocator<Hit>(m_spillFolder)};
         hits.reserve(m_addresses.size());
-        std::vector<NarrowKeys> narrowKeys;
+        SpillVector<NarrowKeys> narrowKeys{SpillAllocator<NarrowKeys>(m_spillFolder)};
         narrowKeys.reserve(m_addresses.size());
         std::unordered_map<uint64_t, uint32_t> postcodeKeyOf;
         for (uint32_t i = 0; i < m_addresses.size(); ++i) {
@@ -695,7 +707,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         std::sort(hits.begin(), hits.end(), [](const Hit &a, const Hit &b) {
             return std::tie(a.street, a.number, a.address) < std::tie(b.street, b.number, b.address);
         });
-        KeyTable<uint32_t> keys;
+        KeyTable<uint32_t> keys(m_spillFolder);
         keys.ids.reserve(hits.size());
         for (size_t i = 0; i < hits.size();) {
             const Hit &h = hits[i];
@@ -704,7 +716,8 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
                 keys.ids.push_back(hits[i].address);
             keys.addEntry(streetKeys[h.street] + '#' + numberKeys[h.number], first, uint32_t(keys.ids.size() - first));
         }
-        std::vector<Hit>().swap(hits);
+        hits.clear();
+        hits.shrink_to_fit();
         keys.buildTable();
         sections.put(AddressKeyBytes, keys);
         const Narrowed narrowed = narrow(keys, narrowKeys, folded);
@@ -714,7 +727,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
     }
     sections.put(FoldedKeys, folded.bytes());
     {
-        PlaceIndex index = placeIndex(places, m_placeNames, [this](StringRef r) { return m_strings.text(r); });
+        PlaceIndex index = placeIndex(places, m_placeNames, [this](StringRef r) { return m_strings.text(r); }, m_spillFolder);
         sections.put(PlaceKeyBytes, index.keys);
         sections.put(TypoKeys, index.typoKeys);
         sections.put(TypoHeadBuckets, index.heads);

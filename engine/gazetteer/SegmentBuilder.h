@@ -4,6 +4,7 @@
 // keys, the typo buckets, the population order and the grids.
 
 #include "GazetteerFormat.h"
+#include "SpillAllocator.h"
 
 #include <QString>
 #include <QStringView>
@@ -25,7 +26,8 @@ struct AddressRecord;
 
 class SegmentBuilder {
 public:
-    explicit SegmentBuilder(QString source);
+    // The large arrays are kept in work files in spillFolder.
+    SegmentBuilder(QString source, const QString &spillFolder);
 
     // A record of the same source record (places) or the same country, code and place
     // (postcodes) replaces the one put before.
@@ -41,7 +43,8 @@ public:
     QString text(GazetteerFormat::StringRef ref) const { return m_strings.text(ref); }
     struct StreetTexts { GazetteerFormat::StringRef country, name, postcode, city; };
     void putStreet(const StreetTexts &texts, std::span<const GazetteerFormat::PointRow> points);
-    void putAddresses(std::vector<GazetteerFormat::AddressRow> &&rows);
+    void putAddresses(SpillVector<GazetteerFormat::AddressRow> &&rows);
+    const QString &spillFolder() const { return m_spillFolder; }
 
     const QString &source() const { return m_source; }
 
@@ -72,6 +75,7 @@ private:
     const std::string &nameKey(GazetteerFormat::StringRef ref) const;
 
     QString m_source;
+    QString m_spillFolder;
     uint64_t m_objectsRead = 0;
     StringPool m_strings;
     std::vector<GazetteerFormat::PlaceRow> m_places;
@@ -82,8 +86,8 @@ private:
     std::vector<bool> m_postcodeReplaced;
     std::unordered_map<uint64_t, uint32_t> m_postcodeByIdentity;
     std::vector<Piece> m_pieces;
-    std::vector<GazetteerFormat::PointRow> m_points;
-    std::vector<GazetteerFormat::AddressRow> m_addresses;
+    SpillVector<GazetteerFormat::PointRow> m_points;
+    SpillVector<GazetteerFormat::AddressRow> m_addresses;
     mutable std::unordered_map<GazetteerFormat::StringRef, std::string> m_nameKeys;
 };
 
