@@ -136,9 +136,14 @@ struct TypoTable {
 } // namespace
 
 struct SegmentBuilder::AssembledStreets {
-    std::vector<StreetRow> rows;
-    std::vector<PieceRow> pieces;
-    std::vector<PointRow> points;
+    explicit AssembledStreets(const QString &spillFolder)
+        : rows(SpillAllocator<StreetRow>(spillFolder)), pieces(SpillAllocator<PieceRow>(spillFolder)),
+          points(SpillAllocator<PointRow>(spillFolder))
+    {
+    }
+    SpillVector<StreetRow> rows;
+    SpillVector<PieceRow> pieces;
+    SpillVector<PointRow> points;
 };
 
 SegmentBuilder::StringPool::StringPool() : m_units{0}, m_table(1024, 0) {}
@@ -191,7 +196,8 @@ QString SegmentBuilder::StringPool::text(StringRef ref) const
 }
 
 SegmentBuilder::SegmentBuilder(QString source, const QString &spillFolder)
-    : m_source(std::move(source)), m_spillFolder(spillFolder), m_points(SpillAllocator<PointRow>(spillFolder)),
+    : m_source(std::move(source)), m_spillFolder(spillFolder), m_pieces(SpillAllocator<Piece>(spillFolder)),
+      m_points(SpillAllocator<PointRow>(spillFolder)),
       m_addresses(SpillAllocator<AddressRow>(spillFolder))
 {
 }
@@ -529,14 +535,19 @@ private:
 struct NarrowKeys { uint32_t postcode, city, cell; };
 
 struct Narrowed {
-    std::vector<NarrowEntry> entries;
-    std::vector<NarrowRow> rows;
-    std::vector<NarrowFence> fences;
+    explicit Narrowed(const QString &spillFolder)
+        : entries(SpillAllocator<NarrowEntry>(spillFolder)), rows(SpillAllocator<NarrowRow>(spillFolder)),
+          fences(SpillAllocator<NarrowFence>(spillFolder))
+    {
+    }
+    SpillVector<NarrowEntry> entries;
+    SpillVector<NarrowRow> rows;
+    SpillVector<NarrowFence> fences;
 };
 
 Narrowed narrow(const KeyTable<uint32_t> &keys, std::span<const NarrowKeys> of, const FoldedPool &pool)
 {
-    Narrowed out;
+    Narrowed out(keys.ids.get_allocator().folder());
     out.entries.reserve(keys.entries.size());
     std::vector<NarrowRow> rows;
     for (const KeyEntry &e : keys.entries) {
@@ -619,11 +630,11 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
     }
     {
         progress.phase("streets");
-        AssembledStreets streets;
+        AssembledStreets streets(m_spillFolder);
         buildStreets(streets);
         sections.put(Pieces, streets.pieces);
         sections.put(Points, streets.points);
-        std::vector<GridRow> grid;
+        SpillVector<GridRow> grid{SpillAllocator<GridRow>(m_spillFolder)};
         for (uint32_t i = 0; i < streets.rows.size(); ++i) {
             const StreetRow &s = streets.rows[i];
             const int64_t y0 = cellIndex(s.south, StreetCellDegrees), y1 = cellIndex(s.north, StreetCellDegrees);

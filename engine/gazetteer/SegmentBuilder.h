@@ -85,7 +85,7 @@ private:
     std::vector<GazetteerFormat::PostcodeRow> m_postcodes;
     std::vector<bool> m_postcodeReplaced;
     std::unordered_map<uint64_t, uint32_t> m_postcodeByIdentity;
-    std::vector<Piece> m_pieces;
+    SpillVector<Piece> m_pieces;
     SpillVector<GazetteerFormat::PointRow> m_points;
     SpillVector<GazetteerFormat::AddressRow> m_addresses;
     mutable std::unordered_map<GazetteerFormat::StringRef, std::string> m_nameKeys;

@@ -21,7 +21,7 @@ void unmapSpillFile(void *at, size_t bytes) noexcept;
 template<typename T> class SpillAllocator {
 public:
     using value_type = T;
-    static constexpr size_t SpillBytes = size_t(64) << 20;   // smaller arrays stay in memory
+    static constexpr size_t SpillBytes = size_t(16) << 20;   // smaller arrays stay in memory
 
     explicit SpillAllocator(QString folder) : m_folder(std::move(folder)) {}
     template<typename U> SpillAllocator(const SpillAllocator<U> &other) : m_folder(other.folder()) {}

@@ -45,7 +45,9 @@ TEST(SpillAllocator, AFullDiskIsReportedWithTheFolder)
     }
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, signal);
-    EXPECT_TRUE(error.startsWith(QStringLiteral("The import cannot keep its work files in %1 (64 MB)").arg(dir.path())))
+    EXPECT_TRUE(error.startsWith(QStringLiteral("The import cannot keep its work files in %1 (%2 MB)")
+                                     .arg(dir.path())
+                                     .arg(SpillAllocator<char>::SpillBytes >> 20)))
         << error.toStdString();
     EXPECT_TRUE(bytes.empty());
 }
