@@ -230,6 +230,33 @@ TEST_F(ImporterTest, OsmStreetsAddressesPostcodesAndPlaces)
     EXPECT_EQ(g->places().size(), 1u);
 }
 
+TEST_F(ImporterTest, OsmNodesOutOfIdOrderAreFoundAndTheLaterOfOneIdCounts)
+{
+    TestFiles::write(path(QStringLiteral("unsorted.osm")), R"(<?xml version="1.0" encoding="UTF-8"?>
+<osm version="0.6">
+  <node id="30" version="1" lat="48.1300000" lon="10.0820000"/>
+  <node id="10" version="1" lat="48.1300000" lon="10.0800000"/>
+  <node id="20" version="1" lat="47.0000000" lon="9.0000000"/>
+  <node id="20" version="2" lat="48.1300000" lon="10.0810000"/>
+  <node id="40" version="1" lat="48.1302000" lon="10.0811000">
+    <tag k="addr:street" v="Haydnstraße"/><tag k="addr:housenumber" v="5"/><tag k="addr:country" v="DE"/>
+  </node>
+  <way id="1" version="1">
+    <nd ref="10"/><nd ref="20"/><nd ref="30"/><tag k="highway" v="residential"/><tag k="name" v="Haydnstraße"/>
+  </way>
+</osm>
+)");
+    GazetteerImporter(gazetteer()).import({path(QStringLiteral("unsorted.osm"))});
+    const auto g = load();
+    ASSERT_EQ(g->streets().size(), 1u);
+    const auto points = g->streetPieces(0).at(0);
+    ASSERT_EQ(points.size(), 3u);
+    for (size_t i = 0; i < points.size(); ++i) {
+        EXPECT_NEAR(points[i].first, 48.13, 1e-5);
+        EXPECT_NEAR(points[i].second, 10.08 + 0.001 * double(i), 1e-5);
+    }
+}
+
 TEST_F(ImporterTest, OsmAddressesWithoutPostcodeTakeTheirStreetsOrTheirBoundarys)
 {
     TestFiles::OsmXml osm;
