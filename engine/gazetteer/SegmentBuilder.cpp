@@ -136,14 +136,10 @@ struct TypoTable {
 } // namespace
 
 struct SegmentBuilder::AssembledStreets {
-    explicit AssembledStreets(const QString &spillFolder)
-        : rows(SpillAllocator<StreetRow>(spillFolder)), pieces(SpillAllocator<PieceRow>(spillFolder)),
-          points(SpillAllocator<PointRow>(spillFolder))
-    {
-    }
-    SpillVector<StreetRow> rows;
-    SpillVector<PieceRow> pieces;
-    SpillVector<PointRow> points;
+    QString spillFolder;
+    SpillVector<StreetRow> rows{SpillAllocator<StreetRow>(spillFolder)};
+    SpillVector<PieceRow> pieces{SpillAllocator<PieceRow>(spillFolder)};
+    SpillVector<PointRow> points{SpillAllocator<PointRow>(spillFolder)};
 };
 
 SegmentBuilder::StringPool::StringPool() : m_units{0}, m_table(1024, 0) {}
@@ -535,19 +531,15 @@ private:
 struct NarrowKeys { uint32_t postcode, city, cell; };
 
 struct Narrowed {
-    explicit Narrowed(const QString &spillFolder)
-        : entries(SpillAllocator<NarrowEntry>(spillFolder)), rows(SpillAllocator<NarrowRow>(spillFolder)),
-          fences(SpillAllocator<NarrowFence>(spillFolder))
-    {
-    }
-    SpillVector<NarrowEntry> entries;
-    SpillVector<NarrowRow> rows;
-    SpillVector<NarrowFence> fences;
+    QString spillFolder;
+    SpillVector<NarrowEntry> entries{SpillAllocator<NarrowEntry>(spillFolder)};
+    SpillVector<NarrowRow> rows{SpillAllocator<NarrowRow>(spillFolder)};
+    SpillVector<NarrowFence> fences{SpillAllocator<NarrowFence>(spillFolder)};
 };
 
 Narrowed narrow(const KeyTable<uint32_t> &keys, std::span<const NarrowKeys> of, const FoldedPool &pool)
 {
-    Narrowed out(keys.ids.get_allocator().folder());
+    Narrowed out{keys.ids.get_allocator().folder()};
     out.entries.reserve(keys.entries.size());
     std::vector<NarrowRow> rows;
     for (const KeyEntry &e : keys.entries) {
@@ -630,7 +622,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
     }
     {
         progress.phase("streets");
-        AssembledStreets streets(m_spillFolder);
+        AssembledStreets streets{m_spillFolder};
         buildStreets(streets);
         sections.put(Pieces, streets.pieces);
         sections.put(Points, streets.points);
