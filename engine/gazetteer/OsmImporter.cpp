@@ -33,13 +33,22 @@ namespace {
 
 // Node locations by id, in work files: a country's nodes take gigabytes, and their ids lie far
 // apart (a country holds a few of the world's), so an array by id would be mostly holes. An
-// extract lists its nodes by id, so the pairs come in order and a lookup is a binary search.
+// extract lists its nodes by id, so the pairs come in order. Every 256th id is kept in memory
+// as well, so that a lookup reads one page of the pairs, not a dozen: when memory is short, the
+// pages a binary search wanders through are the ones read again and again.
 class NodeLocations : public osmium::index::map::Map<osmium::unsigned_object_id_type, osmium::Location> {
 public:
     explicit NodeLocations(const QString &spillFolder) : m_nodes(SpillAllocator<Node>(spillFolder)) {}
     void set(const osmium::unsigned_object_id_type id, const osmium::Location location) override
     {
+        // Of two nodes of one id the later counts, as it would in an array by id.
+        if (!m_nodes.empty() && m_nodes.back().id == id) {
+            m_nodes.back().location = location;
+            return;
+        }
         m_sorted = m_sorted && (m_nodes.empty() || m_nodes.back().id < id);
+        if (m_nodes.size() % SampleEvery == 0)
+            m_samples.push_back(id);
         m_nodes.push_back({id, location});
     }
     osmium::Location get(const osmium::unsigned_object_id_type id) const override
@@ -51,19 +60,24 @@ public:
     }
     osmium::Location get_noexcept(const osmium::unsigned_object_id_type id) const noexcept override
     {
-        const auto it = std::lower_bound(m_nodes.begin(), m_nodes.end(), id, [](const Node &n, uint64_t v) { return n.id < v; });
-        return it != m_nodes.end() && it->id == id ? it->location : osmium::Location{};
+        const auto sample = std::upper_bound(m_samples.begin(), m_samples.end(), id);
+        if (sample == m_samples.begin())
+            return osmium::Location{};
+        const size_t first = size_t(sample - m_samples.begin() - 1) * SampleEvery;
+        const auto end = m_nodes.begin() + ptrdiff_t(std::min(first + SampleEvery, m_nodes.size()));
+        const auto it = std::lower_bound(m_nodes.begin() + ptrdiff_t(first), end, id, [](const Node &n, uint64_t v) { return n.id < v; });
+        return it != end && it->id == id ? it->location : osmium::Location{};
     }
     size_t size() const override { return m_nodes.size(); }
-    size_t used_memory() const override { return m_nodes.capacity() * sizeof(Node); }
+    size_t used_memory() const override { return m_nodes.capacity() * sizeof(Node) + m_samples.capacity() * sizeof(uint64_t); }
     void clear() override
     {
         m_nodes.clear();
         m_nodes.shrink_to_fit();
+        m_samples.clear();
         m_sorted = true;
     }
-    // Before the first way. A file not sorted by id (allowed, if rare) is sorted here; of two
-    // nodes of one id the later counts, as it would in an array by id.
+    // Before the first way, when the file was not sorted by id (allowed, if rare).
     void sort() override
     {
         if (m_sorted)
@@ -71,15 +85,20 @@ public:
         std::stable_sort(m_nodes.begin(), m_nodes.end(), [](const Node &a, const Node &b) { return a.id < b.id; });
         const auto last = std::unique(m_nodes.rbegin(), m_nodes.rend(), [](const Node &a, const Node &b) { return a.id == b.id; });
         m_nodes.erase(m_nodes.begin(), last.base());
+        m_samples.clear();
+        for (size_t i = 0; i < m_nodes.size(); i += SampleEvery)
+            m_samples.push_back(m_nodes[i].id);
         m_sorted = true;
     }
 
 private:
+    static constexpr size_t SampleEvery = 256;   // 4 kB of pairs
     struct Node {
         uint64_t id;
         osmium::Location location;
     };
     SpillVector<Node> m_nodes;
+    std::vector<uint64_t> m_samples;
     bool m_sorted = true;
 };
 
