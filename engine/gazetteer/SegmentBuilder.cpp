@@ -75,15 +75,11 @@ Box boundsOf(std::span<const PointRow> points)
 // Keys side by side with an open-addressing table over them, as GazetteerSegment reads them.
 // A country's addresses give tens of millions of keys: the table lies in work files.
 template<typename Id> struct KeyTable {
-    explicit KeyTable(const QString &spillFolder)
-        : bytes(SpillAllocator<char>(spillFolder)), entries(SpillAllocator<KeyEntry>(spillFolder)),
-          table(SpillAllocator<uint64_t>(spillFolder)), ids(SpillAllocator<Id>(spillFolder))
-    {
-    }
-    SpillVector<char> bytes;
-    SpillVector<KeyEntry> entries;
-    SpillVector<uint64_t> table;
-    SpillVector<Id> ids;
+    QString spillFolder;
+    SpillVector<char> bytes{SpillAllocator<char>(spillFolder)};
+    SpillVector<KeyEntry> entries{SpillAllocator<KeyEntry>(spillFolder)};
+    SpillVector<uint64_t> table{SpillAllocator<uint64_t>(spillFolder)};
+    SpillVector<Id> ids{SpillAllocator<Id>(spillFolder)};
 
     void addEntry(std::string_view key, uint32_t first, uint32_t count)
     {
@@ -365,7 +361,7 @@ void SegmentBuilder::buildStreets(AssembledStreets &out) const
 namespace {
 
 struct PlaceIndex {
-    explicit PlaceIndex(const QString &spillFolder) : keys(spillFolder) {}
+    explicit PlaceIndex(const QString &spillFolder) : keys{spillFolder} {}
     KeyTable<PlaceHitRow> keys;
     std::vector<uint32_t> typoKeys;
     TypoTable heads, tails;
@@ -539,7 +535,7 @@ struct Narrowed {
 
 Narrowed narrow(const KeyTable<uint32_t> &keys, std::span<const NarrowKeys> of, const FoldedPool &pool)
 {
-    Narrowed out{keys.ids.get_allocator().folder()};
+    Narrowed out{keys.spillFolder};
     out.entries.reserve(keys.entries.size());
     std::vector<NarrowRow> rows;
     for (const KeyEntry &e : keys.entries) {
@@ -641,7 +637,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         }
         std::sort(grid.begin(), grid.end(), [](const GridRow &a, const GridRow &b) { return std::tie(a.cell, a.id) < std::tie(b.cell, b.id); });
         sections.put(StreetGrid, grid);
-        KeyTable<uint32_t> keys(m_spillFolder);
+        KeyTable<uint32_t> keys{m_spillFolder};
         std::vector<std::pair<std::string, uint32_t>> pairs;
         std::vector<NarrowKeys> narrowKeys;
         for (uint32_t i = 0; i < streets.rows.size(); ++i) {
@@ -661,7 +657,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
     }
     {
         progress.phase("indexes");
-        KeyTable<uint32_t> keys(m_spillFolder);
+        KeyTable<uint32_t> keys{m_spillFolder};
         std::vector<std::pair<std::string, uint32_t>> pairs;
         for (uint32_t i = 0; i < postcodes.size(); ++i) {
             const QString country = m_strings.text(postcodes[i].country);
@@ -710,7 +706,7 @@ uint64_t SegmentBuilder::write(OutputFile &out, int64_t importedAt, ImportProgre
         std::sort(hits.begin(), hits.end(), [](const Hit &a, const Hit &b) {
             return std::tie(a.street, a.number, a.address) < std::tie(b.street, b.number, b.address);
         });
-        KeyTable<uint32_t> keys(m_spillFolder);
+        KeyTable<uint32_t> keys{m_spillFolder};
         keys.ids.reserve(hits.size());
         for (size_t i = 0; i < hits.size();) {
             const Hit &h = hits[i];

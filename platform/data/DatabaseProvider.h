@@ -113,4 +113,8 @@ public:
     virtual void beginTransaction() = 0;
     virtual void commitTransaction() = 0;
     virtual bool inTransaction() const = 0;
+
+protected:
+    // Hands 'onRow' the updated row as the database holds it, read by its key after the update.
+    void readAfter(const ReadBackUpdate &update, const std::function<void(const QueryCursor &)> &onRow);
 };

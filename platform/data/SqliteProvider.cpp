@@ -432,11 +432,8 @@ ReadBackOutcome SqliteProvider::updateAndRead(const ReadBackUpdate &u, std::func
         return {};
     const ChangeMark after = changeMark();
     const bool onlyThisRow = after.isOneRowAfter(u.rowsReadAt);
-    if (!asWritten || !onlyThisRow) {
-        const auto cursor = select(u.table, u.columns, u.keyAfter);
-        if (cursor->next())
-            onRow(*cursor);
-    }
+    if (!asWritten || !onlyThisRow)
+        readAfter(u, onRow);
     return {true, onlyThisRow ? after : ChangeMark{}};
 }
 
