@@ -443,6 +443,9 @@ private:
     {
         if (postcode.isEmpty())
             return recordCode;
+        // Mostly the record's postcode is the typed one as typed, and the keys need not be made.
+        if (sameText(recordCode, postcode))
+            return givenPostcode;
         const std::string typed = TextKey::postcode(country, postcode), record = TextKey::postcode(country, recordCode);
         if (typed == record || (!typed.empty() && TextKey::postcodeDistrict(country, record) == typed))
             return givenPostcode;
