@@ -1,4 +1,4 @@
-// bench_import [OBJECTS] [FOLDER] [--keep | --batch]: writes an OpenStreetMap extract of at least OBJECTS
+// bench_import [OBJECTS] [FOLDER] [--keep | --batch | --lookups]: writes an OpenStreetMap extract of at least OBJECTS
 // objects (default 1,000,000) as .osm.pbf - towns at the shipped gazetteer's German places, each a
 // named street grid (common names and a long tail of others) whose streets are made of two ways,
 // lined with buildings that carry their address (some without postcode or city, some as an
@@ -8,7 +8,8 @@
 // libosmium and an empty handler, imports it with orvane-gazetteer, opens the result as the
 // program does, and geocodes street addresses of the extract. Prints table rows. --keep leaves
 // the extract, the gazetteer and the customer table in FOLDER and prints their paths; --batch
-// measures only orvane-batch against the set-based update, over what --keep left in FOLDER.
+// measures only orvane-batch against the set-based update, and --lookups only the lookups, over
+// what --keep left in FOLDER for the same OBJECTS.
 
 #include "Gazetteer.h"
 #include "Geocoder.h"
@@ -498,12 +499,41 @@ double threadSeconds()
 
 } // namespace
 
+// Street addresses of the extract, each once, on one thread; then again, warm.
+void lookupsPerCore(const QString &shippedFile, const QString &target, const std::vector<Town> &towns)
+{
+    const auto gazetteer = Engine::Gazetteer::open({shippedFile, target});
+    const Engine::Geocoder geocoder(gazetteer, Engine::Edition::Europe);
+    struct Input { QString street, city, postcode; };
+    std::vector<Input> inputs;
+    std::mt19937 random(5);
+    for (size_t i = 0; i < 200000; ++i) {
+        const int town = int(random() % towns.size()), r = int(random() % Side), c = int(random() % (Side - 1));
+        inputs.push_back({QString::fromStdString(streetName(town, r) + " " + houseNumber(c)), QString::fromStdString(towns[size_t(town)].name),
+                          i % 2 ? QString::fromStdString(towns[size_t(town)].postcode) : QString()});
+    }
+    size_t addressHits = 0;
+    for (const bool warm : {false, true})
+        for (const int withPostcode : {1, 0}) {
+            const double cpu = threadSeconds();
+            size_t n = 0;
+            for (size_t i = size_t(withPostcode); i < inputs.size(); i += 2, ++n) {
+                const Engine::Answer a = geocoder.lookup(inputs[i].street, inputs[i].city, inputs[i].postcode, 94);
+                addressHits += !a.matches.empty() && a.matches.front().kind == LocationKind::AddressPoint;
+            }
+            row(format("street-level lookups per core, %s, %s", warm ? "warm" : "first touch", withPostcode ? "with postcode" : "city only"),
+                format("%.0f /s", double(n) / (threadSeconds() - cpu)));
+        }
+    row("  answered at the address", format("%.1f %%", 100.0 * double(addressHits) / double(2 * inputs.size())));
+}
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments();
     const bool keep = args.removeAll(QStringLiteral("--keep")) > 0;
     const bool batchOnly = args.removeAll(QStringLiteral("--batch")) > 0;
+    const bool lookupsOnly = args.removeAll(QStringLiteral("--lookups")) > 0;
     const qint64 wanted = args.value(1, QStringLiteral("1000000")).toLongLong();
     const QString folder = args.value(2, QDir::tempPath());
     const QString extractFile = folder + QStringLiteral("/orvane-bench-extract.osm.pbf");
@@ -520,6 +550,10 @@ int main(int argc, char *argv[])
         {
             const auto shipped = Engine::Gazetteer::open({shippedFile});
             towns = townsFor(*shipped, int((wanted + NodesPerTown + WaysPerTown - 1) / (NodesPerTown + WaysPerTown)));
+        }
+        if (lookupsOnly) {
+            lookupsPerCore(shippedFile, target, towns);
+            return 0;
         }
         QElapsedTimer t;
         t.start();
@@ -566,30 +600,7 @@ int main(int argc, char *argv[])
                 format("%.3f s, %ld MB peak", best.seconds, best.peakMb));
         }
 
-        // Street addresses of the extract, each once, on one thread; then again, warm.
-        const auto gazetteer = Engine::Gazetteer::open({shippedFile, target});
-        const Engine::Geocoder geocoder(gazetteer, Engine::Edition::Europe);
-        struct Input { QString street, city, postcode; };
-        std::vector<Input> inputs;
-        std::mt19937 random(5);
-        for (size_t i = 0; i < 200000; ++i) {
-            const int town = int(random() % towns.size()), r = int(random() % Side), c = int(random() % (Side - 1));
-            inputs.push_back({QString::fromStdString(streetName(town, r) + " " + houseNumber(c)), QString::fromStdString(towns[size_t(town)].name),
-                              i % 2 ? QString::fromStdString(towns[size_t(town)].postcode) : QString()});
-        }
-        size_t addressHits = 0;
-        for (const bool warm : {false, true})
-            for (const int withPostcode : {1, 0}) {
-                const double cpu = threadSeconds();
-                size_t n = 0;
-                for (size_t i = size_t(withPostcode); i < inputs.size(); i += 2, ++n) {
-                    const Engine::Answer a = geocoder.lookup(inputs[i].street, inputs[i].city, inputs[i].postcode, 94);
-                    addressHits += !a.matches.empty() && a.matches.front().kind == LocationKind::AddressPoint;
-                }
-                row(format("street-level lookups per core, %s, %s", warm ? "warm" : "first touch", withPostcode ? "with postcode" : "city only"),
-                    format("%.0f /s", double(n) / (threadSeconds() - cpu)));
-            }
-        row("  answered at the address", format("%.1f %%", 100.0 * double(addressHits) / double(2 * inputs.size())));
+        lookupsPerCore(shippedFile, target, towns);
 
         // orvane-batch over street addresses of the extract, and beside it the set-based update of
         // the same records from a table of the extract's addresses.
