@@ -3,6 +3,7 @@
 #include "GazetteerError.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -18,7 +19,19 @@ constexpr size_t BufferSize = size_t(1) << 20;
 
 OutputFile::OutputFile(const QString &file) : m_name(file)
 {
-    m_fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const QByteArray name = QFile::encodeName(file);
+    // Written without a name until it is finished, so that a process killed outright leaves
+    // nothing behind; a file of that name is what such a kill left before, and goes. Where the
+    // file system cannot do that, or /proc is not there to name it by, the file has its name
+    // from the start.
+    if (::access("/proc/self/fd", F_OK) == 0)
+        m_fd = ::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (m_fd >= 0) {
+        m_named = false;
+        ::unlink(name.constData());
+    } else {
+        m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    }
     if (m_fd < 0)
         fail(errno);
     m_buffer.reserve(BufferSize);
@@ -28,7 +41,7 @@ OutputFile::~OutputFile()
 {
     if (m_fd >= 0)
         ::close(m_fd);
-    if (!m_finished)
+    if (!m_finished && m_named)
         ::unlink(QFile::encodeName(m_name).constData());
 }
 
@@ -91,6 +104,12 @@ void OutputFile::finish()
     flush();
     if (::fsync(m_fd) != 0)
         fail(errno);
+    if (!m_named) {
+        const QByteArray fd = "/proc/self/fd/" + QByteArray::number(m_fd);
+        if (::linkat(AT_FDCWD, fd.constData(), AT_FDCWD, QFile::encodeName(m_name).constData(), AT_SYMLINK_FOLLOW) != 0)
+            fail(errno);
+        m_named = true;
+    }
     if (::close(m_fd) != 0) {
         m_fd = -1;
         fail(errno);

@@ -1,7 +1,7 @@
 #pragma once
 // A file written from start to end through a buffer, as a gazetteer is built: every failure
-// (a full disk among them) throws GazetteerError naming the file. The file is made durable by
-// finish(); a file left unfinished is removed when the object goes.
+// (a full disk among them) throws GazetteerError naming the file. The file is made durable and
+// given its name by finish(); a file left unfinished is gone when the object or the process goes.
 
 #include <QString>
 
@@ -36,6 +36,7 @@ private:
     QString m_name;
     int m_fd = -1;
     bool m_finished = false;
+    bool m_named = true;
     uint64_t m_position = 0;
     std::vector<std::byte> m_buffer;
 };

@@ -17,6 +17,8 @@
 #include <csignal>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Engine;
 using TestFiles::placeRow;
@@ -394,4 +396,40 @@ TEST_F(ImporterTest, AStopOrAFullDiskLeavesTheGazetteerAsItWas)
     EXPECT_EQ(digest(), before);
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.importing")}), QStringList());
     EXPECT_EQ(load()->places().size(), 2u);
+}
+
+TEST_F(ImporterTest, AnImportKilledOutrightLeavesNoHalfWrittenFile)
+{
+    importPlaces();
+    const QByteArray before = digest();
+    QStringList rows;
+    for (int i = 0; i < 5000; ++i)
+        rows << placeRow(100 + i, QStringLiteral("Ort %1").arg(i), {}, 50, 10, QStringLiteral("DE"), {}, 600);
+    TestFiles::writeLines(path(QStringLiteral("many.txt")), rows);
+
+    // The system ends the import as it writes past 64 kB, with no chance to clean up.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit small{64 * 1024, 64 * 1024}, noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_DFL);
+        try {
+            GazetteerImporter(gazetteer()).import({path(QStringLiteral("many.txt"))});
+        } catch (...) {
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    const auto files = [&] { return QDir(dir.path()).entryList(QDir::Files).join(u' ').toStdString(); };
+    EXPECT_EQ(files(), "DE.txt g.bin g.bin.lock many.txt");
+    EXPECT_EQ(digest(), before);
+    // What a kill left in the past goes with the next import.
+    TestFiles::writeLines(path(QStringLiteral("g.bin.importing")), {QStringLiteral("half")});
+    GazetteerImporter(gazetteer()).import({path(QStringLiteral("many.txt"))});
+    EXPECT_EQ(files(), "DE.txt g.bin g.bin.lock many.txt");
+    EXPECT_EQ(load()->places().size(), 5002u);
 }
