@@ -35,6 +35,10 @@ void *mapSpillFile(const QString &folder, size_t bytes)
     close(fd);
     if (at == MAP_FAILED)
         throw fail(error);
+    // Where memory is short, the pages a binary search reads come back from the disk one by one;
+    // read ahead around each, they pushed out the pages still needed (an import in 200 MB took
+    // twice as long).
+    madvise(at, bytes, MADV_RANDOM);
     return at;
 }
 
