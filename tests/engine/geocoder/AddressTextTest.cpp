@@ -1,7 +1,11 @@
 #include "AddressFormat.h"
 #include "StreetAddress.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace Engine;
 
@@ -21,6 +25,32 @@ TEST(StreetAddress, HouseNumbersAtEitherEnd)
     EXPECT_EQ(route.back().street, QStringLiteral("Route 66"));
     EXPECT_TRUE(route.back().houseNumber.isEmpty());
     EXPECT_EQ(StreetAddress::readings(QStringLiteral("Marktplatz"), false).size(), 1u);
+}
+
+// The reading of a number at the end is written out by hand for speed; it must split every text
+// as the pattern it stands for does, down to spaces, commas, dots, dashes and odd characters.
+TEST(StreetAddress, NumbersAtTheEndAreReadAsThePatternReadsThem)
+{
+    const QRegularExpression trailing(QStringLiteral(R"(^(.*[^\d\s,])[\s,.]*\s(\d+\s?[a-zA-Z]?(?:\s?[-/–—]\s?\d+\s?[a-zA-Z]?)?)$)"));
+    const QRegularExpression afterDot(QStringLiteral(R"(^(.*\.)(\d+\s?[a-zA-Z]?(?:\s?[-/–—]\s?\d+\s?[a-zA-Z]?)?)$)"));
+    const QString alphabet = QStringLiteral("aZß 1 0 9,.-/–—\t\r\v\f\u00a0\u2028\u0085\u0661x");
+    std::mt19937 random(11);
+    for (int i = 0; i < 300000; ++i) {
+        QString text;
+        for (int n = int(random() % 10); n > 0; --n)
+            text += alphabet[qsizetype(random() % uint32_t(alphabet.size()))];
+        QRegularExpressionMatch m = trailing.match(text);
+        if (!m.hasMatch())
+            m = afterDot.match(text);
+        QString read;
+        for (const StreetAddress &a : StreetAddress::readings(text, false))
+            if (!a.numberFirst && !a.houseNumber.isEmpty()) {
+                read = a.street + u'|' + a.houseNumber;
+                break;
+            }
+        const QString expected = m.hasMatch() ? m.captured(1).trimmed() + u'|' + m.captured(2) : QString();
+        ASSERT_EQ(read.toStdString(), expected.toStdString()) << "text: \"" << text.toStdString() << '"';
+    }
 }
 
 TEST(AddressFormat, WrittenAsInTheCountry)
