@@ -48,6 +48,14 @@ protected:
                                placeRow(2, QStringLiteral("Berg"), {}, 47.97, 11.35, QStringLiteral("DE"), {}, 8000)});
         GazetteerImporter(gazetteer()).import({path(QStringLiteral("DE.txt"))});
     }
+    // Enough places for an import to write well past 64 kB.
+    static QStringList manyPlaces()
+    {
+        QStringList rows;
+        for (int i = 0; i < 5000; ++i)
+            rows << placeRow(100 + i, QStringLiteral("Ort %1").arg(i), {}, 50, 10, QStringLiteral("DE"), {}, 600);
+        return rows;
+    }
     QTemporaryDir dir;
 };
 
@@ -162,9 +170,7 @@ TEST_F(ImporterTest, TruncatedCompressedFilesAreRejected)
 {
     importPlaces();
     const QByteArray before = digest();
-    QStringList rows;
-    for (int i = 0; i < 5000; ++i)
-        rows << placeRow(100 + i, QStringLiteral("Ort %1").arg(i), {}, 50, 10, QStringLiteral("DE"), {}, 600);
+    const QStringList rows = manyPlaces();
     const QByteArray text = (rows.join(u'\n') + u'\n').toUtf8();
     const QString gzName = path(QStringLiteral("cut.txt.gz"));
     gzFile gz = gzopen(QFile::encodeName(gzName).constData(), "wb");
@@ -372,10 +378,7 @@ TEST_F(ImporterTest, AStopOrAFullDiskLeavesTheGazetteerAsItWas)
 {
     importPlaces();
     const QByteArray before = digest();
-    QStringList rows;
-    for (int i = 0; i < 5000; ++i)
-        rows << placeRow(100 + i, QStringLiteral("Ort %1").arg(i), {}, 50, 10, QStringLiteral("DE"), {}, 600);
-    TestFiles::writeLines(path(QStringLiteral("many.txt")), rows);
+    TestFiles::writeLines(path(QStringLiteral("many.txt")), manyPlaces());
 
     const std::atomic<bool> stop{true};
     GazetteerImporter stopped(gazetteer());
@@ -402,10 +405,7 @@ TEST_F(ImporterTest, AnImportKilledOutrightLeavesNoHalfWrittenFile)
 {
     importPlaces();
     const QByteArray before = digest();
-    QStringList rows;
-    for (int i = 0; i < 5000; ++i)
-        rows << placeRow(100 + i, QStringLiteral("Ort %1").arg(i), {}, 50, 10, QStringLiteral("DE"), {}, 600);
-    TestFiles::writeLines(path(QStringLiteral("many.txt")), rows);
+    TestFiles::writeLines(path(QStringLiteral("many.txt")), manyPlaces());
 
     // The system ends the import as it writes past 64 kB, with no chance to clean up.
     const pid_t child = fork();
