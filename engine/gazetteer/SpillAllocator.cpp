@@ -37,7 +37,7 @@ void *mapSpillFile(const QString &folder, size_t bytes)
         throw fail(error);
     // Where memory is short, the pages a binary search reads come back from the disk one by one;
     // read ahead around each, they pushed out the pages still needed (an import in 200 MB took
-    // twice as long).
+    // two to nine times as long).
     madvise(at, bytes, MADV_RANDOM);
     return at;
 }
