@@ -465,7 +465,7 @@ private:
                 && (have == want || (have.size() > want.size() && TextKey::postcodeDistrict(country, std::string(have)) == want));
         }
         if (!cityKey.empty())
-            return sameText(recCity, city) || TextKey::name(recCity) == cityKey || (!fuzzy() && placeNear(lat, lon));
+            return sameText(recCity, city) || (!fuzzy() && placeNear(lat, lon)) || TextKey::name(recCity) == cityKey;
         return true;
     }
 

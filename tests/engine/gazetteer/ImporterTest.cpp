@@ -302,6 +302,65 @@ TEST_F(ImporterTest, OsmAddressesWithoutPostcodeTakeTheirStreetsOrTheirBoundarys
     EXPECT_EQ(postcodeOf("Feldweg", "9"), QString());
 }
 
+// A street name that many villages share: a lookup reads only the namesakes that can fit what
+// it was given, by postcode, by city or within a distance of the places the city may be.
+TEST_F(ImporterTest, ManyNamesakesAreNarrowedToThoseALookupCanUse)
+{
+    // Postcodes in no order of the villages, differing at every digit.
+    const auto postcodeOf = [](int k) { return QString::number(10000 + k * 7919 % 90000); };
+    TestFiles::OsmXml osm;
+    for (int k = 0; k < 60; ++k) {
+        // A village every 0.01 degrees east: 0.74 km apart at this latitude.
+        const double lon = 10.0 + 0.01 * k;
+        const QString village = QStringLiteral("Dorf %1").arg(k);
+        osm.node(48.0, lon, {{QStringLiteral("place"), QStringLiteral("village")}, {QStringLiteral("name"), village}});
+        osm.street(48.0005, lon, QStringLiteral("Hauptstraße"));
+        osm.address(48.0, lon, QStringLiteral("Hauptstraße"), QStringLiteral("1"), postcodeOf(k), village);
+    }
+    TestFiles::write(path(QStringLiteral("villages.osm")), osm.text());
+    GazetteerImporter(gazetteer()).import({path(QStringLiteral("villages.osm"))});
+    const auto g = load();
+    const auto citiesOf = [&](const std::vector<uint32_t> &ids, bool streets) {
+        QStringList cities;
+        for (uint32_t id : ids)
+            cities << (streets ? g->streets()[id].city : g->addresses()[id].city);
+        return cities;
+    };
+    const auto villages = [](int from, int to) {
+        QStringList names;
+        for (int k = from; k <= to; ++k)
+            names << QStringLiteral("Dorf %1").arg(k);
+        return names;
+    };
+
+    const std::string prefix = "3", city = TextKey::name(u"Dorf 45");
+    Narrowing byPostcode;
+    byPostcode.byPostcode = true;
+    byPostcode.postcodePrefix = prefix;
+    QStringList withPrefix;
+    for (int k = 0; k < 60; ++k)
+        if (postcodeOf(k).startsWith(u'3'))
+            withPrefix << QStringLiteral("Dorf %1").arg(k);
+    ASSERT_GT(withPrefix.size(), 3);
+    EXPECT_EQ(citiesOf(g->addressesAt(addressKey("DE", "Hauptstraße", "1"), byPostcode), false), withPrefix);
+
+    // Within 20 km of Dorf 0 lie Dorf 0 to Dorf 26; Dorf 27 to Dorf 49 are further, in the same
+    // grid cells. Of those only the named city counts.
+    Narrowing byCity;
+    byCity.byCity = true;
+    byCity.cityKey = city;
+    byCity.near = {{48.0, 10.0}};
+    byCity.nearKm = 20;
+    const QStringList expected = villages(0, 26) << QStringLiteral("Dorf 45");
+    EXPECT_EQ(citiesOf(g->addressesAt(addressKey("DE", "Hauptstraße", "1"), byCity), false), expected);
+    // Streets are kept in another order than their villages; the same villages are handed out.
+    QStringList streetCities = citiesOf(g->streetsNamed("DE:" + nameKey("Hauptstraße"), byCity), true), sorted = expected;
+    streetCities.sort();
+    sorted.sort();
+    EXPECT_EQ(streetCities, sorted);
+    EXPECT_EQ(g->addressesAt(addressKey("DE", "Hauptstraße", "1")).size(), 60u);
+}
+
 TEST_F(ImporterTest, OsmWithoutCountryNeedsOne)
 {
     TestFiles::OsmXml osm;
