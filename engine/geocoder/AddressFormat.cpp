@@ -9,14 +9,16 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-bool northAmerican(const QString &country)
+// Country codes are two letters: compared unit by unit, not through a string comparison, since
+// every answer of a lookup asks several times how its country writes addresses.
+bool is(const QString &country, const char (&code)[3])
 {
-    return country == u"US" || country == u"CA";
+    return country.size() == 2 && country[0] == QLatin1Char(code[0]) && country[1] == QLatin1Char(code[1]);
 }
 
 bool british(const QString &country)
 {
-    return country == u"GB" || country == u"IE";
+    return is(country, "GB") || is(country, "IE");
 }
 
 // The parts that are not empty, with the separator between them; built in one allocation, since
@@ -32,9 +34,14 @@ QString joined(const QString &first, const QString &second, QLatin1StringView se
 
 } // namespace
 
+bool northAmerican(const QString &country)
+{
+    return is(country, "US") || is(country, "CA");
+}
+
 bool numberFirst(const QString &country)
 {
-    return northAmerican(country) || british(country) || country == u"FR" || country == u"LU";
+    return northAmerican(country) || british(country) || is(country, "FR") || is(country, "LU");
 }
 
 QString streetLine(const QString &country, const QString &street, const QString &houseNumber)
@@ -68,9 +75,9 @@ QString place(const QString &country, const QString &name, const QString &region
 
 QString regionCode(const QString &country, const QString &admin1)
 {
-    if (country == u"US")
+    if (is(country, "US"))
         return admin1;
-    if (country == u"CA") {
+    if (is(country, "CA")) {
         // GeoNames numbers the provinces; postal dumps already give the abbreviation.
         static const QStringList provinces{QString(), QStringLiteral("AB"), QStringLiteral("BC"),
                                            QStringLiteral("MB"), QStringLiteral("NB"), QStringLiteral("NL"),

@@ -6,6 +6,8 @@
 
 namespace Engine::AddressFormat {
 
+// The United States and Canada, whose addresses carry a region.
+bool northAmerican(const QString &country);
 bool numberFirst(const QString &country);
 QString streetLine(const QString &country, const QString &street, const QString &houseNumber);
 QString address(const QString &country, const QString &streetLine, const QString &postcode,

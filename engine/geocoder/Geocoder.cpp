@@ -399,7 +399,7 @@ private:
     // the shipped ZIP/FSA record of the same postcode has it.
     QString region(const QString &country, const QString &admin1, const QString &code) const
     {
-        if (country != u"US" && country != u"CA")
+        if (!AddressFormat::northAmerican(country))
             return {};
         if (!admin1.isEmpty())
             return AddressFormat::regionCode(country, admin1);
