@@ -68,10 +68,11 @@ struct AddressRecord {
     bool postcodeInferred = false;   // the source gave none; it is its street's or postcode area's
 };
 
-// A record's text copied so that it owns its characters, for what outlives the gazetteer.
+// A record's text copied so that it owns its characters, for what outlives the gazetteer. A text
+// built from records (a display name) owns them already and is not copied again.
 inline QString ownedText(const QString &s)
 {
-    return s.isNull() ? QString() : QString(s.constData(), s.size());
+    return s.isNull() ? QString() : s.isDetached() ? s : QString(s.constData(), s.size());
 }
 
 // Which of a street's records a lookup can use: those whose postcode key starts with a prefix,

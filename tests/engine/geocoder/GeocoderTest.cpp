@@ -184,6 +184,26 @@ TEST_F(GeocoderTest, HouseAndStreetFromImportedData)
     EXPECT_EQ(fsa.matches[0].postal->postcode, QStringLiteral("k1a"));
 }
 
+// The engine's texts are views of the gazetteer's mapping; what it answers stays readable after
+// the gazetteer is closed and unmapped.
+TEST_F(GeocoderTest, AnswersOutliveTheirGazetteer)
+{
+    Answer place, house;
+    {
+        const auto own = Gazetteer::open({dir->filePath(QStringLiteral("g.sqlite"))});
+        const Geocoder geocoder(own, Edition::Europe);
+        place = geocoder.lookup({}, QStringLiteral("ulm"), {}, Germany);
+        house = geocoder.lookup(QStringLiteral("Haydnstraße 5"), QStringLiteral("Kirchberg an der Iller"), {}, Germany);
+    }
+    ASSERT_FALSE(place.matches.empty());
+    EXPECT_EQ(place.matches[0].displayName, QStringLiteral("Ulm"));
+    ASSERT_FALSE(house.matches.empty());
+    ASSERT_TRUE(house.matches[0].postal);
+    EXPECT_EQ(house.matches[0].displayName, QStringLiteral("Haydnstraße 5, 88486 Kirchberg an der Iller"));
+    EXPECT_EQ(house.matches[0].postal->city, QStringLiteral("Kirchberg an der Iller"));
+    EXPECT_EQ(house.matches[0].postal->street, QStringLiteral("Haydnstraße 5"));
+}
+
 TEST_F(GeocoderTest, HouseNumberRangesAreNotOtherHouses)
 {
     const auto house = [](const QString &street) { return eu(street, QStringLiteral("Kirchberg an der Iller"), QStringLiteral("88486")); };
