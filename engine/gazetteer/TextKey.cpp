@@ -47,9 +47,37 @@ const std::array<std::u32string, DecomposedEnd> &decompositions()
     return table;
 }
 
+// ASCII letters and digits in lower case; every other ASCII character separates tokens (0).
+constexpr std::array<char, 0x80> AsciiFolded = [] {
+    std::array<char, 0x80> t{};
+    for (int c = 0; c < 0x80; ++c)
+        if (c >= 'A' && c <= 'Z')
+            t[c] = char(c - 'A' + 'a');
+        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            t[c] = char(c);
+    return t;
+}();
+
+// A character beyond ASCII added to the token: a letter or digit folded, an accent dropped.
+// False when it separates tokens.
+bool appendFolded(std::string &token, char32_t c)
+{
+    if (const char *s = specialLetter(char16_t(c)); s && c <= 0xFFFF) {
+        token += s;
+        return true;
+    }
+    if (!QChar::isLetterOrNumber(c))
+        return QChar::category(c) == QChar::Mark_NonSpacing || QChar::category(c) == QChar::Mark_SpacingCombining
+            || QChar::category(c) == QChar::Mark_Enclosing;
+    const QString lower = QString::fromUcs4(&c, 1).toCaseFolded();
+    token += lower.toStdString();
+    return true;
+}
+
 // Splits into lower-case ASCII tokens (other letters kept as UTF-8); anything that is not a letter
 // or digit separates. Each token goes to use() in one reused buffer: keys are made for every
-// name at load and for every typed part, so no token is allocated on its own.
+// name at import and for every typed part, so no token is allocated on its own, and the ASCII
+// characters most names are made of are read without a call.
 template<typename Use> void forEachToken(QStringView text, Use use)
 {
     std::string current;
@@ -58,30 +86,15 @@ template<typename Use> void forEachToken(QStringView text, Use use)
             use(current);
         current.clear();
     };
-    auto addChar = [&](char32_t c) {
+    auto add = [&](char32_t c) {
         if (c < 0x80) {
-            const char a = char(c);
-            if (a >= 'A' && a <= 'Z')
-                current.push_back(char(a - 'A' + 'a'));
-            else if ((a >= 'a' && a <= 'z') || (a >= '0' && a <= '9'))
+            if (const char a = AsciiFolded[c])
                 current.push_back(a);
             else
                 flush();
-            return;
+        } else if (!appendFolded(current, c)) {
+            flush();
         }
-        if (const char *s = specialLetter(char16_t(c)); s && c <= 0xFFFF) {
-            current += s;
-            return;
-        }
-        if (!QChar::isLetterOrNumber(c)) {
-            if (QChar::category(c) != QChar::Mark_NonSpacing
-                && QChar::category(c) != QChar::Mark_SpacingCombining
-                && QChar::category(c) != QChar::Mark_Enclosing)
-                flush();
-            return;
-        }
-        const QString lower = QString::fromUcs4(&c, 1).toCaseFolded();
-        current += lower.toStdString();
     };
 
     char16_t highest = 0;
@@ -89,21 +102,21 @@ template<typename Use> void forEachToken(QStringView text, Use use)
         highest = std::max(highest, ch.unicode());
     if (highest < 0x80) {
         for (QChar ch : text)
-            addChar(ch.unicode());
+            add(ch.unicode());
     } else if (highest < DecomposedEnd) {
         const auto &table = decompositions();
         for (QChar ch : text) {
             if (ch.unicode() < 0x80)
-                addChar(ch.unicode());
+                add(ch.unicode());
             else
                 for (char32_t c : table[ch.unicode()])
-                    addChar(c);
+                    add(c);
         }
     } else {
-        // Decompose so that accents become separate marks that addChar drops.
+        // Decompose so that accents become separate marks that appendFolded drops.
         const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
         for (char32_t c : decomposed.toUcs4())
-            addChar(c);
+            add(c);
     }
     flush();
 }
@@ -113,21 +126,30 @@ bool endsWith(const std::string &s, std::string_view suffix)
     return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-const std::string_view synonyms[][2] = {
+constexpr std::string_view synonyms[][2] = {
     {"saint", "st"}, {"sankt", "st"}, {"ste", "sainte"}, {"street", "st"}, {"strasse", "str"},
     {"avenue", "ave"}, {"av", "ave"}, {"road", "rd"}, {"drive", "dr"}, {"boulevard", "blvd"},
     {"lane", "ln"}, {"court", "ct"}, {"place", "pl"}, {"terrace", "ter"}, {"parkway", "pkwy"},
     {"highway", "hwy"}, {"north", "n"}, {"south", "s"}, {"east", "e"}, {"west", "w"},
 };
+constexpr size_t LongestSynonym = [] {
+    size_t longest = 0;
+    for (const auto &s : synonyms)
+        longest = std::max(longest, s[0].size());
+    return longest;
+}();
 
 // ae/oe/ue stand for ä/ö/ü in German names; folding them on both sides makes either spelling match.
 void appendUmlautFolded(std::string &key, const std::string &t)
 {
-    for (size_t i = 0; i < t.size(); ++i) {
-        key.push_back(t[i]);
-        if (i + 1 < t.size() && t[i + 1] == 'e' && (t[i] == 'a' || t[i] == 'o' || t[i] == 'u'))
+    size_t from = 0;
+    for (size_t i = 0; i + 1 < t.size(); ++i)
+        if (t[i + 1] == 'e' && (t[i] == 'a' || t[i] == 'o' || t[i] == 'u')) {
+            key.append(t, from, i + 1 - from);
+            from = i + 2;
             ++i;
-    }
+        }
+    key.append(t, from);
 }
 
 bool allDigits(const std::string &s)
@@ -148,21 +170,19 @@ std::string alnumUpper(QStringView text)
     return out;
 }
 
-template<typename Use> void forEachWord(QStringView text, Use use)
+// A token as a word of a key, appended to out: its synonym or street suffix shortened, its
+// umlauts folded.
+void appendWord(std::string &out, std::string &token)
 {
-    std::string word;
-    forEachToken(text, [&](std::string &t) {
+    if (token.size() <= LongestSynonym)
         for (const auto &s : synonyms)
-            if (t == s[0]) {
-                t = s[1];
+            if (token == s[0]) {
+                token = s[1];
                 break;
             }
-        if (t != "strasse" && endsWith(t, "strasse"))
-            t.replace(t.size() - 7, 7, "str");
-        word.clear();
-        appendUmlautFolded(word, t);
-        use(word);
-    });
+    if (token != "strasse" && endsWith(token, "strasse"))
+        token.replace(token.size() - 7, 7, "str");
+    appendUmlautFolded(out, token);
 }
 
 // Words that link a place's name to its river, region or neighbour.
@@ -191,14 +211,14 @@ bool shortens(const std::string &typed, const std::string &word)
 std::string name(QStringView text)
 {
     std::string key;
-    forEachWord(text, [&](const std::string &w) { key += w; });
+    forEachToken(text, [&](std::string &t) { appendWord(key, t); });
     return key;
 }
 
 std::vector<std::string> nameWords(QStringView text)
 {
     std::vector<std::string> words;
-    forEachWord(text, [&](const std::string &w) { words.push_back(w); });
+    forEachToken(text, [&](std::string &t) { appendWord(words.emplace_back(), t); });
     return words;
 }
 

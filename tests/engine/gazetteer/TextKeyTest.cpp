@@ -26,6 +26,10 @@ TEST(TextKey, StreetAndSaintAbbreviations)
     EXPECT_EQ(TextKey::name(u"Saint-Étienne"), TextKey::name(u"St Etienne"));
     EXPECT_EQ(TextKey::name(u"Main Street"), TextKey::name(u"Main St."));
     EXPECT_EQ(TextKey::name(u"5th Avenue"), TextKey::name(u"5th Ave"));
+    EXPECT_EQ(TextKey::name(u"Boulevard Saint-Germain"), TextKey::name(u"BLVD ST GERMAIN"));
+    // Several umlauts in one word, spelt out or not, and a word longer than any abbreviation.
+    EXPECT_EQ(TextKey::name(u"Goethe-Schuelerstrasse"), TextKey::name(u"Göthe Schülerstr."));
+    EXPECT_EQ(TextKey::name(u"Müller-Lüdenscheidt-Straße"), "mullerludenscheidtstr");
 }
 
 TEST(TextKey, NamesTypedShort)
