@@ -3,6 +3,10 @@
 #include <QStringBuilder>
 #include <QStringList>
 
+#include <algorithm>
+#include <initializer_list>
+#include <type_traits>
+
 namespace Engine::AddressFormat {
 
 namespace {
@@ -21,15 +25,55 @@ bool british(const QString &country)
     return is(country, "GB") || is(country, "IE");
 }
 
-// The parts that are not empty, with the separator between them; built in one allocation, since
-// every answer of a lookup is written so.
-QString joined(const QString &first, const QString &second, QLatin1StringView separator)
+// A text of a display name and the separator written before it.
+struct Part {
+    QLatin1StringView separator;
+    const QString &text;
+};
+
+// The parts that are not empty, in one allocation, since every answer of a lookup is written so.
+// Where a part is empty, the separator that follows the last part written stands before the
+// next: "Boston, 02134" without its region, as "Boston, MA 02134" with it.
+template<typename Write> void forEachPiece(std::initializer_list<Part> parts, Write write)
 {
-    if (first.isEmpty())
-        return second;
-    if (second.isEmpty())
-        return first;
-    return first % separator % second;
+    bool any = false, justWritten = false;
+    QLatin1StringView separator;
+    for (const Part &p : parts) {
+        if (justWritten)
+            separator = p.separator;
+        justWritten = !p.text.isEmpty();
+        if (!justWritten)
+            continue;
+        if (any)
+            write(separator);
+        write(p.text);
+        any = true;
+    }
+}
+
+QString joined(std::initializer_list<Part> parts)
+{
+    // A single part is shared, not copied.
+    const QString *only = &std::data(parts)[parts.size() - 1].text;
+    qsizetype nonEmpty = 0, size = 0;
+    for (const Part &p : parts)
+        if (!p.text.isEmpty()) {
+            ++nonEmpty;
+            only = &p.text;
+        }
+    if (nonEmpty <= 1)
+        return *only;
+    forEachPiece(parts, [&](const auto &piece) { size += piece.size(); });
+    QString out(size, Qt::Uninitialized);
+    QChar *at = out.data();
+    forEachPiece(parts, [&](const auto &piece) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(piece)>, QString>)
+            at = std::copy(piece.begin(), piece.end(), at);
+        else
+            for (char c : piece)
+                *at++ = QLatin1Char(c);
+    });
+    return out;
 }
 
 } // namespace
@@ -54,22 +98,26 @@ QString streetLine(const QString &country, const QString &street, const QString 
 QString postcodeArea(const QString &country, const QString &postcode, const QString &city, const QString &region)
 {
     if (northAmerican(country))
-        return joined(city, joined(region, postcode, " "_L1), ", "_L1);
+        return joined({{{}, city}, {", "_L1, region}, {" "_L1, postcode}});
     if (british(country))
-        return joined(city, postcode, " "_L1);
-    return joined(postcode, city, " "_L1);
+        return joined({{{}, city}, {" "_L1, postcode}});
+    return joined({{{}, postcode}, {" "_L1, city}});
 }
 
 QString address(const QString &country, const QString &streetLine, const QString &postcode, const QString &city,
                 const QString &region)
 {
-    return joined(streetLine, postcodeArea(country, postcode, city, region), ", "_L1);
+    if (northAmerican(country))
+        return joined({{{}, streetLine}, {", "_L1, city}, {", "_L1, region}, {" "_L1, postcode}});
+    if (british(country))
+        return joined({{{}, streetLine}, {", "_L1, city}, {" "_L1, postcode}});
+    return joined({{{}, streetLine}, {", "_L1, postcode}, {" "_L1, city}});
 }
 
 QString place(const QString &country, const QString &name, const QString &region)
 {
     if (northAmerican(country))
-        return joined(name, region, ", "_L1);
+        return joined({{{}, name}, {", "_L1, region}});
     return name;
 }
 

@@ -547,6 +547,7 @@ private:
                 distinct.push_back(&a);
 
         Answer answer{MatchQuality::Ambiguous, {}};
+        answer.matches.reserve(distinct.size() + streets.size() + 1);
         for (const AddressRecord *a : distinct) {
             const QString line = AddressFormat::streetLine(a->country, a->street, a->houseNumber);
             const QString recordCode = postcodeShown(*a);

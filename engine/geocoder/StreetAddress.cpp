@@ -103,6 +103,7 @@ std::vector<StreetAddress> StreetAddress::readings(const QString &text, bool cou
         QStringLiteral(R"(^(\d+\s?[a-zA-Z]?(?:\s?[-/–—]\s?\d+[a-zA-Z]?)?)[\s,]+(.*\D.*)$)"));
 
     std::vector<StreetAddress> out;
+    out.reserve(3);
     auto addTrailing = [&] {
         if (!text.contains(u'\n')) {
             if (std::optional<StreetAddress> a = numberAtTheEnd(text)) {

@@ -68,3 +68,22 @@ TEST(AddressFormat, WrittenAsInTheCountry)
     EXPECT_EQ(place(QStringLiteral("CA"), QStringLiteral("Ottawa"), regionCode(QStringLiteral("CA"), QStringLiteral("08"))),
               QStringLiteral("Ottawa, ON"));
 }
+
+// A missing part takes its separator with it; the next part follows the separator that came after
+// the last part written.
+TEST(AddressFormat, MissingPartsLeaveNoStraySeparators)
+{
+    using namespace AddressFormat;
+    const QString us = QStringLiteral("US"), line = QStringLiteral("5 Main St"), zip = QStringLiteral("02134");
+    const QString boston = QStringLiteral("Boston"), ma = QStringLiteral("MA");
+    EXPECT_EQ(address(us, line, zip, boston, {}), QStringLiteral("5 Main St, Boston, 02134"));
+    EXPECT_EQ(address(us, line, zip, {}, ma), QStringLiteral("5 Main St, MA 02134"));
+    EXPECT_EQ(address(us, line, {}, {}, ma), QStringLiteral("5 Main St, MA"));
+    EXPECT_EQ(address(us, {}, zip, boston, ma), QStringLiteral("Boston, MA 02134"));
+    EXPECT_EQ(address(us, {}, zip, {}, {}), zip);
+    EXPECT_EQ(address(QStringLiteral("GB"), QStringLiteral("10 Downing St"), QStringLiteral("SW1A 2AA"), {}, {}),
+              QStringLiteral("10 Downing St, SW1A 2AA"));
+    EXPECT_EQ(address(QStringLiteral("DE"), QStringLiteral("Haydnstraße 5"), {}, QStringLiteral("Kirchberg"), {}),
+              QStringLiteral("Haydnstraße 5, Kirchberg"));
+    EXPECT_EQ(address(QStringLiteral("DE"), {}, {}, {}, {}), QString());
+}
