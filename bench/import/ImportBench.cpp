@@ -512,19 +512,28 @@ void lookupsPerCore(const QString &shippedFile, const QString &target, const std
         inputs.push_back({QString::fromStdString(streetName(town, r) + " " + houseNumber(c)), QString::fromStdString(towns[size_t(town)].name),
                           i % 2 ? QString::fromStdString(towns[size_t(town)].postcode) : QString()});
     }
-    size_t addressHits = 0;
+    size_t addressHits = 0, asked = 0;
+    // Warm, the best of three passes, as for the batch against SQL: this machine's neighbours
+    // slow single passes by up to a fifth.
     for (const bool warm : {false, true})
         for (const int withPostcode : {1, 0}) {
-            const double cpu = threadSeconds();
+            double best = 0;
             size_t n = 0;
-            for (size_t i = size_t(withPostcode); i < inputs.size(); i += 2, ++n) {
-                const Engine::Answer a = geocoder.lookup(inputs[i].street, inputs[i].city, inputs[i].postcode, 94);
-                addressHits += !a.matches.empty() && a.matches.front().kind == LocationKind::AddressPoint;
+            for (int pass = 0; pass < (warm ? 3 : 1); ++pass) {
+                const double cpu = threadSeconds();
+                n = 0;
+                for (size_t i = size_t(withPostcode); i < inputs.size(); i += 2, ++n) {
+                    const Engine::Answer a = geocoder.lookup(inputs[i].street, inputs[i].city, inputs[i].postcode, 94);
+                    addressHits += !a.matches.empty() && a.matches.front().kind == LocationKind::AddressPoint;
+                }
+                asked += n;
+                const double seconds = threadSeconds() - cpu;
+                best = pass == 0 ? seconds : std::min(best, seconds);
             }
             row(format("street-level lookups per core, %s, %s", warm ? "warm" : "first touch", withPostcode ? "with postcode" : "city only"),
-                format("%.0f /s", double(n) / (threadSeconds() - cpu)));
+                format("%.0f /s", double(n) / best));
         }
-    row("  answered at the address", format("%.1f %%", 100.0 * double(addressHits) / double(2 * inputs.size())));
+    row("  answered at the address", format("%.1f %%", 100.0 * double(addressHits) / double(asked)));
 }
 
 int main(int argc, char *argv[])
