@@ -109,7 +109,7 @@ struct CityAndPostcode {
     {
         static const QRegularExpression leading(QStringLiteral(R"(^((?:[A-Za-z]{1,3}-)?\d{4,5})\s+(\p{L}.*)$)"));
         if (!postcode.isEmpty()) {
-            if (city.startsWith(postcode + u' '))
+            if (city.size() > postcode.size() && city.startsWith(postcode) && city[postcode.size()] == u' ')
                 return {city.sliced(postcode.size() + 1), postcode, postcode};
             return {city, postcode, postcode};
         }
@@ -129,7 +129,8 @@ class Lookup {
 public:
     Lookup(const Gazetteer &g, QStringList countries, const QString &street, const CityAndPostcode &typed)
         : g(g), countries(std::move(countries)), street(street), city(typed.city), postcode(typed.postcode),
-          givenPostcode(typed.givenPostcode), cityKey(TextKey::name(city)), countryCodes(pairCodes(this->countries))
+          givenPostcode(typed.givenPostcode), cityKey(TextKey::name(city)), countryCodes(pairCodes(this->countries)),
+          postcodeKeys(postcodeKeysIn(this->countries, postcode))
     {
     }
 
@@ -162,13 +163,21 @@ private:
                 out.push_back(pairCode(c));
         return out;
     }
+    static std::vector<std::string> postcodeKeysIn(const QStringList &isos, const QString &postcode)
+    {
+        std::vector<std::string> out;
+        for (const QString &c : isos)
+            out.push_back(postcode.isEmpty() ? std::string() : TextKey::postcode(c, postcode));
+        return out;
+    }
 
     void findPostcodes()
     {
         if (postcode.isEmpty())
             return;
-        for (const QString &country : countries) {
-            const std::string key = TextKey::postcode(country, postcode);
+        for (qsizetype c = 0; c < countries.size(); ++c) {
+            const QString &country = countries[c];
+            const std::string &key = postcodeKeys[size_t(c)];
             if (key.empty())
                 continue;
             const std::string prefix = keyPrefix(country);
@@ -238,16 +247,18 @@ private:
             }
         }
         // Suspected typos rank by size; otherwise closer spellings first. Among one place's names
-        // the closest spelling comes first, so that it is the one kept and shown.
-        std::stable_sort(places.begin(), places.end(), [&](const PlaceCandidate &a, const PlaceCandidate &b) {
-            if (typoSuspected && a.record.population != b.record.population)
-                return a.record.population > b.record.population;
-            if (a.edits != b.edits)
-                return a.edits < b.edits;
-            if (a.hit.place != b.hit.place)
-                return a.record.population > b.record.population;
-            return affinity(a) > affinity(b);
-        });
+        // the closest spelling comes first, so that it is the one kept and shown. A single
+        // candidate, the usual case, is spared the allocation of the sort's buffer.
+        if (places.size() > 1)
+            std::stable_sort(places.begin(), places.end(), [&](const PlaceCandidate &a, const PlaceCandidate &b) {
+                if (typoSuspected && a.record.population != b.record.population)
+                    return a.record.population > b.record.population;
+                if (a.edits != b.edits)
+                    return a.edits < b.edits;
+                if (a.hit.place != b.hit.place)
+                    return a.record.population > b.record.population;
+                return affinity(a) > affinity(b);
+            });
         // GeoNames lists some places twice (the town and its centre); keep the larger entry.
         std::vector<PlaceCandidate> kept;
         for (const PlaceCandidate &p : places) {
@@ -470,14 +481,13 @@ private:
     }
 
     // The records of a street key that fitsGivenParts can accept, for the gazetteer to find
-    // without reading the street's namesakes all over the country. want holds the postcode key.
-    Narrowing narrowing(const QString &country, std::string &want) const
+    // without reading the street's namesakes all over the country.
+    Narrowing narrowing(const std::string &postcodeKey) const
     {
         Narrowing n;
         if (!postcode.isEmpty()) {
-            want = TextKey::postcode(country, postcode);
             n.byPostcode = true;
-            n.postcodePrefix = want;
+            n.postcodePrefix = postcodeKey;
         } else if (!cityKey.empty()) {
             n.byCity = true;
             n.cityKey = cityKey;
@@ -502,10 +512,11 @@ private:
             QStringList numbers{reading.houseNumber};
             if (const QString first = reading.rangeStart(); !first.isEmpty())
                 numbers << first;
-            for (const QString &country : countries) {
+            for (qsizetype c = 0; c < countries.size(); ++c) {
+                const QString &country = countries[c];
                 const std::string prefix = keyPrefix(country) + streetKey;
-                std::string want;
-                const Narrowing fit = narrowing(country, want);
+                const std::string &want = postcodeKeys[size_t(c)];
+                const Narrowing fit = narrowing(want);
                 for (const QString &number : numbers) {
                     if (number.isEmpty() || !points.empty())
                         break;
@@ -680,6 +691,7 @@ private:
     const QString street, city, postcode, givenPostcode;
     const std::string cityKey;
     const std::vector<uint32_t> countryCodes;
+    const std::vector<std::string> postcodeKeys;   // the typed postcode's key in each country, or empty
     std::vector<PostcodeRecord> postcodes, placedPostcodes;
     bool zerosRestored = false;   // a postcode was found only with its leading zeros restored
     std::vector<PlaceCandidate> places;
