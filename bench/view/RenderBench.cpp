@@ -1,5 +1,6 @@
 // Full repaint of a 1920x1080 map at world, country and street zoom, the repaint while dragging, and
-// at street zoom the repaint at a new scale, which paints every street tile anew.
+// at street zoom the repaint at a new scale, which paints every street tile anew, and the same while
+// the wheel turns, which scales the last picture.
 // Run: QT_QPA_PLATFORM=offscreen [ORVANE_GAZETTEER=file] bench_view_render
 #include "Basemap.h"
 #include "MapRenderer.h"
@@ -42,7 +43,7 @@ Fixture &fixture()
 // zooming: every iteration shows the view at another scale, so no street tile can be reused.
 // moving: every iteration shows a slightly different view (dragging), so nothing is reused;
 // otherwise the view stays and the repaint reuses the image of the last view. dragging: the
-// renderer knows a drag is on and moves the last picture.
+// renderer knows a drag or wheel is on and moves and scales the last picture.
 void renderAt(benchmark::State &state, double latitude, double longitude, double altitudeKm, bool moving, bool dragging = false,
               bool zooming = false)
 {
@@ -72,6 +73,7 @@ void BM_PanEurope(benchmark::State &s) { renderAt(s, 53.5, 12.0, 4600.0, true); 
 void BM_PanCountry(benchmark::State &s) { renderAt(s, 51.0, 10.3, 900.0, true); }
 void BM_PanStreet(benchmark::State &s) { renderAt(s, 48.137, 11.575, 2.0, true); }
 void BM_ZoomStreet(benchmark::State &s) { renderAt(s, 48.137, 11.575, 2.0, false, false, true); }
+void BM_WheelStreet(benchmark::State &s) { renderAt(s, 48.137, 11.575, 2.0, false, true, true); }
 void BM_RepaintCountry(benchmark::State &s) { renderAt(s, 51.0, 10.3, 900.0, false); }
 void BM_DragWorld(benchmark::State &s) { renderAt(s, 20.0, 10.0, 30000.0, true, true); }
 void BM_DragCountry(benchmark::State &s) { renderAt(s, 51.0, 10.3, 900.0, true, true); }
@@ -81,6 +83,7 @@ BENCHMARK(BM_PanEurope)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PanCountry)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PanStreet)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZoomStreet)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WheelStreet)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintCountry)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragWorld)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragCountry)->Unit(benchmark::kMillisecond);

@@ -74,8 +74,10 @@ bool MapInputHandler::eventFilter(QObject *, QEvent *event)
     case QEvent::Wheel: {
         auto *e = static_cast<QWheelEvent *>(event);
         const double steps = e->angleDelta().y() / 120.0;
-        if (steps != 0)
+        if (steps != 0) {
+            m_widget.wheelTurned();
             scene.zoomBy(std::pow(WheelStepFactor, steps), e->position(), size);
+        }
         return true;
     }
     case QEvent::KeyPress: {

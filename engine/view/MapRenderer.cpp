@@ -66,14 +66,16 @@ void MapRenderer::renderFrame(QPainter &painter, const MapViewport &viewport, QS
     m_framePixelsPerWorldUnit = viewport.pixelsPerWorldUnit();
 }
 
-// The last image moved to where its centre now lies; the strip it no longer covers is sea until
-// the full repaint. Fails when the scale differs, since then the image no longer fits the view.
+// The last image moved to where its centre now lies, and scaled about it when the view was
+// zoomed; what it no longer covers is sea until the full repaint. Fails where it would cover less
+// than two thirds of the view across or down, or would be enlarged so far that its pixels show.
 bool MapRenderer::drawShiftedFrame(QPainter &painter, const MapViewport &viewport, QSize size, qreal ratio) const
 {
+    constexpr double MaxEnlargement = 4.0;
     if (m_frame.isNull() || m_frameKey.size != size || m_frameKey.devicePixelRatio != ratio)
         return false;
-    const double scale = viewport.pixelsPerWorldUnit();
-    if (std::abs(scale - m_framePixelsPerWorldUnit) > 1e-9 * scale)
+    const double zoom = viewport.pixelsPerWorldUnit() / m_framePixelsPerWorldUnit;
+    if (!(zoom <= MaxEnlargement))
         return false;
     const QPointF frameCentre = MapViewport::toWorld(m_frameKey.latitude, m_frameKey.longitude);
     const QPointF screenCentre(size.width() / 2.0, size.height() / 2.0);
@@ -84,12 +86,18 @@ bool MapRenderer::drawShiftedFrame(QPainter &painter, const MapViewport &viewpor
         if (other.manhattanLength() < shift.manhattanLength())
             shift = other;
     }
-    const QPoint offset((shift * ratio).toPoint());
-    // Past a third of the view the sea strip would show too much; paint the view anew instead.
-    if (std::abs(offset.x()) * 3 > m_frame.width() || std::abs(offset.y()) * 3 > m_frame.height())
+    // At the same scale the image moves by whole device pixels and stays sharp.
+    const bool sameScale = std::abs(zoom - 1) <= 1e-9;
+    const QRectF target = sameScale ? QRectF(QPointF((shift * ratio).toPoint()) / ratio, QSizeF(size))
+                                    : QRectF(screenCentre + shift - QPointF(size.width(), size.height()) * zoom / 2, QSizeF(size) * zoom);
+    const QRectF covered = target & QRectF(QPointF(0, 0), QSizeF(size));
+    if (covered.width() * 3 < size.width() * 2 || covered.height() * 3 < size.height() * 2)
         return false;
     painter.fillRect(QRect(QPoint(0, 0), size), MapStyle::Sea);
-    painter.drawImage(QPointF(offset) / ratio, m_frame);
+    if (sameScale)
+        painter.drawImage(target.topLeft(), m_frame);
+    else
+        painter.drawImage(target, m_frame);
     return true;
 }
 

@@ -17,8 +17,9 @@ namespace Engine { class Gazetteer; }
 // Paints the scene onto any paint device: basemap, streets, place labels, pushpins. What does not
 // change with the pins is kept as an image of the last view, so a repaint of an unchanged view
 // (the host's own redraws, pins placed or removed) only copies it and draws the pins. While the
-// map is panned, that image is drawn shifted with the view instead of being painted anew, which
-// keeps dragging fluid; the view is painted in full once panning ends.
+// map is panned or zoomed by the wheel, that image is drawn shifted and scaled with the view
+// instead of being painted anew, which keeps dragging and zooming fluid; the view is painted in
+// full once panning ends.
 class MapRenderer {
 public:
     MapRenderer(const MapScene &scene, std::shared_ptr<const Basemap> coarse,

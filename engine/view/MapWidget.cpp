@@ -6,7 +6,7 @@
 #include <QPainter>
 
 namespace {
-// A drag that rests this long gets the full picture without waiting for the release.
+// A drag or wheel that rests this long gets the full picture, without waiting for the release.
 constexpr int SettleMs = 150;
 } // namespace
 
@@ -43,6 +43,12 @@ void MapWidget::setPanning(bool panning)
         m_settle.stop();
         update();
     }
+}
+
+void MapWidget::wheelTurned()
+{
+    m_renderer->setPanning(true);
+    m_settle.start();
 }
 
 void MapWidget::followView()

@@ -8,8 +8,8 @@ class MapRenderer;
 class MapScene;
 
 // Shows the scene through the renderer; repaints when the view or the pins change and reports
-// every finished paint. While the user drags, repaints move the last picture and the map is
-// painted in full when the drag ends or pauses.
+// every finished paint. While the user drags or turns the wheel, repaints move and scale the last
+// picture, and the map is painted in full when the drag ends or the drag or wheel pauses.
 class MapWidget : public QWidget {
     Q_OBJECT
 public:
@@ -18,6 +18,8 @@ public:
     MapScene &scene() const { return *m_scene; }
     QSize sizeHint() const override { return {900, 650}; }
     void setPanning(bool panning);
+    // Called before each zoom step of the wheel, which come faster than the streets can be painted.
+    void wheelTurned();
 
 signals:
     void painted();
