@@ -142,15 +142,30 @@ TEST(MapView, RendersSeaAndLandWhereTheyAre)
     EXPECT_GT(land.red(), land.blue());
 }
 
-TEST(MapRendererPanning, MovesTheLastPictureWithTheDragAndPaintsInFullAfterwards)
+// A renderer over the basemaps alone, and what it and a fresh one paint of a 400x300 view.
+class MapRendererPanning : public ::testing::Test {
+protected:
+    void SetUp() override { viewTestApp(); }
+    std::shared_ptr<MapRenderer> renderer(const MapScene &scene) const { return std::make_shared<MapRenderer>(scene, coarse, fine, nullptr); }
+    QImage rendered(MapRenderer &r) const
+    {
+        QImage image(size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        r.render(painter, size);
+        return image;
+    }
+    QImage paintedAnew(const MapScene &scene) const { return rendered(*renderer(scene)); }
+
+    const std::shared_ptr<const Basemap> coarse = Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json")));
+    const std::shared_ptr<const Basemap> fine = Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json")));
+    const QSize size{400, 300};
+};
+
+TEST_F(MapRendererPanning, MovesTheLastPictureWithTheDragAndPaintsInFullAfterwards)
 {
-    viewTestApp();
-    const auto coarse = Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json")));
-    const auto fine = Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json")));
     MapScene scene;
     scene.setView(51.0, 10.3, 900.0);
     MapRenderer renderer(scene, coarse, fine, nullptr);
-    const QSize size(400, 300);
     QImage before(size, QImage::Format_RGB32), during(size, QImage::Format_RGB32);
     renderer.render(before);
 
@@ -168,36 +183,19 @@ TEST(MapRendererPanning, MovesTheLastPictureWithTheDragAndPaintsInFullAfterwards
 
     scene.panBy(QPointF(-30, 0), size);
     renderer.setPanning(false);
-    QImage after(size, QImage::Format_RGB32), afterFresh(size, QImage::Format_RGB32);
-    {
-        QPainter painter(&after);
-        renderer.render(painter, size);
-    }
-    MapRenderer(scene, coarse, fine, nullptr).render(afterFresh);
-    EXPECT_EQ(after, afterFresh);
+    EXPECT_EQ(rendered(renderer), paintedAnew(scene));
 }
 
 // A zoom while the wheel turns shows the last picture scaled about the point under the cursor:
 // what lay at a point then is shown where that point lies now, to within a pixel of the old
 // picture. The coasts and borders of Europe leave few stretches of one colour to hide an error.
-TEST(MapRendererPanning, ZoomsShowTheLastPictureScaledAboutTheCursor)
+TEST_F(MapRendererPanning, ZoomsShowTheLastPictureScaledAboutTheCursor)
 {
-    viewTestApp();
-    const auto coarse = Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json")));
-    const auto fine = Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json")));
     MapScene scene;
     scene.setView(53.5, 12.0, 4600.0);
     MapRenderer renderer(scene, coarse, fine, nullptr);
-    const QSize size(400, 300);
-    QImage before(size, QImage::Format_RGB32);
-    renderer.render(before);
+    const QImage before = rendered(renderer);
     const MapViewport first = scene.viewport(size);
-    const auto rendered = [&](MapRenderer &r) {
-        QImage image(size, QImage::Format_RGB32);
-        QPainter painter(&image);
-        r.render(painter, size);
-        return image;
-    };
 
     renderer.setPanning(true);
     scene.zoomBy(1.25, QPointF(130, 100), size);
@@ -213,27 +211,23 @@ TEST(MapRendererPanning, ZoomsShowTheLastPictureScaledAboutTheCursor)
             fromOldPicture += found;
         }
     EXPECT_EQ(fromOldPicture, points);
-    MapRenderer fresh(scene, coarse, fine, nullptr);
-    EXPECT_NE(zoomed, rendered(fresh));
+    EXPECT_NE(zoomed, paintedAnew(scene));
 
     // Zoomed out so far that the old picture would leave much of the view empty: painted anew.
     scene.zoomBy(0.5, QPointF(130, 100), size);
-    MapRenderer freshOut(scene, coarse, fine, nullptr);
-    EXPECT_EQ(rendered(renderer), rendered(freshOut));
+    EXPECT_EQ(rendered(renderer), paintedAnew(scene));
 }
 
 // Each step of the wheel shows the last picture scaled; once the wheel rests, the map is painted
 // in full.
-TEST(MapWidgetWheel, StepsShowThePictureScaledUntilTheWheelRests)
+TEST_F(MapRendererPanning, WheelStepsShowThePictureScaledUntilTheWheelRests)
 {
-    viewTestApp();
     auto scene = std::make_shared<MapScene>();
     scene->setView(48.137, 11.575, 20.0);
-    auto renderer = std::make_shared<MapRenderer>(*scene, Basemap::load(DataFolder::filePath(QStringLiteral("countries-110m.json"))),
-                                                  Basemap::load(DataFolder::filePath(QStringLiteral("countries-50m.json"))), nullptr);
+    const auto renderer = this->renderer(*scene);
     MapWidget widget(scene, renderer);
     new MapInputHandler(widget);   // the widget's child
-    widget.resize(400, 300);
+    widget.resize(size);
     widget.show();
     QApplication::processEvents();
     const double altitude = scene->altitudeKm();
